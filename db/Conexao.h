@@ -1,0 +1,107 @@
+#pragma once
+// The one database layer of the program: a connection with its parameter list and one transaction,
+// and statements with named parameters whose rows are read by column name. Built on Firebird's
+// C++ OO API; nothing else sits in between.
+#include <QDate>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+#include <memory>
+
+class TConexao {
+public:
+    TConexao();
+    ~TConexao();
+    TConexao(const TConexao&) = delete;
+    TConexao& operator=(const TConexao&) = delete;
+
+    // Parameter list, names matched without regard to case; an empty value removes the parameter.
+    // Used: Database (a file path opens with the embedded engine; host:path or host/port:path
+    // reaches a server), User_Name, Password, RoleName. SQL dialect 1 always.
+    QString Parametro(const QString& nome) const;
+    void DefineParametro(const QString& nome, const QString& valor);
+    QStringList Parametros() const; // "Nome=Valor" lines in order
+
+    // Raises EErro with the server's message on failure.
+    void Conecta();
+    // Rolls back an open transaction and detaches; never raises.
+    void Desconecta();
+    bool Conectado() const;
+
+    // Read committed, record version, wait on locks, write. Never commit-retaining.
+    bool EmTransacao() const;
+    void IniciaTransacao();
+    void Confirma();
+    void Desfaz();
+
+    struct TImplementacao;
+    TImplementacao& Implementacao() const;
+
+private:
+    std::unique_ptr<TImplementacao> F;
+};
+
+// One statement on a connection. A statement run while the connection has no transaction runs in
+// one of its own, committed at once. Rows of a SELECT are fetched when it is opened and kept.
+class TConsulta : public QObject {
+    Q_OBJECT
+public:
+    explicit TConsulta(TConexao* conexao = nullptr, QObject* dono = nullptr);
+    ~TConsulta() override;
+
+    TConexao* Conexao() const { return FConexao; }
+    void DefineConexao(TConexao* conexao);
+
+    // Sets the statement text (closes the statement and clears the parameters).
+    void DefineSQL(const QString& sql);
+    const QString& SQL() const { return FSQL; }
+
+    // Named parameters (":PData" in the text is bound by "PData"), matched without regard to case.
+    void DefineTexto(const QString& nome, const QString& valor);
+    void DefineInteiro(const QString& nome, qint64 valor);
+    void DefineDouble(const QString& nome, double valor);
+    void DefineData(const QString& nome, const QDate& valor);
+    void DefineNuloTexto(const QString& nome);
+
+    // SELECT: runs it and fetches its rows; the first row becomes current.
+    void Abre();
+    void Fecha();
+    bool Aberta() const { return FAberta; }
+    bool Vazia() const { return FLinhas.isEmpty(); }
+    bool Fim() const { return FLinha >= FLinhas.size(); }
+    void Proximo() { ++FLinha; }
+    int QuantidadeLinhas() const { return static_cast<int>(FLinhas.size()); }
+
+    // Column of the current row by name or alias, without regard to case. A missing column raises
+    // EErro. NULL reads as an empty text or zero.
+    QVariant Campo(const QString& nome) const;
+    QString CampoTexto(const QString& nome) const;
+    qint64 CampoInteiro(const QString& nome) const;
+    double CampoDouble(const QString& nome) const;
+    bool CampoNulo(const QString& nome) const;
+
+    // A statement without result rows; returns the number of rows it changed.
+    int Executa();
+
+private:
+    TConexao* FConexao;
+    QString FSQL;
+    QVector<std::pair<QString, QVariant>> FParametros; // name (upper case) -> value; QVariant(QMetaType::QString) null = NULL text
+    QStringList FColunas;                               // upper case
+    QVector<QVector<QVariant>> FLinhas;
+    qsizetype FLinha = 0;
+    bool FAberta = false;
+
+    qsizetype IndiceColuna(const QString& nome) const;
+    void Define(const QString& nome, const QVariant& valor);
+};
+
+// Attaches every statement owned by `dono` (its whole tree of children) to `conexao`.
+void LigaConexao(QObject* dono, TConexao* conexao);
+void IniciaTransacao(TConexao& conexao);
+void ConfirmaTransacao(TConexao& conexao);
+void DesfazTransacao(TConexao& conexao);

@@ -1,0 +1,1 @@
+linkor_teste(teste_registros FONTES TesteRegistros.cpp LIBS concentrator)
