@@ -1,0 +1,79 @@
+#include "LogArquivos.h"
+
+#include "Erro.h"
+#include "Regional.h"
+#include "Textos.h"
+
+#include <QFile>
+#include <QScopeGuard>
+
+QString MontaLinhaLog(const QString& Data, const QString& Hora, const QString& Bico, double Litragem,
+                      double Valor, double PrecoUnit, const QString& Sequencia, const QString& Id,
+                      const QString& CodConcentrador)
+{
+    return QStringLiteral(" ") + Data + QStringLiteral("   ") + Hora + QStringLiteral("   ") + Bico
+        + QStringLiteral("   ") + FormataNumero(QStringLiteral("#,##0.000"), Litragem) + QStringLiteral("     ")
+        + FormataNumero(QStringLiteral("##0.000"), PrecoUnit) + QStringLiteral("  ")
+        + FormataNumero(QStringLiteral("##,##0.00"), Valor) + QStringLiteral("   ") + StrZero(Sequencia, 3)
+        + QStringLiteral("  ") + StrZero(Id, 4) + QStringLiteral("   ") + CodConcentrador;
+}
+
+QStringList MontaCabecalhoLog(const QDate& dia)
+{
+    return {
+        QStringLiteral("             ARQUIVO DE LOG DO CONCENTRADOR COMPANYTEC  -  ") + TextoData(dia),
+        QString(83, '='),
+        QStringLiteral(" DATA         HORA       BICO     LITRAGEM  VALOR UNIT      TOTAL   SEQ   ID  CANAL"),
+        QStringLiteral(" ----------   --------   -----  ----------  ----------    -------   --- ----   ----"),
+    };
+}
+
+QString NomeLogDoDia(const QDate& dia)
+{
+    return QStringLiteral("LogLinkor") + SubstituiTexto(TextoData(dia), QStringLiteral("/"), QString());
+}
+
+QString MontaLinhaErro(const QDateTime& momento, const QString& mensagem)
+{
+    return TextoDataCurta(momento.date()) + ' ' + TextoHoraLonga(momento.time()) + ' ' + mensagem;
+}
+
+void TLogArquivo::Acrescenta(const QString& caminho, const QString& linha)
+{
+    if (FOcupado) {
+        FPendentes.append({caminho, linha});
+        return;
+    }
+    FOcupado = true;
+    auto libera = qScopeGuard([this] { FOcupado = false; });
+    Grava(caminho, linha);
+    while (!FPendentes.isEmpty()) {
+        const auto [outroCaminho, outraLinha] = FPendentes.takeFirst();
+        Grava(outroCaminho, outraLinha);
+    }
+}
+
+void TLogArquivo::Grava(const QString& caminho, const QString& linha)
+{
+    QFile arquivo(caminho);
+    const QByteArray bytes = linha.toUtf8() + "\r\n";
+    if (!arquivo.open(QIODevice::WriteOnly | QIODevice::Append) || arquivo.write(bytes) != bytes.size()
+        || !arquivo.flush())
+        throw EErro(QStringLiteral("Não foi possível gravar o arquivo %1: %2").arg(caminho, arquivo.errorString()));
+    arquivo.close();
+}
+
+QStringList LeLinhasLog(const QString& caminho)
+{
+    QFile arquivo(caminho);
+    if (!arquivo.exists())
+        return {};
+    if (!arquivo.open(QIODevice::ReadOnly))
+        throw EErro(QStringLiteral("Não foi possível ler o arquivo %1: %2").arg(caminho, arquivo.errorString()));
+    QString texto = QString::fromUtf8(arquivo.readAll());
+    texto.remove('\r');
+    QStringList linhas = texto.split('\n');
+    if (!linhas.isEmpty() && linhas.last().isEmpty())
+        linhas.removeLast();
+    return linhas;
+}

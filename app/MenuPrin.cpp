@@ -1,0 +1,346 @@
+#include "MenuPrin.h"
+
+#include "ClassCompanyTec.h"
+#include "Banco.h"
+#include "Erro.h"
+#include "Ini.h"
+#include "Mensagens.h"
+#include "Regional.h"
+#include "Relogio.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QStyle>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+TMenuPrin* MenuPrin = nullptr;
+
+namespace {
+
+const QString kTituloInicial = QStringLiteral("Comunicação com o Concentrador CompanyTec v15.11dc");
+const QString kProcurando = QStringLiteral(" Procurando Abastecimentos");
+
+QFont FonteLog(bool negrito)
+{
+    // The columns line up by character: Courier New, or any fixed-pitch face standing in for it.
+    QFont fonte(QStringLiteral("Courier New"), 8, negrito ? QFont::Bold : QFont::Normal);
+    fonte.setStyleHint(QFont::Monospace, QFont::PreferMatch);
+    fonte.setFixedPitch(true);
+    return fonte;
+}
+
+QString CorTexto(const QColor& fundo)
+{
+    return QStringLiteral("QPlainTextEdit { color: white; background-color: %1; }").arg(fundo.name());
+}
+
+// The serial port number: the run of digits that starts at the fourth character of PortaConc.
+std::uint8_t NumeroPortaSerial(const QString& portaConc)
+{
+    const QString resto = portaConc.mid(3);
+    qsizetype n = 0;
+    while (n < resto.size() && resto.at(n).isDigit() && resto.at(n).unicode() < 128)
+        ++n;
+    if (n == 0)
+        throw EErroConversao(QStringLiteral("'%1' não é um valor inteiro válido").arg(resto));
+    const qint64 porta = resto.left(n).toLongLong();
+    if (n > 3 || porta > 255)
+        throw EErro(QStringLiteral("A porta serial '%1' não existe: use COM1 a COM255.").arg(portaConc));
+    return static_cast<std::uint8_t>(porta);
+}
+
+} // namespace
+
+TMenuPrin::TMenuPrin(TFabricaConcentrador fabrica, QWidget* parent)
+    : QMainWindow(parent), FFabrica(std::move(fabrica))
+{
+    MenuPrin = this;
+    ParaPosto = new TConsulta(nullptr, this);
+    ParaPosto->setObjectName(QStringLiteral("ParaPosto"));
+    ParaPosto->DefineSQL(QStringLiteral("Select SequenciaAbast, AcertaDataConc, PortaConc, ImpreDescBico, \n"
+                                        "UsaConcentrador, CorrigeLitragem, visualizastatusbomba, TEMPOLECONCENTRADOR\n"
+                                        "From ParaPosto"));
+    SequenciaAbast = new TConsulta(nullptr, this);
+    SequenciaAbast->setObjectName(QStringLiteral("SequenciaAbast"));
+    SequenciaAbast->DefineSQL(QStringLiteral("Select SequenciaAbast From ParaPosto"));
+    Bombas = new TConsulta(nullptr, this);
+    Bombas->setObjectName(QStringLiteral("Bombas"));
+    MvAbast = new TConsulta(nullptr, this);
+    MvAbast->setObjectName(QStringLiteral("MvAbast"));
+    LeConcentrador = new QTimer(this);
+    LeConcentrador->setObjectName(QStringLiteral("LeConcentrador"));
+    connect(LeConcentrador, &QTimer::timeout, this, &TMenuPrin::LeConcentradorTimer);
+    CriaComponentes();
+    FormCreate();
+}
+
+TMenuPrin::~TMenuPrin()
+{
+    // Freeing the driver leaves the vendor library loaded until the process ends.
+    Concentrador.reset();
+    if (MenuPrin == this)
+        MenuPrin = nullptr;
+}
+
+QToolButton* TMenuPrin::CriaBotao(const QString& nome, const QString& titulo, int icone,
+                                  void (TMenuPrin::*clique)())
+{
+    auto* botao = new QToolButton(ToolBar1);
+    botao->setObjectName(nome);
+    botao->setText(titulo);
+    botao->setIcon(style()->standardIcon(static_cast<QStyle::StandardPixmap>(icone)));
+    botao->setIconSize(QSize(24, 24));
+    botao->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    botao->setFixedSize(100, 55);
+    botao->setAutoRaise(true);
+    connect(botao, &QToolButton::clicked, this, clique);
+    ToolBar1->addWidget(botao);
+    return botao;
+}
+
+void TMenuPrin::CriaComponentes()
+{
+    setWindowTitle(kTituloInicial);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    QFont fonte(QStringLiteral("MS Sans Serif"), 8);
+    fonte.setStyleHint(QFont::SansSerif);
+    setFont(fonte);
+    const QColor corJanela(116, 107, 90);
+    QPalette paleta = palette();
+    paleta.setColor(QPalette::Window, corJanela);
+    setPalette(paleta);
+    setAutoFillBackground(true);
+
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setFixedHeight(60);
+    ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, ToolBar1);
+    SpEncerrantes = CriaBotao(QStringLiteral("SpEncerrantes"), QStringLiteral("&Capturar Enc."),
+                              QStyle::SP_FileDialogDetailedView, &TMenuPrin::SpEncerrantesClick);
+    SpAlteraPreco = CriaBotao(QStringLiteral("SpAlteraPreco"), QStringLiteral("&Altera Preços"),
+                              QStyle::SP_FileDialogContentsView, &TMenuPrin::SpAlteraPrecoClick);
+    SpeedButton2 = CriaBotao(QStringLiteral("SpeedButton2"), QStringLiteral("&Data/Hora"),
+                             QStyle::SP_BrowserReload, &TMenuPrin::SpeedButton2Click);
+    SpeedButton3 = CriaBotao(QStringLiteral("SpeedButton3"), QStringLiteral("&Bloq./Desb. Bico"),
+                             QStyle::SP_BrowserStop, &TMenuPrin::SpeedButton3Click);
+    SpeedButton1 = CriaBotao(QStringLiteral("SpeedButton1"), QStringLiteral("&Capturar Abast."),
+                             QStyle::SP_ArrowDown, &TMenuPrin::btnCapAbastClick);
+    btnConfTempoBusca = CriaBotao(QStringLiteral("btnConfTempoBusca"), QStringLiteral("&Tempo de busca"),
+                                  QStyle::SP_FileDialogInfoView, &TMenuPrin::btnConfTempoBuscaClick);
+
+    auto* centro = new QWidget(this);
+    auto* layout = new QVBoxLayout(centro);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    CabecalhoLog = new QPlainTextEdit(centro);
+    CabecalhoLog->setObjectName(QStringLiteral("CabecalhoLog"));
+    CabecalhoLog->setReadOnly(true);
+    CabecalhoLog->setEnabled(false);
+    CabecalhoLog->setFixedHeight(52);
+    CabecalhoLog->setFont(FonteLog(true));
+    CabecalhoLog->setFrameShape(QFrame::NoFrame);
+    CabecalhoLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    CabecalhoLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    CabecalhoLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    CabecalhoLog->setStyleSheet(CorTexto(corJanela));
+    VisualizaLog = new QPlainTextEdit(centro);
+    VisualizaLog->setObjectName(QStringLiteral("VisualizaLog"));
+    VisualizaLog->setReadOnly(true);
+    VisualizaLog->setFont(FonteLog(false));
+    VisualizaLog->setFrameShape(QFrame::NoFrame);
+    VisualizaLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    VisualizaLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    VisualizaLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    VisualizaLog->setStyleSheet(CorTexto(QColor(152, 143, 124)));
+    connect(VisualizaLog, &QPlainTextEdit::textChanged, this, &TMenuPrin::VisualizaLogChange);
+    layout->addWidget(CabecalhoLog);
+    layout->addWidget(VisualizaLog, 1);
+    setCentralWidget(centro);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setFixedHeight(19);
+    StatusBar1->setSizeGripEnabled(false);
+    FPainel0 = new QLabel(kProcurando, StatusBar1);
+    FPainel0->setFixedWidth(250);
+    FPainel1 = new QLabel(StatusBar1);
+    FPainel1->setMinimumWidth(50);
+    StatusBar1->addWidget(FPainel0);
+    StatusBar1->addWidget(FPainel1, 1);
+    setStatusBar(StatusBar1);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    Abrir1 = PopupMenu1->addAction(QStringLiteral("&Abrir"), this, &TMenuPrin::MostraJanela);
+    Abrir1->setObjectName(QStringLiteral("Abrir1"));
+    Sair1 = PopupMenu1->addAction(QStringLiteral("&Sair"), this, &QWidget::close);
+    Sair1->setObjectName(QStringLiteral("Sair1"));
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        CoolTrayIcon1 = new QSystemTrayIcon(style()->standardIcon(QStyle::SP_DriveNetIcon), this);
+        CoolTrayIcon1->setObjectName(QStringLiteral("CoolTrayIcon1"));
+        CoolTrayIcon1->setContextMenu(PopupMenu1);
+        connect(CoolTrayIcon1, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason motivo) {
+            if (motivo == QSystemTrayIcon::DoubleClick)
+                MostraJanela();
+        });
+        CoolTrayIcon1->show();
+    }
+    setWindowIcon(style()->standardIcon(QStyle::SP_DriveNetIcon));
+
+    // Client area 591 x 447, fixed border.
+    setFixedSize(591, 447);
+    move(201, 111);
+}
+
+void TMenuPrin::FormCreate()
+{
+    try {
+        Versao = QStringLiteral("v15.11dc");
+        VisualizaLog->clear();
+        IniciaLog();
+        AbreBanco(CnTankora);
+        LigaConexao(this, &CnTankora);
+        if (!CnTankora.Conectado())
+            CnTankora.Conecta();
+        ParaPosto->Abre();
+        SequenciaAbast->Abre();
+        FSequenciaNula = SequenciaAbast->Vazia() || SequenciaAbast->CampoNulo(QStringLiteral("SequenciaAbast"));
+        FSequenciaLida = SequenciaAbast->Vazia() ? 0 : SequenciaAbast->CampoInteiro(QStringLiteral("SequenciaAbast"));
+        if (ParaPosto->CampoTexto(QStringLiteral("usaconcentrador")) != QLatin1String("S")) {
+            MostraMensagem(TTipoMensagem::Informacao,
+                           QStringLiteral("O sistema não foi configurado para usar concentrador. \r"
+                                          "O aplicativo Linkor será finalizado."));
+            FFimSolicitado = true;
+            QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        }
+        Concentrador = FFabrica ? FFabrica() : std::make_unique<TCompanyTec>();
+        Concentrador->PCarregaDllConcentrador();
+        if (!Concentrador->InicializaSerial(NumeroPortaSerial(ParaPosto->CampoTexto(QStringLiteral("PortaConc")))))
+            throw EErro(QStringLiteral("Erro ao tentar a conexão com a porta serial!!"));
+        if (ParaPosto->CampoTexto(QStringLiteral("AcertaDataConc")) == QLatin1String("S"))
+            Concentrador->AcertaDataHora();
+        DefineIntervaloLeitura(static_cast<int>(ParaPosto->CampoInteiro(QStringLiteral("Tempoleconcentrador")) * 1000));
+        const QString ini = LocalizaArquivo(Relogio().PastaExecutavel(), QStringLiteral("TankoraECF.INI"));
+        UsaFid = !ini.isEmpty()
+            && TArquivoIni(ini).LeTexto(QStringLiteral("POSTO"), QStringLiteral("USA_FID"), QStringLiteral("N"))
+                == QLatin1String("S");
+    } catch (const std::exception& e) {
+        const QString mensagem = MensagemDe(e);
+        MostraMensagem(TTipoMensagem::Erro, mensagem);
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        try {
+            GravaLogErro(QStringLiteral("Erro na inicialização: ") + mensagem);
+        } catch (const std::exception& falhaLog) {
+            // The start-up failure was already shown; the operator also learns the log is unwritable.
+            MostraMensagem(TTipoMensagem::Erro, MensagemDe(falhaLog));
+        }
+        FFimSolicitado = true;
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    }
+}
+
+void TMenuPrin::DefineIntervaloLeitura(int milissegundos)
+{
+    FIntervaloLeitura = milissegundos;
+    LeConcentrador->setInterval(milissegundos);
+    HabilitaLeitura();
+}
+
+void TMenuPrin::HabilitaLeitura()
+{
+    // An interval of 0 never fires (a QTimer would fire continuously).
+    if (FIntervaloLeitura > 0)
+        LeConcentrador->start();
+    else
+        LeConcentrador->stop();
+}
+
+void TMenuPrin::ExibeInicial()
+{
+    // Demonstrations and screenshots want the window open from the start.
+    if (qEnvironmentVariableIntValue("LINKOR_JANELA_ABERTA") == 1) {
+        MostraJanela();
+        return;
+    }
+    if (CoolTrayIcon1)
+        return; // only the tray icon is visible
+    showMinimized();
+}
+
+void TMenuPrin::MostraJanela()
+{
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void TMenuPrin::showEvent(QShowEvent* evento)
+{
+    QMainWindow::showEvent(evento);
+    if (!evento->spontaneous())
+        FormShow();
+}
+
+void TMenuPrin::FormShow()
+{
+    FDicaBandeja = windowTitle();
+    if (CoolTrayIcon1)
+        CoolTrayIcon1->setToolTip(FDicaBandeja);
+    setWindowTitle(QStringLiteral("Tankora for Windows - Comunicador CompanyTec ") + Versao);
+}
+
+void TMenuPrin::changeEvent(QEvent* evento)
+{
+    QMainWindow::changeEvent(evento);
+    // Minimise-to-tray: the window and its task-bar entry go away while the tray icon stays.
+    if (evento->type() == QEvent::WindowStateChange && isMinimized() && CoolTrayIcon1)
+        QMetaObject::invokeMethod(this, &QWidget::hide, Qt::QueuedConnection);
+}
+
+void TMenuPrin::closeEvent(QCloseEvent* evento)
+{
+    FormClose();
+    evento->accept();
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void TMenuPrin::FormClose()
+{
+    LeConcentrador->stop();
+    if (Concentrador)
+        Concentrador->FinalizaSerial();
+}
+
+QString TMenuPrin::TextoPainel(int painel) const
+{
+    return painel == 0 ? FPainel0->text() : FPainel1->text();
+}
+
+void TMenuPrin::DefineTextoPainel(int painel, const QString& texto)
+{
+    (painel == 0 ? FPainel0 : FPainel1)->setText(texto);
+}
+
+void TMenuPrin::AbrePlaceholder(const QString& funcao)
+{
+    MostraMensagem(TTipoMensagem::Informacao,
+                   QStringLiteral("A função \"%1\" ainda não está disponível nesta versão.").arg(funcao));
+}
+
+void TMenuPrin::SpEncerrantesClick() { AbrePlaceholder(QStringLiteral("Capturar Encerrantes")); }
+void TMenuPrin::SpAlteraPrecoClick() { AbrePlaceholder(QStringLiteral("Altera Preços")); }
+void TMenuPrin::SpeedButton2Click() { AbrePlaceholder(QStringLiteral("Data/Hora")); }
+void TMenuPrin::SpeedButton3Click() { AbrePlaceholder(QStringLiteral("Bloq./Desb. Bico")); }
+void TMenuPrin::btnCapAbastClick() { AbrePlaceholder(QStringLiteral("Capturar Abast.")); }
+void TMenuPrin::btnConfTempoBuscaClick() { AbrePlaceholder(QStringLiteral("Tempo de busca")); }

@@ -1,0 +1,322 @@
+#include "Aplicacao.h"
+#include "PostoTeste.h"
+
+#include <QPlainTextEdit>
+#include <QTimer>
+
+namespace {
+
+const QStringList kColunas = {"Data", "Hora", "CodBico", "Combustivel", "Litragem", "Valor", "CodProd", "CodGrade",
+                              "CodFid", "PrecoUnit", "Desconto", "Emitido", "Id", "Sequencia", "EncerranteFinal"};
+
+// A station of our own: one product, a tank whose code holds slashes, nozzle 00012 on code 068.
+void PreparaBicos(TPostoTeste& posto)
+{
+    posto.Executa("Delete From Bombas");
+    posto.Executa("Insert Into Produto (CodProd, Descricao) Values ('P9', 'ÓLEO AÇÚCAR')");
+    posto.Executa("Insert Into Tanques (CodTanque, CodProd) Values ('1/2/3', 'P9')");
+    posto.Executa("Insert Into Bombas (CodBico, Descricao, CodTanque, CodConcentrador) "
+                  "Values ('00012', 'BICO DOZE', '1/2/3', '068')");
+}
+
+TAbastecimentoFid AbastecimentoFid(const QByteArray& tag)
+{
+    const TAbastecimento plano = Abastecimento("44", 10, 58990, 589900, 37);
+    TAbastecimentoFid r = RegistroVazio<TAbastecimentoFid>();
+    std::memcpy(&r, &plano, 64);
+    r.Id = 37;
+    r.EncerranteFinal = 1000;
+    r.CodFid.Define(tag);
+    return r;
+}
+
+} // namespace
+
+class TesteAbastecimentos : public QObject {
+    Q_OBJECT
+private slots:
+    void RegistroSemAbastecimentoNaoTocaNoBanco_data()
+    {
+        QTest::addColumn<int>("valido");
+        QTest::addColumn<double>("litros");
+        QTest::addColumn<qint64>("preco");
+        QTest::newRow("valido 0") << 0 << 10.0 << qint64(58990);
+        QTest::newRow("litros 0.001") << 1 << 0.001 << qint64(58990);
+        QTest::newRow("preco zero") << 1 << 10.0 << qint64(0);
+        QTest::newRow("preco arredonda a zero") << 1 << 10.0 << qint64(49);
+    }
+    void RegistroSemAbastecimentoNaoTocaNoBanco()
+    {
+        QFETCH(int, valido);
+        QFETCH(double, litros);
+        QFETCH(qint64, preco);
+        TPostoTeste posto;
+        auto janela = posto.AbreJanela();
+        janela->CnTankora.Desconecta(); // any database access would now fail
+        TAbastecimento r = Abastecimento("44", litros, preco, 500000, 1);
+        r.Valido = static_cast<std::uint8_t>(valido);
+        janela->ProcessaAbastecimento(r);
+        QVERIFY(posto.LinhasErro().isEmpty());
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+    }
+
+    void CodigoSemBicoVaiAoLogDeErros_data()
+    {
+        QTest::addColumn<QByteArray>("bico");
+        QTest::addColumn<QString>("codigo");
+        QTest::newRow("0A") << QByteArray("0A") << "010";
+        QTest::newRow("E3") << QByteArray("E3") << "227";
+        QTest::newRow("44 sem bico") << QByteArray("44") << "068";
+    }
+    void CodigoSemBicoVaiAoLogDeErros()
+    {
+        QFETCH(QByteArray, bico);
+        QFETCH(QString, codigo);
+        TPostoTeste posto;
+        posto.Executa("Delete From Bombas");
+        auto janela = posto.AbreJanela();
+        janela->ProcessaAbastecimento(Abastecimento(bico, 8.5, 58990, 500000, 37));
+        QCOMPARE(janela->BicoConcentrador, codigo);
+        QCOMPARE(posto.LinhasErro(),
+                 QStringList("09/12/25 14:03:28 O sistema não encontrou nenhum bico relacionado com o concentrador "
+                             + codigo + " ID: 0037 Dinheiro: 50 Litros: 8,5"));
+        QVERIFY(posto.Linhas("Select * From MvAbast", {"Id"}).isEmpty());
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+    }
+
+    void GravaComOsValoresDoBico_data()
+    {
+        QTest::addColumn<QString>("impreDescBico");
+        QTest::addColumn<bool>("usaFid");
+        QTest::addColumn<QByteArray>("tag");
+        QTest::addColumn<QString>("combustivel");
+        QTest::addColumn<QString>("codFid");
+        QTest::newRow("produto, sem fid") << "s" << false << QByteArray("12345678901234567890") << "ÓLEO AÇÚCAR" << "<null>";
+        QTest::newRow("bico, tag cortada") << "S" << true << QByteArray("12345678901234567890") << "BICO DOZE"
+                                            << "1234567890123456";
+        QTest::newRow("dezesseis zeros") << "N" << true << QByteArray("0000000000000000") << "ÓLEO AÇÚCAR" << "<null>";
+    }
+    void GravaComOsValoresDoBico()
+    {
+        QFETCH(QString, impreDescBico);
+        QFETCH(bool, usaFid);
+        QFETCH(QByteArray, tag);
+        QFETCH(QString, combustivel);
+        QFETCH(QString, codFid);
+        TPostoTeste posto;
+        PreparaBicos(posto);
+        posto.Executa("Update ParaPosto Set ImpreDescBico = '" + impreDescBico + "', SequenciaAbast = 7");
+        auto janela = posto.AbreJanela();
+        janela->UsaFid = usaFid;
+        janela->ProcessaAbastecimentoFid(AbastecimentoFid(tag));
+        QCOMPARE(posto.Linhas("Select * From MvAbast", kColunas),
+                 QStringList("09/12/2025|14:03:27|00012|" + combustivel + "|10|58,99|P9|123|" + codFid
+                             + "|5,899|0|N|37|7|1000"));
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+        QVERIFY(!janela->CnTankora.EmTransacao());
+    }
+
+    void FalhaAoGravarPlanoRepassaFidEngole()
+    {
+        TPostoTeste posto;
+        PreparaBicos(posto);
+        auto janela = posto.AbreJanela();
+        const QString causa = "Erro ao Gravar o Abastecimento'xx' não é um horário válido";
+        try {
+            janela->ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 37, "09/12/2025", "xx"));
+            QFAIL("sem erro");
+        } catch (const EErro& e) {
+            QCOMPARE(e.Mensagem(), "Erro ao tentar gravar o abastecimento " + causa);
+        }
+        QCOMPARE(posto.Respondedor.Caixas.size(), 1);
+        QCOMPARE(posto.Respondedor.Caixas[0].Texto,
+                 "Ocorreu um erro ao realizar a leitura do abastecimento:\r" + causa
+                     + "\rFeche o sistema de conexão com o concentrador e o reinicie novamente!");
+        QVERIFY(!janela->CnTankora.EmTransacao());
+
+        // Through the poll cycle: the plain variant's error is logged, the tag variant's is not.
+        janela->LeConcentrador->stop();
+        posto.Falso->Fila << Abastecimento("44", 10, 58990, 589900, 38, "09/12/2025", "xx");
+        janela->LeConcentradorTimer();
+        QCOMPARE(posto.LinhasErro(),
+                 QStringList("09/12/25 14:03:28 Erro ao ler abastecimento: Erro ao tentar gravar o abastecimento " + causa));
+        TAbastecimentoFid fid = AbastecimentoFid("0000000000000000");
+        fid.Hora.Define("xx");
+        posto.Falso->FilaFid << fid;
+        janela->UsaFid = true;
+        janela->LeConcentradorTimer();
+        QCOMPARE(posto.LinhasErro().size(), 1);
+        QCOMPARE(posto.Respondedor.Caixas.size(), 3);
+    }
+
+    void HoraMovidaPassaAsColisoes()
+    {
+        TPostoTeste posto;
+        PreparaBicos(posto);
+        auto janela = posto.AbreJanela();
+        janela->ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 1, "09/12/2025", "9:05:00"));
+        janela->ProcessaAbastecimento(Abastecimento("44", 11, 58990, 648890, 2, "09/12/2025", "09:05:00"));
+        janela->ProcessaAbastecimento(Abastecimento("44", 12, 58990, 707880, 3, "09/12/2025", "09:05:00"));
+        janela->ProcessaAbastecimento(Abastecimento("44", 13, 58990, 766870, 4, "08/12/2025", "23:59:59"));
+        janela->ProcessaAbastecimento(Abastecimento("44", 14, 58990, 825860, 5, "08/12/2025", "23:59:59"));
+        QCOMPARE(posto.Linhas("Select * From MvAbast Order By Id", {"Id", "Data", "Hora"}),
+                 QStringList({"1|09/12/2025|09:05:00", "2|09/12/2025|09:05:01", "3|09/12/2025|09:05:02",
+                              "4|08/12/2025|23:59:59", "5|08/12/2025|00:00:00"}));
+        const QStringList pane = janela->VisualizaLog->toPlainText().split('\n');
+        QCOMPARE(pane.size(), 5);
+        QVERIFY(pane[2].startsWith(" 09/12/2025   09:05:02   00012"));
+        QCOMPARE(posto.Arquivo("LogLinkor09122025").split("\r\n").size(), 6);
+        QCOMPARE(janela->TextoPainel(1), QString("Total de Abastecimentos: 5"));
+    }
+
+    void RepetidoNaoMoveEChaveRecusa()
+    {
+        TPostoTeste posto;
+        PreparaBicos(posto);
+        auto janela = posto.AbreJanela();
+        const TAbastecimento r = Abastecimento("44", 25.437, 58990, 1500500, 169);
+        janela->ProcessaAbastecimento(r);
+        QVERIFY_THROWS_EXCEPTION(EErro, janela->ProcessaAbastecimento(r));
+        QCOMPARE(posto.Linhas("Select * From MvAbast", {"Id", "Hora"}), QStringList("169|14:03:27"));
+        const QStringList erros = posto.LinhasErro();
+        QCOMPARE(erros.size(), 1);
+        QVERIFY2(erros[0].startsWith("09/12/25 14:03:28 Erro ao tentar gravar o abastecimento:  Sequencia: 1 "
+                                     "Data: 09/12/2025 Hora: 14:03:27 Bico: 00012 Erro: "),
+                 qPrintable(erros[0]));
+        // Both fueling lines are in the log, the refused one included.
+        const QString linha = " 09/12/2025   14:03:27   00012      25,437       5,899     150,05   001  0169   068";
+        QCOMPARE(posto.Arquivo("LogLinkor09122025"), linha + "\r\n" + linha + "\r\n");
+    }
+
+    void Id9999AvancaASequencia()
+    {
+        TPostoTeste posto;
+        PreparaBicos(posto);
+        posto.Executa("Update ParaPosto Set SequenciaAbast = 4");
+        auto janela = posto.AbreJanela();
+        janela->ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 9999, "09/12/2025", "10:00:00"));
+        janela->ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 1, "09/12/2025", "10:01:00"));
+        QCOMPARE(posto.Linhas("Select * From MvAbast Order By Hora", {"Id", "Sequencia"}),
+                 QStringList({"9999|4", "1|5"}));
+        QCOMPARE(posto.Linhas("Select SequenciaAbast From ParaPosto", {"SequenciaAbast"}), QStringList("5"));
+        QVERIFY(janela->SequenciaAlterada);
+        // Every station parameter stays readable after the re-read.
+        QCOMPARE(janela->ParaPosto->CampoTexto("visualizastatusbomba"), QString("S"));
+        janela->ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 9999, "09/12/2025", "10:02:00"));
+        QCOMPARE(posto.Linhas("Select SequenciaAbast From ParaPosto", {"SequenciaAbast"}), QStringList("6"));
+
+        // A counter changed by another program meanwhile is an error, and the fueling is rolled back.
+        posto.Executa("Update ParaPosto Set SequenciaAbast = 50");
+        QVERIFY_THROWS_EXCEPTION(EErro, janela->ProcessaAbastecimento(
+                                            Abastecimento("44", 10, 58990, 589900, 9999, "09/12/2025", "10:03:00")));
+        QVERIFY(posto.Respondedor.Caixas.last().Texto.contains(
+            "Erro ao Gravar o AbastecimentoErro ao Atualizar a Sequência de Abastecimentos."));
+        QCOMPARE(posto.Linhas("Select SequenciaAbast From ParaPosto", {"SequenciaAbast"}), QStringList("50"));
+        QCOMPARE(posto.Linhas("Select Id From MvAbast Where Hora = '10:03:00'", {"Id"}), QStringList());
+    }
+
+    void LogDoDiaAposMeiaNoiteEReinicio()
+    {
+        TPostoTeste posto;
+        PreparaBicos(posto);
+        {
+            auto janela = posto.AbreJanela();
+            janela->ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 1, "09/12/2025", "23:59:00"));
+            posto.Relogio.Momento = QDateTime(QDate(2025, 12, 10), QTime(0, 0, 5));
+            janela->ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 2, "10/12/2025", "00:00:01"));
+            QCOMPARE(janela->VisualizaLog->toPlainText().split('\n').size(), 2);
+            QCOMPARE(posto.Arquivo("LogLinkor09122025").count("\r\n"), 1);
+            QCOMPARE(posto.Arquivo("LogLinkor10122025").count("\r\n"), 1);
+            janela->ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 3, "10/12/2025", "00:00:02"));
+        }
+        auto reiniciada = posto.AbreJanela();
+        QCOMPARE(reiniciada->VisualizaLog->toPlainText(),
+                 posto.Arquivo("LogLinkor10122025").chopped(2).replace("\r\n", "\n"));
+        QCOMPARE(reiniciada->TextoPainel(1), QString("Total de Abastecimentos: 2"));
+        QVERIFY(reiniciada->CabecalhoLog->toPlainText().startsWith(
+            "             ARQUIVO DE LOG DO CONCENTRADOR COMPANYTEC  -  10/12/2025"));
+    }
+
+    void MontaCanaisDaTabela()
+    {
+        QCOMPARE(TMenuPrin::MontaCanais("004"), QStringList({"004", "068", "132", "196"}));
+        QCOMPARE(TMenuPrin::MontaCanais("035"), QStringList({"035", "099", "163", "227"}));
+        QCOMPARE(TMenuPrin::MontaCanais("133"), QStringList({"005", "069", "133", "197"}));
+        QCOMPARE(TMenuPrin::MontaCanais("036"), QStringList({"", "", "", ""}));
+    }
+
+    void StatusDosBicos()
+    {
+        TPostoTeste posto;
+        posto.Executa("Delete From Bombas");
+        // One nozzle per code of positions 1 to 8 on every channel, and one off the concentrator.
+        for (int p = 1; p <= 8; ++p)
+            for (int k = 0; k < 4; ++k) {
+                const QString codigo = QString::number(p + 3 + 64 * k).rightJustified(3, '0');
+                posto.Executa(QString("Insert Into Bombas (CodBico, Descricao, CodConcentrador, statusbico) "
+                                      "Values ('B%1', 'x', '%1', '-')").arg(codigo));
+            }
+        posto.Executa("Insert Into Bombas (CodBico, Descricao, CodConcentrador, statusbico) Values ('SEM', 'x', '', '-')");
+        auto janela = posto.AbreJanela();
+        janela->LeConcentrador->stop();
+        auto status = [&] {
+            return posto.Linhas("Select CodBico, statusbico From Bombas Order By CodBico", {"CodBico", "statusbico"})
+                .join(' ');
+        };
+        const QString antes = status();
+        posto.Falso->Status = "";
+        janela->AtualizaStatusBicos();
+        QCOMPARE(status(), antes);
+
+        posto.Falso->Status = "LPDB" + QString(29, 'E'); // 33 letters; "D" is not a status letter
+        janela->AtualizaStatusBicos();
+        const QStringList linhas = posto.Linhas("Select CodConcentrador, statusbico From Bombas Order By CodBico",
+                                                {"CodConcentrador", "statusbico"});
+        for (const char* esperado : {"004|L", "068|L", "132|L", "196|L", "005|P", "197|P", "006|-", "070|-",
+                                        "134|-", "198|-", "007|B", "199|B", "008|E", "011|E", "|-"})
+            QVERIFY2(linhas.contains(esperado), qPrintable(QString(esperado) + " em " + linhas.join(' ')));
+        QVERIFY(posto.LinhasErro().isEmpty());
+    }
+
+    void FalhaDoStatusNaPosicao7()
+    {
+        TPostoTeste posto;
+        posto.Executa("Create Exception ERRO_STATUS 'status recusado'");
+        posto.Executa("Create Trigger RECUSA_010 For Bombas Before Update As Begin "
+                      "If (New.CodConcentrador = '010') Then Exception ERRO_STATUS; End");
+        posto.Executa("Delete From Bombas");
+        for (const QString codigo : {"004", "009", "010", "011"})
+            posto.Executa(QString("Insert Into Bombas (CodBico, Descricao, CodConcentrador, statusbico) "
+                                  "Values ('B%1', 'x', '%1', '-')").arg(codigo));
+        auto janela = posto.AbreJanela();
+        janela->LeConcentrador->stop();
+        posto.Falso->Status = "LLLLLLLL";
+        try {
+            janela->AtualizaStatusBicos();
+            QFAIL("sem erro");
+        } catch (const EErro& e) {
+            QVERIFY2(e.Mensagem().startsWith("Erro ao tentar gravar o status do bico") && e.Mensagem().contains("status recusado"),
+                     qPrintable(e.Mensagem()));
+        }
+        QCOMPARE(posto.LinhasErro(), QStringList("09/12/25 14:03:28 Erro ao tentar gravar status do bico 07"));
+        QCOMPARE(posto.Linhas("Select CodConcentrador, statusbico From Bombas Order By CodConcentrador",
+                              {"CodConcentrador", "statusbico"}),
+                 QStringList({"004|L", "009|L", "010|-", "011|-"}));
+        QVERIFY(!janela->CnTankora.EmTransacao());
+
+        // Through the timer: the default error box shows it and polling goes on.
+        janela->DefineIntervaloLeitura(1);
+        QTRY_VERIFY_WITH_TIMEOUT(!posto.Respondedor.Caixas.isEmpty(), 5000);
+        QCOMPARE(posto.Respondedor.Caixas[0].Tipo, TTipoMensagem::Erro);
+        QVERIFY(posto.Respondedor.Caixas[0].Texto.endsWith('.'));
+        QTRY_VERIFY_WITH_TIMEOUT(janela->LeConcentrador->isActive(), 5000);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    TAplicacao aplicacao(argc, argv);
+    TesteAbastecimentos teste;
+    return QTest::qExec(&teste, argc, argv);
+}
+#include "TesteAbastecimentos.moc"

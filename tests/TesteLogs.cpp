@@ -1,0 +1,85 @@
+#include "Erro.h"
+#include "LogArquivos.h"
+#include "Regional.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TesteLogs : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { TConfiguracaoRegional::Define(TConfiguracaoRegional::PtBr()); }
+
+    void LinhaDeAbastecimento_data()
+    {
+        QTest::addColumn<double>("litros");
+        QTest::addColumn<double>("total");
+        QTest::addColumn<QString>("sequencia");
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("esperado");
+        QTest::newRow("exemplo") << 25.437 << 150.05 << "2" << "169"
+                                 << " 09/12/2025   14:03:27   00012      25,437       5,899     150,05   002  0169   041";
+        QTest::newRow("milhares") << 1025.437 << 6049.05 << "2" << "169"
+                                  << " 09/12/2025   14:03:27   00012   1.025,437       5,899   6.049,05   002  0169   041";
+        QTest::newRow("total longo empurra") << 25.437 << 123456.78 << "2" << "169"
+                                             << " 09/12/2025   14:03:27   00012      25,437       5,899  123.456,78   002  0169   041";
+        QTest::newRow("strzero corta") << 25.437 << 150.05 << "1234" << "12"
+                                       << " 09/12/2025   14:03:27   00012      25,437       5,899     150,05   234  0012   041";
+    }
+    void LinhaDeAbastecimento()
+    {
+        QFETCH(double, litros);
+        QFETCH(double, total);
+        QFETCH(QString, sequencia);
+        QFETCH(QString, id);
+        QFETCH(QString, esperado);
+        const QString linha = MontaLinhaLog("09/12/2025", "14:03:27", "00012", litros, total, 5.899, sequencia, id, "041");
+        QCOMPARE(linha, esperado);
+    }
+
+    void CabecalhoTemALarguraDaLinha()
+    {
+        const QStringList cabecalho = MontaCabecalhoLog(QDate(2025, 12, 9));
+        QCOMPARE(cabecalho.size(), 4);
+        QCOMPARE(cabecalho[0], QString("             ARQUIVO DE LOG DO CONCENTRADOR COMPANYTEC  -  09/12/2025"));
+        for (int i = 1; i < 4; ++i)
+            QCOMPARE(cabecalho[i].size(), 83);
+        const QString linha = MontaLinhaLog("09/12/2025", "14:03:27", "00012", 25.437, 150.05, 5.899, "2", "169", "041");
+        QCOMPARE(linha.size(), 83);
+        // Right-aligned columns end where their titles end.
+        for (const QString titulo : {"LITRAGEM", "TOTAL", "SEQ", "CANAL"}) {
+            const qsizetype fim = cabecalho[2].indexOf(titulo) + titulo.size();
+            QVERIFY2(linha.at(fim - 1) != ' ' && (fim == linha.size() || linha.at(fim) == ' '), qPrintable(titulo));
+        }
+    }
+
+    void NomesDeArquivoELinhaDeErro()
+    {
+        QCOMPARE(NomeLogDoDia(QDate(2025, 12, 9)), QString("LogLinkor09122025"));
+        QCOMPARE(MontaLinhaErro(QDateTime(QDate(2025, 12, 9), QTime(14, 3, 28)), "falhou\rlinha 2"),
+                 QString("09/12/25 14:03:28 falhou\rlinha 2"));
+        TConfiguracaoRegional traco = TConfiguracaoRegional::PtBr();
+        traco.SeparadorData = '-';
+        TConfiguracaoRegional::Define(traco);
+        QCOMPARE(NomeLogDoDia(QDate(2025, 12, 9)), QString("LogLinkor09-12-2025"));
+    }
+
+    void ArquivoEmUtf8ComCrLf()
+    {
+        QTemporaryDir pasta;
+        const QString caminho = pasta.filePath("LogErroConcentrador");
+        TLogArquivo log;
+        log.Acrescenta(caminho, "primeira ção");
+        log.Acrescenta(caminho, "segunda");
+        QFile f(caminho);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QString("primeira ção\r\nsegunda\r\n").toUtf8());
+        QCOMPARE(LeLinhasLog(caminho), QStringList({"primeira ção", "segunda"}));
+        QVERIFY(LeLinhasLog(pasta.filePath("nao-existe")).isEmpty());
+        QVERIFY_THROWS_EXCEPTION(EErro, log.Acrescenta(pasta.filePath("sem/pasta/arquivo"), "x"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TesteLogs)
+#include "TesteLogs.moc"
