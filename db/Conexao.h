@@ -98,6 +98,8 @@ private:
 
     qsizetype IndiceColuna(const QString& nome) const;
     void Define(const QString& nome, const QVariant& valor);
+    // Prepares and runs the statement; with buscaLinhas its rows are fetched into FLinhas.
+    int RodaComando(bool buscaLinhas);
 };
 
 // Attaches every statement owned by `dono` (its whole tree of children) to `conexao`.

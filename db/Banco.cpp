@@ -1,0 +1,117 @@
+#include "Banco.h"
+
+#include "Erro.h"
+#include "Ini.h"
+#include "Mensagens.h"
+#include "Relogio.h"
+
+namespace {
+TLeituraAlias& LeituraAlias()
+{
+    static TLeituraAlias leitura;
+    return leitura;
+}
+
+QString ValorParametro(const QStringList& parametros, const QString& nome)
+{
+    for (const QString& linha : parametros) {
+        const qsizetype igual = linha.indexOf('=');
+        if (igual >= 0 && linha.left(igual).compare(nome, Qt::CaseInsensitive) == 0)
+            return linha.mid(igual + 1);
+    }
+    return QString();
+}
+
+void AbreComRetentativa(TConexao& conexao)
+{
+    if (AbreConexao(conexao))
+        return;
+    for (;;) {
+        Relogio().Dorme(7000);
+        if (AbreConexao(conexao))
+            return;
+        const TResposta resposta =
+            MostraMensagem(TTipoMensagem::Informacao,
+                           QStringLiteral("Impossível conectar ao banco de dados. \rDeseja tentar novamente?"),
+                           TBotoes::SimNao);
+        if (resposta == TResposta::Nao)
+            return;
+    }
+}
+} // namespace
+
+TDefinicaoBanco DefinicaoDbTankora()
+{
+    return {QStringLiteral("Tankora"), {QStringLiteral("USER NAME=SYSDBA"), QStringLiteral("PASSWORD=pumpvault")}};
+}
+
+QStringList ParametrosAlias(const QString& alias)
+{
+    return LeituraAlias() ? LeituraAlias()(alias) : QStringList();
+}
+
+void DefineLeituraAlias(TLeituraAlias leitura)
+{
+    LeituraAlias() = std::move(leitura);
+}
+
+void AbreBanco(TConexao& conexao, const TDefinicaoBanco& banco)
+{
+    try {
+        const QString ini = LocalizaArquivo(Relogio().PastaAtual(), QStringLiteral("caminho.ini"));
+        if (!ini.isEmpty()) {
+            const TArquivoIni arquivo(ini);
+            conexao.Desconecta();
+            const QString secao = QStringLiteral("DATABASEESTOQUE");
+            conexao.DefineParametro(QStringLiteral("DataBase"), arquivo.LeTexto(secao, QStringLiteral("CAMINHO"), QString()));
+            conexao.DefineParametro(QStringLiteral("User_Name"), arquivo.LeTexto(secao, QStringLiteral("USUARIO"), QString()));
+            conexao.DefineParametro(QStringLiteral("Password"), arquivo.LeTexto(secao, QStringLiteral("SENHA"), QString()));
+        } else {
+            conexao.Desconecta();
+            ConfiguraConexao(conexao, banco);
+        }
+        AbreComRetentativa(conexao);
+    } catch (const std::exception& erro) {
+        MostraMensagem(TTipoMensagem::Informacao,
+                       QStringLiteral("Impossível conectar ao banco de dados pelo seguinte motivo: \r") + MensagemDe(erro));
+    }
+}
+
+bool AbreConexao(TConexao& conexao)
+{
+    try {
+        conexao.Conecta();
+        return true;
+    } catch (const std::exception&) {
+        return false; // the caller's retry loop is the report
+    }
+}
+
+void ConfiguraConexao(TConexao& conexao, const TDefinicaoBanco& banco)
+{
+    QString servidor = ValorParametro(banco.Parametros, QStringLiteral("SERVER NAME"));
+    const QString usuario = ValorParametro(banco.Parametros, QStringLiteral("USER NAME"));
+    const QString senha = ValorParametro(banco.Parametros, QStringLiteral("PASSWORD"));
+    if (servidor.trimmed().isEmpty())
+        servidor = ValorParametro(ParametrosAlias(banco.Alias), QStringLiteral("SERVER NAME"));
+    if (servidor.trimmed().isEmpty()) {
+        QString diretorio;
+        ExtraiCaminhoAlias(banco.Alias, 13, diretorio);
+        servidor = diretorio + QStringLiteral("Tankora.gdb");
+    }
+    conexao.DefineParametro(QStringLiteral("DataBase"), servidor);
+    conexao.DefineParametro(QStringLiteral("User_Name"), usuario);
+    conexao.DefineParametro(QStringLiteral("Password"), senha);
+}
+
+void ExtraiCaminhoAlias(const QString& alias, int inicio, QString& diretorio)
+{
+    const QStringList parametros = ParametrosAlias(alias);
+    QString texto;
+    for (const QString& linha : parametros)
+        texto += linha + QStringLiteral("\r\n");
+    const qsizetype posicao = texto.toUpper().indexOf(alias.toUpper()) + 1; // 1-based, 0 when absent
+    const QString primeira = parametros.value(0);
+    const qsizetype quantos = posicao - inicio;
+    diretorio = quantos > 0 ? primeira.mid(qMax(0, inicio - 1), quantos).trimmed() : QString();
+}

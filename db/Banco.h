@@ -1,0 +1,38 @@
+#pragma once
+// Where the station connection points and how it is opened at start-up: Caminho.ini in the current
+// folder, otherwise the station's database alias, then attempts with a 7 s pause and the operator's
+// say on whether to go on.
+#include "Conexao.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// A database definition whose parameters ("NAME=value" lines) are read but which is never opened.
+struct TDefinicaoBanco {
+    QString Alias;
+    QStringList Parametros;
+};
+
+// DbTankora: alias "Tankora", USER NAME=SYSDBA, PASSWORD=pumpvault.
+TDefinicaoBanco DefinicaoDbTankora();
+
+// The parameter list of a named alias ("NAME=value" lines). This platform keeps no alias
+// configuration, so the list is empty unless a lookup has been put in place. A lookup that fails
+// raises EErro.
+using TLeituraAlias = std::function<QStringList(const QString& alias)>;
+QStringList ParametrosAlias(const QString& alias);
+// Puts a lookup in place (an empty function restores the default, which finds nothing).
+void DefineLeituraAlias(TLeituraAlias leitura);
+
+// Configures and opens the connection; never raises: a failure to read the configuration is shown
+// in an information box, and the operator may give up retrying (the connection stays closed).
+void AbreBanco(TConexao& conexao, const TDefinicaoBanco& banco = DefinicaoDbTankora());
+// One connection attempt: true when connected afterwards; never raises.
+bool AbreConexao(TConexao& conexao);
+// Sets DataBase, User_Name and Password from the definition, its alias, or the "Tankora.gdb" fallback.
+void ConfiguraConexao(TConexao& conexao, const TDefinicaoBanco& banco);
+// The text of the alias's first parameter line from position `inicio` (1-based) up to where the
+// alias name first appears in its parameter text, trimmed.
+void ExtraiCaminhoAlias(const QString& alias, int inicio, QString& diretorio);

@@ -1,0 +1,815 @@
+#include "Conexao.h"
+
+#include "Erro.h"
+#include "Firebird.h"
+#include "Regional.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+using namespace Firebird;
+
+namespace {
+// Statement text with ":Nome" parameters turned into "?" and the names in their order of use.
+struct TComandoPreparado {
+    QByteArray Sql;
+    QStringList Nomes;
+};
+
+bool InicioIdentificador(QChar c)
+{
+    return c.isLetter() || c == '_';
+}
+
+bool ParteIdentificador(QChar c)
+{
+    return c.isLetterOrNumber() || c == '_' || c == '$';
+}
+
+TComandoPreparado TraduzParametros(const QString& sql)
+{
+    TComandoPreparado comando;
+    QString saida;
+    saida.reserve(sql.size());
+    const qsizetype n = sql.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = sql[i];
+        if (c == '\'' || c == '"') { // quoted text or identifier, doubled quotes included
+            const qsizetype fim = sql.indexOf(c, i + 1);
+            const qsizetype ate = fim < 0 ? n : fim + 1;
+            saida += sql.mid(i, ate - i);
+            i = ate;
+        } else if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
+            const qsizetype fim = sql.indexOf('\n', i);
+            const qsizetype ate = fim < 0 ? n : fim;
+            saida += sql.mid(i, ate - i);
+            i = ate;
+        } else if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
+            const qsizetype fim = sql.indexOf(QStringLiteral("*/"), i + 2);
+            const qsizetype ate = fim < 0 ? n : fim + 2;
+            saida += sql.mid(i, ate - i);
+            i = ate;
+        } else if (c == ':' && i + 1 < n && InicioIdentificador(sql[i + 1])) {
+            qsizetype fim = i + 1;
+            while (fim < n && ParteIdentificador(sql[fim]))
+                ++fim;
+            comando.Nomes << sql.mid(i + 1, fim - i - 1).toUpper();
+            saida += '?';
+            i = fim;
+        } else {
+            saida += c;
+            ++i;
+        }
+    }
+    comando.Sql = saida.toUtf8();
+    return comando;
+}
+
+// Text from the server: UTF-8 for every column with a character set; columns without one
+// (NONE, OCTETS) hand over their bytes unchanged, read as Latin-1 when they are not UTF-8.
+QString DecodificaTexto(const char* dados, qsizetype tamanho)
+{
+    const QByteArrayView bytes(dados, tamanho);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString texto = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return texto;
+    return QString::fromLatin1(dados, tamanho);
+}
+
+double Escala(qint64 valor, int escala)
+{
+    return static_cast<double>(valor) / std::pow(10.0, -escala);
+}
+
+QVariant Inteiro(qint64 valor, int escala)
+{
+    if (escala < 0)
+        return Escala(valor, escala);
+    if (escala > 0)
+        return static_cast<double>(valor) * std::pow(10.0, escala);
+    return valor;
+}
+
+QDate Data(ISC_DATE data)
+{
+    unsigned ano = 0, mes = 0, dia = 0;
+    UtilFirebird()->decodeDate(data, &ano, &mes, &dia);
+    return QDate(static_cast<int>(ano), static_cast<int>(mes), static_cast<int>(dia));
+}
+
+QTime Hora(ISC_TIME hora)
+{
+    unsigned h = 0, m = 0, s = 0, fracao = 0;
+    UtilFirebird()->decodeTime(hora, &h, &m, &s, &fracao);
+    return QTime(static_cast<int>(h), static_cast<int>(m), static_cast<int>(s), static_cast<int>(fracao / 10));
+}
+
+template <typename T>
+T Le(const unsigned char* p)
+{
+    T valor;
+    std::memcpy(&valor, p, sizeof valor);
+    return valor;
+}
+
+template <typename T>
+void Escreve(unsigned char* p, T valor)
+{
+    std::memcpy(p, &valor, sizeof valor);
+}
+
+QVariant LeBlob(IAttachment* anexo, ITransaction* transacao, ISC_QUAD id, int subtipo, TStatusFirebird& st)
+{
+    IBlob* blob = anexo->openBlob(&st, transacao, &id, 0, nullptr);
+    QByteArray bytes;
+    char pedaco[8192];
+    try {
+        for (;;) {
+            unsigned lidos = 0;
+            const int resultado = blob->getSegment(&st, sizeof pedaco, pedaco, &lidos);
+            if (resultado != IStatus::RESULT_OK && resultado != IStatus::RESULT_SEGMENT)
+                break;
+            bytes.append(pedaco, lidos);
+        }
+        blob->close(&st);
+    } catch (...) {
+        blob->release();
+        throw;
+    }
+    if (subtipo == 1)
+        return DecodificaTexto(bytes.constData(), bytes.size());
+    return bytes;
+}
+
+QVariant LeCampo(IMessageMetadata* meta, unsigned i, const unsigned char* linha, IAttachment* anexo,
+                 ITransaction* transacao, TStatusFirebird& st)
+{
+    if (Le<short>(linha + meta->getNullOffset(&st, i)) != 0)
+        return QVariant();
+    const unsigned char* p = linha + meta->getOffset(&st, i);
+    const int escala = meta->getScale(&st, i);
+    switch (meta->getType(&st, i) & ~1u) {
+    case SQL_TEXT: {
+        // CHAR columns come padded with blanks up to their width; the padding is not data (the
+        // server itself ignores it when comparing), so codes read back as they were written.
+        QString texto = DecodificaTexto(reinterpret_cast<const char*>(p), meta->getLength(&st, i));
+        qsizetype fim = texto.size();
+        while (fim > 0 && texto[fim - 1] == ' ')
+            --fim;
+        texto.truncate(fim);
+        return texto;
+    }
+    case SQL_VARYING:
+        return DecodificaTexto(reinterpret_cast<const char*>(p + 2), Le<unsigned short>(p));
+    case SQL_SHORT:
+        return Inteiro(Le<qint16>(p), escala);
+    case SQL_LONG:
+        return Inteiro(Le<qint32>(p), escala);
+    case SQL_INT64:
+        return Inteiro(Le<qint64>(p), escala);
+    case SQL_FLOAT:
+        return static_cast<double>(Le<float>(p));
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT:
+        return Le<double>(p);
+    case SQL_TIMESTAMP: {
+        const auto momento = Le<ISC_TIMESTAMP>(p);
+        return QDateTime(Data(momento.timestamp_date), Hora(momento.timestamp_time));
+    }
+    case SQL_TYPE_DATE:
+        return Data(Le<ISC_DATE>(p));
+    case SQL_TYPE_TIME:
+        return Hora(Le<ISC_TIME>(p));
+    case SQL_BOOLEAN:
+        return *p != 0;
+    case SQL_BLOB:
+        return LeBlob(anexo, transacao, Le<ISC_QUAD>(p), meta->getSubType(&st, i), st);
+    case SQL_NULL:
+        return QVariant();
+    default:
+        throw EErro(QStringLiteral("Tipo de coluna não suportado: %1").arg(meta->getType(&st, i)));
+    }
+}
+
+bool Numerico(unsigned tipo)
+{
+    switch (tipo & ~1u) {
+    case SQL_SHORT:
+    case SQL_LONG:
+    case SQL_INT64:
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// One input message: the statement's own description with each bound value's field retyped to
+// what the value is; the server converts to the parameter's type (a text to a date, for example).
+class TMensagemEntrada {
+public:
+    TMensagemEntrada(IMessageMetadata* nativa, const QVector<QVariant>& valores, TStatusFirebird& st)
+    {
+        const unsigned quantos = nativa->getCount(&st);
+        FValores.reserve(quantos);
+        IMetadataBuilder* construtor = nativa->getBuilder(&st);
+        try {
+            for (unsigned i = 0; i < quantos; ++i) {
+                QVariant valor = valores[static_cast<qsizetype>(i)];
+                // A text bound to a number is read with the regional settings, as the client would.
+                if (!valor.isNull() && valor.typeId() == QMetaType::QString && Numerico(nativa->getType(&st, i))) {
+                    try {
+                        valor = LeNumero(valor.toString());
+                    } catch (const EErroConversao&) {
+                        // not a regional number: the server gets the text and judges it
+                    }
+                }
+                FValores << valor;
+                if (valor.isNull())
+                    continue; // the statement's own type, flagged NULL
+                unsigned tipo = SQL_VARYING;
+                unsigned tamanho = 0;
+                switch (valor.typeId()) {
+                case QMetaType::LongLong:
+                    tipo = SQL_INT64;
+                    tamanho = sizeof(qint64);
+                    break;
+                case QMetaType::Double:
+                    tipo = SQL_DOUBLE;
+                    tamanho = sizeof(double);
+                    break;
+                case QMetaType::QDate:
+                    tipo = SQL_TIMESTAMP;
+                    tamanho = sizeof(ISC_TIMESTAMP);
+                    break;
+                default: {
+                    // room for the text's characters at four bytes each, so no length check trips
+                    const qsizetype caracteres = qMax<qsizetype>(1, valor.toString().size());
+                    tamanho = static_cast<unsigned>(4 * caracteres);
+                    break;
+                }
+                }
+                construtor->setType(&st, i, tipo);
+                construtor->setSubType(&st, i, 0);
+                construtor->setScale(&st, i, 0);
+                construtor->setLength(&st, i, tamanho);
+                construtor->setCharSet(&st, i, tipo == SQL_VARYING ? CharsetUtf8 : 0);
+            }
+            FMeta = construtor->getMetadata(&st);
+        } catch (...) {
+            construtor->release();
+            throw;
+        }
+        construtor->release();
+        Preenche(st);
+    }
+    ~TMensagemEntrada()
+    {
+        if (FMeta)
+            FMeta->release();
+    }
+    TMensagemEntrada(const TMensagemEntrada&) = delete;
+    TMensagemEntrada& operator=(const TMensagemEntrada&) = delete;
+
+    IMessageMetadata* Meta() const { return FMeta; }
+    void* Buffer() { return FBuffer.data(); }
+
+private:
+    IMessageMetadata* FMeta = nullptr;
+    QVector<QVariant> FValores;
+    QByteArray FBuffer;
+
+    void Preenche(TStatusFirebird& st)
+    {
+        FBuffer = QByteArray(static_cast<qsizetype>(FMeta->getMessageLength(&st)), '\0');
+        auto* base = reinterpret_cast<unsigned char*>(FBuffer.data());
+        for (unsigned i = 0; i < static_cast<unsigned>(FValores.size()); ++i) {
+            const QVariant& valor = FValores[i];
+            Escreve<short>(base + FMeta->getNullOffset(&st, i), valor.isNull() ? -1 : 0);
+            if (valor.isNull())
+                continue;
+            unsigned char* p = base + FMeta->getOffset(&st, i);
+            switch (valor.typeId()) {
+            case QMetaType::LongLong:
+                Escreve<qint64>(p, valor.toLongLong());
+                break;
+            case QMetaType::Double:
+                Escreve<double>(p, valor.toDouble());
+                break;
+            case QMetaType::QDate: {
+                const QDate d = valor.toDate();
+                ISC_TIMESTAMP momento;
+                momento.timestamp_date = UtilFirebird()->encodeDate(static_cast<unsigned>(d.year()),
+                                                                    static_cast<unsigned>(d.month()),
+                                                                    static_cast<unsigned>(d.day()));
+                momento.timestamp_time = 0;
+                Escreve(p, momento);
+                break;
+            }
+            default: {
+                const QByteArray texto = valor.toString().toUtf8();
+                Escreve<unsigned short>(p, static_cast<unsigned short>(texto.size()));
+                std::memcpy(p + 2, texto.constData(), static_cast<size_t>(texto.size()));
+                break;
+            }
+            }
+        }
+    }
+};
+
+// Ends a transaction on an error path: rolled back, or at least let go. The original error is the
+// one reported, so a failure here is not raised on top of it.
+void AbandonaTransacao(ITransaction*& transacao)
+{
+    if (!transacao)
+        return;
+    CheckStatusWrapper st(MestreFirebird()->getStatus());
+    transacao->rollback(&st);
+    if (st.getState() & IStatus::STATE_ERRORS)
+        transacao->release();
+    st.dispose();
+    transacao = nullptr;
+}
+
+template <typename T>
+void Solta(T*& objeto)
+{
+    if (objeto)
+        objeto->release();
+    objeto = nullptr;
+}
+
+QVector<std::pair<QString, QString>> ParametrosIniciais()
+{
+    return {
+        {QStringLiteral("DriverName"), QStringLiteral("Interbase")},
+        {QStringLiteral("Database"), QStringLiteral("Tankora.gdb")},
+        {QStringLiteral("RoleName"), QStringLiteral("RoleName")},
+        {QStringLiteral("User_Name"), QStringLiteral("sysdba")},
+        {QStringLiteral("Password"), QStringLiteral("pumpvault")},
+        {QStringLiteral("SQLDialect"), QStringLiteral("1")},
+        {QStringLiteral("LocaleCode"), QStringLiteral("0000")},
+        {QStringLiteral("BlobSize"), QStringLiteral("-1")},
+        {QStringLiteral("CommitRetain"), QStringLiteral("False")},
+        {QStringLiteral("WaitOnLocks"), QStringLiteral("True")},
+        {QStringLiteral("Interbase TransIsolation"), QStringLiteral("ReadCommited")},
+        {QStringLiteral("Trim Char"), QStringLiteral("False")},
+    };
+}
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TConexao
+
+qsizetype TConexao::TImplementacao::Indice(const QString& nome) const
+{
+    for (qsizetype i = 0; i < Parametros.size(); ++i)
+        if (Parametros[i].first.compare(nome, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+ITransaction* TConexao::TImplementacao::IniciaTransacaoFirebird()
+{
+    if (Transacao)
+        return Transacao;
+    TStatusFirebird st;
+    IXpbBuilder* tpb = UtilFirebird()->getXpbBuilder(&st, IXpbBuilder::TPB, nullptr, 0);
+    try {
+        tpb->insertTag(&st, isc_tpb_write);
+        tpb->insertTag(&st, isc_tpb_read_committed);
+        tpb->insertTag(&st, isc_tpb_rec_version);
+        tpb->insertTag(&st, isc_tpb_wait);
+        ITransaction* transacao = Anexo->startTransaction(&st, tpb->getBufferLength(&st), tpb->getBuffer(&st));
+        tpb->dispose();
+        return transacao;
+    } catch (...) {
+        tpb->dispose();
+        throw;
+    }
+}
+
+TConexao::TConexao() : F(std::make_unique<TImplementacao>())
+{
+    // The list the station connection is created with; only Database, User_Name, Password and
+    // RoleName mean anything to this client, the rest are kept for whoever reads the list.
+    F->Parametros = ParametrosIniciais();
+}
+
+TConexao::~TConexao()
+{
+    Desconecta();
+}
+
+TConexao::TImplementacao& TConexao::Implementacao() const
+{
+    return *F;
+}
+
+QString TConexao::Parametro(const QString& nome) const
+{
+    const qsizetype i = F->Indice(nome);
+    return i < 0 ? QString() : F->Parametros[i].second;
+}
+
+void TConexao::DefineParametro(const QString& nome, const QString& valor)
+{
+    const qsizetype i = F->Indice(nome);
+    if (valor.isEmpty()) {
+        if (i >= 0)
+            F->Parametros.removeAt(i);
+    } else if (i >= 0) {
+        F->Parametros[i].second = valor;
+    } else {
+        F->Parametros.append({nome, valor});
+    }
+}
+
+QStringList TConexao::Parametros() const
+{
+    QStringList linhas;
+    for (const auto& [nome, valor] : F->Parametros)
+        linhas << nome + '=' + valor;
+    return linhas;
+}
+
+void TConexao::Conecta()
+{
+    if (F->Anexo)
+        return;
+    TStatusFirebird st;
+    IXpbBuilder* dpb = nullptr;
+    try {
+        dpb = UtilFirebird()->getXpbBuilder(&st, IXpbBuilder::DPB, nullptr, 0);
+        dpb->insertInt(&st, isc_dpb_sql_dialect, 1);
+        dpb->insertString(&st, isc_dpb_lc_ctype, "UTF8");
+        dpb->insertInt(&st, isc_dpb_connect_timeout, 10);
+        const auto texto = [&](unsigned char tag, const char* nome) {
+            const QString valor = Parametro(QString::fromLatin1(nome));
+            if (!valor.isEmpty())
+                dpb->insertString(&st, tag, valor.toUtf8().constData());
+        };
+        texto(isc_dpb_user_name, "User_Name");
+        texto(isc_dpb_password, "Password");
+        texto(isc_dpb_sql_role_name, "RoleName");
+        dpb->insertTag(&st, isc_dpb_utf8_filename);
+        const QByteArray banco = Parametro(QStringLiteral("Database")).toUtf8();
+        F->Anexo = ProvedorFirebird()->attachDatabase(&st, banco.constData(), dpb->getBufferLength(&st),
+                                                      dpb->getBuffer(&st));
+        dpb->dispose();
+    } catch (const FbException& erro) {
+        if (dpb)
+            dpb->dispose();
+        throw EErro(MensagemFirebird(erro));
+    }
+}
+
+void TConexao::Desconecta()
+{
+    AbandonaTransacao(F->Transacao);
+    if (!F->Anexo)
+        return;
+    CheckStatusWrapper st(MestreFirebird()->getStatus());
+    F->Anexo->detach(&st);
+    // A connection already lost cannot be detached; its handle is let go all the same.
+    if (st.getState() & IStatus::STATE_ERRORS)
+        F->Anexo->release();
+    st.dispose();
+    F->Anexo = nullptr;
+}
+
+bool TConexao::Conectado() const
+{
+    return F->Anexo != nullptr;
+}
+
+bool TConexao::EmTransacao() const
+{
+    return F->Transacao != nullptr;
+}
+
+void TConexao::IniciaTransacao()
+{
+    if (F->Transacao)
+        return;
+    Conecta();
+    try {
+        F->Transacao = F->IniciaTransacaoFirebird();
+    } catch (const FbException& erro) {
+        throw EErro(MensagemFirebird(erro));
+    }
+}
+
+void TConexao::Confirma()
+{
+    if (!F->Transacao)
+        return;
+    TStatusFirebird st;
+    try {
+        F->Transacao->commit(&st); // releases the handle on success
+        F->Transacao = nullptr;
+    } catch (const FbException& erro) {
+        // still active: the caller rolls it back
+        throw EErro(MensagemFirebird(erro));
+    }
+}
+
+void TConexao::Desfaz()
+{
+    if (!F->Transacao)
+        return;
+    TStatusFirebird st;
+    try {
+        F->Transacao->rollback(&st);
+        F->Transacao = nullptr;
+    } catch (const FbException& erro) {
+        Solta(F->Transacao);
+        throw EErro(MensagemFirebird(erro));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// TConsulta
+
+TConsulta::TConsulta(TConexao* conexao, QObject* dono) : QObject(dono), FConexao(conexao) {}
+
+TConsulta::~TConsulta() = default;
+
+void TConsulta::DefineConexao(TConexao* conexao)
+{
+    Fecha();
+    FConexao = conexao;
+}
+
+void TConsulta::DefineSQL(const QString& sql)
+{
+    Fecha();
+    FSQL = sql;
+    FParametros.clear();
+}
+
+void TConsulta::Define(const QString& nome, const QVariant& valor)
+{
+    const QString chave = nome.toUpper();
+    for (auto& parametro : FParametros)
+        if (parametro.first == chave) {
+            parametro.second = valor;
+            return;
+        }
+    FParametros.append({chave, valor});
+}
+
+void TConsulta::DefineTexto(const QString& nome, const QString& valor)
+{
+    Define(nome, QVariant(valor.isNull() ? QStringLiteral("") : valor));
+}
+
+void TConsulta::DefineInteiro(const QString& nome, qint64 valor)
+{
+    Define(nome, QVariant(valor));
+}
+
+void TConsulta::DefineDouble(const QString& nome, double valor)
+{
+    Define(nome, QVariant(valor));
+}
+
+void TConsulta::DefineData(const QString& nome, const QDate& valor)
+{
+    Define(nome, valor.isValid() ? QVariant(valor) : QVariant());
+}
+
+void TConsulta::DefineNuloTexto(const QString& nome)
+{
+    Define(nome, QVariant());
+}
+
+void TConsulta::Abre()
+{
+    Fecha();
+    RodaComando(true);
+    FAberta = true;
+}
+
+void TConsulta::Fecha()
+{
+    FAberta = false;
+    FColunas.clear();
+    FLinhas.clear();
+    FLinha = 0;
+}
+
+int TConsulta::Executa()
+{
+    Fecha();
+    return RodaComando(false);
+}
+
+int TConsulta::RodaComando(bool buscaLinhas)
+{
+    if (!FConexao)
+        throw EErro(QStringLiteral("Consulta sem conexão"));
+    FConexao->Conecta();
+    TConexao::TImplementacao& conexao = FConexao->Implementacao();
+
+    const TComandoPreparado comando = TraduzParametros(FSQL);
+    QVector<QVariant> valores;
+    for (const QString& nome : comando.Nomes) {
+        const auto achado = std::find_if(FParametros.cbegin(), FParametros.cend(),
+                                         [&](const auto& parametro) { return parametro.first == nome; });
+        if (achado == FParametros.cend())
+            throw EErro(QStringLiteral("Nenhum valor para o parâmetro '%1'").arg(nome));
+        valores << achado->second;
+    }
+
+    const bool propria = !conexao.Transacao;
+    ITransaction* transacao = nullptr;
+    IStatement* comandoFb = nullptr;
+    IMessageMetadata* nativaEntrada = nullptr;
+    IMessageMetadata* saida = nullptr;
+    IResultSet* cursor = nullptr;
+    int afetadas = 0;
+    TStatusFirebird st;
+    try {
+        transacao = conexao.IniciaTransacaoFirebird();
+        comandoFb = conexao.Anexo->prepare(&st, transacao, static_cast<unsigned>(comando.Sql.size()),
+                                           comando.Sql.constData(), 1, IStatement::PREPARE_PREFETCH_METADATA);
+        nativaEntrada = comandoFb->getInputMetadata(&st);
+        if (nativaEntrada->getCount(&st) != static_cast<unsigned>(valores.size()))
+            throw EErro(QStringLiteral("Parâmetros do comando não conferem com o texto SQL"));
+        TMensagemEntrada entrada(nativaEntrada, valores, st);
+        saida = comandoFb->getOutputMetadata(&st);
+        const unsigned colunas = saida->getCount(&st);
+        QByteArray linha(static_cast<qsizetype>(saida->getMessageLength(&st)), '\0');
+        auto* bytes = reinterpret_cast<unsigned char*>(linha.data());
+        if (buscaLinhas) {
+            for (unsigned i = 0; i < colunas; ++i)
+                FColunas << QString::fromUtf8(saida->getAlias(&st, i)).toUpper();
+            cursor = comandoFb->openCursor(&st, transacao, entrada.Meta(), entrada.Buffer(), saida, 0);
+            while (cursor->fetchNext(&st, bytes) == IStatus::RESULT_OK) {
+                QVector<QVariant> valoresLinha;
+                valoresLinha.reserve(colunas);
+                for (unsigned i = 0; i < colunas; ++i)
+                    valoresLinha << LeCampo(saida, i, bytes, conexao.Anexo, transacao, st);
+                FLinhas << valoresLinha;
+            }
+            cursor->close(&st); // releases it
+            cursor = nullptr;
+        } else {
+            comandoFb->execute(&st, transacao, entrada.Meta(), entrada.Buffer(), colunas ? saida : nullptr,
+                               colunas ? bytes : nullptr);
+            afetadas = static_cast<int>(comandoFb->getAffectedRecords(&st));
+        }
+        Solta(saida);
+        Solta(nativaEntrada);
+        comandoFb->free(&st); // releases it
+        comandoFb = nullptr;
+        if (propria) {
+            transacao->commit(&st);
+            transacao = nullptr;
+        }
+    } catch (const FbException& erro) {
+        const QString mensagem = MensagemFirebird(erro);
+        Solta(cursor);
+        Solta(saida);
+        Solta(nativaEntrada);
+        Solta(comandoFb);
+        if (propria)
+            AbandonaTransacao(transacao);
+        FColunas.clear();
+        FLinhas.clear();
+        throw EErro(mensagem);
+    } catch (...) {
+        Solta(cursor);
+        Solta(saida);
+        Solta(nativaEntrada);
+        Solta(comandoFb);
+        if (propria)
+            AbandonaTransacao(transacao);
+        FColunas.clear();
+        FLinhas.clear();
+        throw;
+    }
+    return afetadas;
+}
+
+qsizetype TConsulta::IndiceColuna(const QString& nome) const
+{
+    const qsizetype i = FColunas.indexOf(nome.toUpper());
+    if (i < 0)
+        throw EErro(QStringLiteral("Campo '%1' não encontrado").arg(nome));
+    return i;
+}
+
+QVariant TConsulta::Campo(const QString& nome) const
+{
+    const qsizetype i = IndiceColuna(nome);
+    if (FLinha < 0 || FLinha >= FLinhas.size())
+        return QVariant();
+    return FLinhas[FLinha][i];
+}
+
+bool TConsulta::CampoNulo(const QString& nome) const
+{
+    return Campo(nome).isNull();
+}
+
+QString TConsulta::CampoTexto(const QString& nome) const
+{
+    const QVariant valor = Campo(nome);
+    if (valor.isNull())
+        return QString();
+    switch (valor.typeId()) {
+    case QMetaType::Double:
+        return TextoNumero(valor.toDouble());
+    case QMetaType::QDate:
+        return TextoData(valor.toDate());
+    case QMetaType::QTime:
+        return TextoHoraLonga(valor.toTime());
+    case QMetaType::QDateTime: {
+        // a date-time shows its time only when it has one
+        const QDateTime momento = valor.toDateTime();
+        if (momento.time() == QTime(0, 0))
+            return TextoData(momento.date());
+        return TextoData(momento.date()) + ' ' + TextoHoraLonga(momento.time());
+    }
+    case QMetaType::Bool:
+        return valor.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    default:
+        return valor.toString();
+    }
+}
+
+qint64 TConsulta::CampoInteiro(const QString& nome) const
+{
+    const QVariant valor = Campo(nome);
+    if (valor.isNull())
+        return 0;
+    switch (valor.typeId()) {
+    case QMetaType::LongLong:
+        return valor.toLongLong();
+    case QMetaType::Double:
+        return std::llround(valor.toDouble());
+    case QMetaType::Bool:
+        return valor.toBool() ? 1 : 0;
+    case QMetaType::QString:
+        return LeInteiro(valor.toString().trimmed());
+    default:
+        throw EErro(QStringLiteral("Campo '%1' não é um valor inteiro").arg(nome));
+    }
+}
+
+double TConsulta::CampoDouble(const QString& nome) const
+{
+    const QVariant valor = Campo(nome);
+    if (valor.isNull())
+        return 0;
+    switch (valor.typeId()) {
+    case QMetaType::LongLong:
+    case QMetaType::Double:
+        return valor.toDouble();
+    case QMetaType::QString:
+        return LeNumero(valor.toString());
+    default:
+        throw EErro(QStringLiteral("Campo '%1' não é um valor numérico").arg(nome));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Session helpers
+
+void LigaConexao(QObject* dono, TConexao* conexao)
+{
+    if (!dono)
+        return;
+    if (auto* consulta = qobject_cast<TConsulta*>(dono))
+        consulta->DefineConexao(conexao);
+    for (TConsulta* consulta : dono->findChildren<TConsulta*>())
+        consulta->DefineConexao(conexao);
+}
+
+void IniciaTransacao(TConexao& conexao)
+{
+    if (!conexao.EmTransacao())
+        conexao.IniciaTransacao();
+}
+
+void ConfirmaTransacao(TConexao& conexao)
+{
+    if (conexao.EmTransacao())
+        conexao.Confirma();
+}
+
+void DesfazTransacao(TConexao& conexao)
+{
+    if (conexao.EmTransacao())
+        conexao.Desfaz();
+}

@@ -1,0 +1,43 @@
+#pragma once
+// The process's one entry into the Firebird client: master interface, provider, utilities, and the
+// conversion of the client's errors into EErro carrying the server's own text.
+#include "Conexao.h"
+
+#include <firebird/Interface.h>
+
+#include <QByteArray>
+#include <QString>
+
+namespace Firebird {
+class FbException;
+}
+
+// Loads the client once per process; sets up the embedded engine's environment first.
+Firebird::IMaster* MestreFirebird();
+Firebird::IProvider* ProvedorFirebird();
+Firebird::IUtil* UtilFirebird();
+
+// The server's message text of a failed call.
+QString MensagemFirebird(const Firebird::FbException& erro);
+
+// A status object for one call chain; failures throw Firebird::FbException.
+class TStatusFirebird : public Firebird::ThrowStatusWrapper {
+public:
+    TStatusFirebird() : Firebird::ThrowStatusWrapper(MestreFirebird()->getStatus()) {}
+    ~TStatusFirebird() { dispose(); }
+    TStatusFirebird(const TStatusFirebird&) = delete;
+    TStatusFirebird& operator=(const TStatusFirebird&) = delete;
+};
+
+// Character set id the client exchanges text in (lc_ctype UTF8).
+constexpr unsigned CharsetUtf8 = 4;
+
+struct TConexao::TImplementacao {
+    QVector<std::pair<QString, QString>> Parametros; // in order, names as written first
+    Firebird::IAttachment* Anexo = nullptr;
+    Firebird::ITransaction* Transacao = nullptr;
+
+    qsizetype Indice(const QString& nome) const;
+    // The transaction statements run in: the open one, or a new one the caller must end.
+    Firebird::ITransaction* IniciaTransacaoFirebird();
+};

@@ -1,0 +1,173 @@
+#pragma once
+// A Firebird server of the test's own: the installed /usr/sbin/firebird started on 127.0.0.1 with a
+// free port, its configuration and lock files in a temporary folder, stopped by its process ID.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <sys/prctl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+class TServidorFirebird {
+public:
+    TServidorFirebird() = default;
+    ~TServidorFirebird() { Para(); }
+    TServidorFirebird(const TServidorFirebird&) = delete;
+    TServidorFirebird& operator=(const TServidorFirebird&) = delete;
+
+    // Starts the server; false with Motivo() when it cannot run here.
+    bool Inicia()
+    {
+        const QString programa = QStringLiteral("/usr/sbin/firebird");
+        const QString instalacao = QStringLiteral("/usr/lib/x86_64-linux-gnu/firebird/3.0");
+        if (!QFile::exists(programa))
+            return Falha(QStringLiteral("%1 não está instalado").arg(programa));
+        if (!LeSenha())
+            return false;
+        if (!FPasta.isValid())
+            return Falha(QStringLiteral("pasta temporária indisponível"));
+        FPorta = PortaLivre();
+        if (FPorta <= 0)
+            return Falha(QStringLiteral("nenhuma porta TCP livre"));
+        QDir pasta(FPasta.path());
+        pasta.mkdir(QStringLiteral("lock"));
+        for (const char* item : {"plugins.conf", "fbtrace.conf", "firebird.msg", "plugins", "UDF", "lib"})
+            QFile::link(instalacao + '/' + QLatin1String(item), pasta.filePath(QLatin1String(item)));
+        // The character sets must be real files: through a linked folder the server loads the
+        // module but finds none of its character sets.
+        pasta.mkdir(QStringLiteral("intl"));
+        for (const char* item : {"intl/libfbintl.so", "intl/fbintl.conf"})
+            if (!QFile::copy(instalacao + '/' + QLatin1String(item), pasta.filePath(QLatin1String(item))))
+                return Falha(QStringLiteral("%1 não pôde ser copiado").arg(QLatin1String(item)));
+        // A security database of its own: the embedded engine of the test process may hold the
+        // installed one open, and one engine at a time may have a database file.
+        const QString seguranca = pasta.filePath(QStringLiteral("security3.fdb"));
+        if (!QFile::copy(QStringLiteral("/var/lib/firebird/3.0/system/security3.fdb"), seguranca))
+            return Falha(QStringLiteral("a base de segurança instalada não pôde ser copiada"));
+        QFile::setPermissions(seguranca, QFile::ReadOwner | QFile::WriteOwner);
+        if (!Escreve(pasta.filePath(QStringLiteral("databases.conf")),
+                     QStringLiteral("security.db = %1\n").arg(seguranca))
+            || !Escreve(pasta.filePath(QStringLiteral("firebird.conf")),
+                        QStringLiteral("RemoteServicePort = %1\nRemoteBindAddress = 127.0.0.1\n"
+                                       "SecurityDatabase = %2\n")
+                            .arg(FPorta)
+                            .arg(seguranca)))
+            return Falha(QStringLiteral("configuração não pôde ser escrita"));
+
+        QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+        ambiente.insert(QStringLiteral("FIREBIRD"), pasta.path());
+        ambiente.insert(QStringLiteral("FIREBIRD_LOCK"), pasta.filePath(QStringLiteral("lock")));
+        FProcesso.setProcessEnvironment(ambiente);
+        FProcesso.setProcessChannelMode(QProcess::MergedChannels);
+        // a test that dies takes its server with it
+        FProcesso.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        FProcesso.start(programa, {});
+        if (!FProcesso.waitForStarted(5000))
+            return Falha(QStringLiteral("%1 não iniciou: %2").arg(programa, FProcesso.errorString()));
+        QElapsedTimer espera;
+        espera.start();
+        while (espera.elapsed() < 15000) {
+            if (FProcesso.state() != QProcess::Running)
+                return Falha(QStringLiteral("o servidor terminou ao iniciar: %1")
+                                 .arg(QString::fromLocal8Bit(FProcesso.readAll())));
+            if (Atende())
+                return true;
+            QThread::msleep(100);
+        }
+        Para();
+        return Falha(QStringLiteral("o servidor não atendeu na porta %1 em 15 s").arg(FPorta));
+    }
+
+    void Para()
+    {
+        if (FProcesso.state() == QProcess::NotRunning)
+            return;
+        FProcesso.terminate();
+        if (!FProcesso.waitForFinished(5000)) {
+            FProcesso.kill();
+            FProcesso.waitForFinished(5000);
+        }
+    }
+
+    // Database location for the client: host/port:path.
+    QString Endereco(const QString& caminho) const
+    {
+        return QStringLiteral("127.0.0.1/%1:%2").arg(FPorta).arg(caminho);
+    }
+    QString Usuario() const { return QStringLiteral("SYSDBA"); }
+    QString Senha() const { return FSenha; }
+    QString Motivo() const { return FMotivo; }
+
+private:
+    QTemporaryDir FPasta;
+    QProcess FProcesso;
+    int FPorta = 0;
+    QString FSenha;
+    QString FMotivo;
+
+    bool Falha(const QString& motivo)
+    {
+        FMotivo = QStringLiteral("Servidor Firebird indisponível: ") + motivo;
+        return false;
+    }
+
+    static bool Escreve(const QString& caminho, const QString& texto)
+    {
+        QFile arquivo(caminho);
+        return arquivo.open(QIODevice::WriteOnly) && arquivo.write(texto.toUtf8()) == texto.toUtf8().size();
+    }
+
+    bool LeSenha()
+    {
+        QFile arquivo(QStringLiteral("/etc/firebird/3.0/SYSDBA.password"));
+        if (!arquivo.open(QIODevice::ReadOnly))
+            return Falha(QStringLiteral("senha do SYSDBA ilegível (%1)").arg(arquivo.errorString()));
+        static const QRegularExpression linha(QStringLiteral("^ISC_PASSWORD=\"?([^\"\\n]*)\"?"),
+                                              QRegularExpression::MultilineOption);
+        const auto achado = linha.match(QString::fromLocal8Bit(arquivo.readAll()));
+        if (!achado.hasMatch() || achado.captured(1).isEmpty())
+            return Falha(QStringLiteral("senha do SYSDBA ausente"));
+        FSenha = achado.captured(1);
+        return true;
+    }
+
+    static int PortaLivre()
+    {
+        const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (s < 0)
+            return 0;
+        sockaddr_in endereco{};
+        endereco.sin_family = AF_INET;
+        endereco.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        endereco.sin_port = 0;
+        socklen_t tamanho = sizeof endereco;
+        int porta = 0;
+        if (::bind(s, reinterpret_cast<sockaddr*>(&endereco), sizeof endereco) == 0
+            && ::getsockname(s, reinterpret_cast<sockaddr*>(&endereco), &tamanho) == 0)
+            porta = ntohs(endereco.sin_port);
+        ::close(s);
+        return porta;
+    }
+
+    bool Atende() const
+    {
+        const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (s < 0)
+            return false;
+        sockaddr_in endereco{};
+        endereco.sin_family = AF_INET;
+        endereco.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        endereco.sin_port = htons(static_cast<uint16_t>(FPorta));
+        const bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&endereco), sizeof endereco) == 0;
+        ::close(s);
+        return ok;
+    }
+};

@@ -1,0 +1,313 @@
+// Start-up connection: Caminho.ini, the alias fallback, the retry loop; and the demo station.
+#include "Banco.h"
+#include "Conexao.h"
+#include "Erro.h"
+#include "Mensagens.h"
+#include "Posto.h"
+#include "Relogio.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+class TRelogioFalso : public TRelogio {
+public:
+    QString Pasta;
+    mutable QList<int> Dormidas;
+    std::function<void()> AoDormir;
+    QString PastaAtual() const override { return Pasta; }
+    void Dorme(int milissegundos) const override
+    {
+        Dormidas << milissegundos;
+        if (AoDormir)
+            AoDormir();
+    }
+};
+
+class TRespondedorRoteiro : public TRespondedor {
+public:
+    QList<TResposta> Respostas;
+    QStringList Textos;
+    QList<TTipoMensagem> Tipos;
+    TResposta Responde(TTipoMensagem tipo, const QString& texto, TBotoes) override
+    {
+        Tipos << tipo;
+        Textos << texto;
+        return Respostas.isEmpty() ? TResposta::Nao : Respostas.takeFirst();
+    }
+};
+
+const QString PerguntaRetentativa = QStringLiteral("Impossível conectar ao banco de dados. \rDeseja tentar novamente?");
+
+void EscreveArquivo(const QString& caminho, const QByteArray& conteudo)
+{
+    QFile arquivo(caminho);
+    QVERIFY(arquivo.open(QIODevice::WriteOnly));
+    arquivo.write(conteudo);
+}
+} // namespace
+
+class TesteBanco : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> FPasta;
+    TRelogioFalso FRelogio;
+    TRespondedorRoteiro FRespondedor;
+
+    QString Caminho(const QString& nome) const { return FPasta->filePath(nome); }
+
+private slots:
+    void init()
+    {
+        FPasta = std::make_unique<QTemporaryDir>();
+        QVERIFY(FPasta->isValid());
+        FRelogio = TRelogioFalso();
+        FRelogio.Pasta = FPasta->path() + '/';
+        FRespondedor = TRespondedorRoteiro();
+        DefineRelogio(&FRelogio);
+        DefineRespondedor(&FRespondedor);
+        DefineLeituraAlias({});
+    }
+
+    void cleanup()
+    {
+        DefineRelogio(nullptr);
+        DefineRespondedor(nullptr);
+        DefineLeituraAlias({});
+    }
+
+    void CaminhoIni_data()
+    {
+        QTest::addColumn<QString>("arquivo");
+        QTest::addColumn<bool>("comSenha");
+        QTest::newRow("Caminho.ini") << "Caminho.ini" << true;
+        QTest::newRow("CAMINHO.INI sem senha") << "CAMINHO.INI" << false;
+        QTest::newRow("caminho.ini") << "caminho.ini" << true;
+    }
+
+    // The three values of the file, and nothing of the alias, make the connection.
+    void CaminhoIni()
+    {
+        QFETCH(QString, arquivo);
+        QFETCH(bool, comSenha);
+        const QString banco = Caminho(QStringLiteral("posto.fdb"));
+        CriaBancoPosto(banco, false);
+        QByteArray ini = "[DATABASEESTOQUE]\r\nCAMINHO=" + banco.toUtf8() + "\r\nUSUARIO=SYSDBA\r\n";
+        if (comSenha)
+            ini += "SENHA=segredo\r\n";
+        EscreveArquivo(Caminho(arquivo), ini);
+        bool aliasLido = false;
+        DefineLeituraAlias([&](const QString&) {
+            aliasLido = true;
+            return QStringList{QStringLiteral("SERVER NAME=/outro/Tankora.gdb")};
+        });
+
+        TConexao conexao;
+        AbreBanco(conexao);
+        QVERIFY(conexao.Conectado());
+        QVERIFY(!aliasLido);
+        QVERIFY(FRespondedor.Textos.isEmpty());
+        QVERIFY(FRelogio.Dormidas.isEmpty());
+        QCOMPARE(conexao.Parametros().filter(QRegularExpression(QStringLiteral("^database="),
+                                                                QRegularExpression::CaseInsensitiveOption)),
+                 QStringList{QStringLiteral("Database=") + banco});
+        QCOMPARE(conexao.Parametro(QStringLiteral("User_Name")), QStringLiteral("SYSDBA"));
+        QCOMPARE(conexao.Parametro(QStringLiteral("Password")), comSenha ? QStringLiteral("segredo") : QString());
+        QCOMPARE(conexao.Parametros().filter(QStringLiteral("password"), Qt::CaseInsensitive).isEmpty(), !comSenha);
+    }
+
+    void SemCaminhoIni_data()
+    {
+        QTest::addColumn<QStringList>("alias");
+        QTest::addColumn<QString>("banco");
+        QTest::newRow("sem alias") << QStringList() << "Tankora.gdb";
+        QTest::newRow("alias com servidor") << QStringList{"SERVER NAME=servidor:/dados/posto.gdb", "USER NAME=X"}
+                                            << "servidor:/dados/posto.gdb";
+        QTest::newRow("alias sem servidor") << QStringList{"SERVER NAME=  ", "PATH=/dados/tankora"} << "Tankora.gdb";
+    }
+
+    // Without the file: alias or fallback, the definition's user and password; the attempt fails
+    // here and the operator gives up at the first question.
+    void SemCaminhoIni()
+    {
+        QFETCH(QStringList, alias);
+        QFETCH(QString, banco);
+        QStringList pedidos;
+        DefineLeituraAlias([&](const QString& nome) {
+            pedidos << nome;
+            return alias;
+        });
+        TConexao conexao;
+        AbreBanco(conexao);
+        QVERIFY(!conexao.Conectado());
+        QVERIFY(pedidos.contains(QStringLiteral("Tankora")));
+        QCOMPARE(conexao.Parametro(QStringLiteral("Database")), banco);
+        QCOMPARE(conexao.Parametro(QStringLiteral("User_Name")), QStringLiteral("SYSDBA"));
+        QCOMPARE(conexao.Parametro(QStringLiteral("Password")), QStringLiteral("pumpvault"));
+        QCOMPARE(FRespondedor.Textos, QStringList{PerguntaRetentativa});
+    }
+
+    void ExtraiCaminhoAlias_data()
+    {
+        QTest::addColumn<QStringList>("alias");
+        QTest::addColumn<QString>("diretorio");
+        QTest::newRow("pasta antes do nome") << QStringList{"SERVER NAME=C:\\DADOS\\TANKORA.GDB", "USER NAME=SYSDBA"}
+                                             << "C:\\DADOS\\";
+        QTest::newRow("minúsculas, brancos") << QStringList{"SERVER NAME= /dados/tankora.gdb"} << "/dados/";
+        QTest::newRow("nome só em outra linha") << QStringList{"SERVER NAME=/x/", "PATH=Tankora"} << "/x/";
+        QTest::newRow("sem o nome") << QStringList{"SERVER NAME=/x/posto.gdb"} << "";
+        QTest::newRow("nome logo no início") << QStringList{"TANKORA=1"} << "";
+        QTest::newRow("lista vazia") << QStringList() << "";
+    }
+
+    void ExtraiCaminhoAlias()
+    {
+        QFETCH(QStringList, alias);
+        QFETCH(QString, diretorio);
+        DefineLeituraAlias([&](const QString&) { return alias; });
+        QString extraido = QStringLiteral("lixo");
+        ::ExtraiCaminhoAlias(QStringLiteral("Tankora"), 13, extraido);
+        QCOMPARE(extraido, diretorio);
+    }
+
+    void FalhaAoLerAlias()
+    {
+        DefineLeituraAlias([](const QString&) -> QStringList { throw EErro(QStringLiteral("BDE ausente")); });
+        TConexao conexao;
+        AbreBanco(conexao);
+        QVERIFY(!conexao.Conectado());
+        QVERIFY(FRelogio.Dormidas.isEmpty());
+        QCOMPARE(FRespondedor.Textos,
+                 QStringList{QStringLiteral("Impossível conectar ao banco de dados pelo seguinte motivo: \rBDE ausente")});
+        QCOMPARE(FRespondedor.Tipos, QList<TTipoMensagem>{TTipoMensagem::Informacao});
+    }
+
+    void Retentativa_data()
+    {
+        QTest::addColumn<int>("criaNaDormida"); // the database appears during this pause (0: never)
+        QTest::addColumn<QList<TResposta>>("respostas");
+        QTest::addColumn<int>("dormidas");
+        QTest::addColumn<int>("perguntas");
+        QTest::newRow("segunda tentativa sem pergunta") << 1 << QList<TResposta>{} << 1 << 0;
+        QTest::newRow("Não desiste calado") << 0 << QList<TResposta>{TResposta::Nao} << 1 << 1;
+        QTest::newRow("Sim, Não") << 0 << QList<TResposta>{TResposta::Sim, TResposta::Nao} << 2 << 2;
+        QTest::newRow("Sim e conecta") << 2 << QList<TResposta>{TResposta::Sim} << 2 << 1;
+    }
+
+    void Retentativa()
+    {
+        QFETCH(int, criaNaDormida);
+        QFETCH(QList<TResposta>, respostas);
+        QFETCH(int, dormidas);
+        QFETCH(int, perguntas);
+        const QString banco = Caminho(QStringLiteral("posto.fdb"));
+        EscreveArquivo(Caminho(QStringLiteral("Caminho.ini")),
+                       "[DATABASEESTOQUE]\nCAMINHO=" + banco.toUtf8() + "\nUSUARIO=SYSDBA\n");
+        FRespondedor.Respostas = respostas;
+        FRelogio.AoDormir = [&] {
+            if (FRelogio.Dormidas.size() == criaNaDormida)
+                CriaBancoPosto(banco, false);
+        };
+        TConexao conexao;
+        AbreBanco(conexao);
+        QCOMPARE(conexao.Conectado(), criaNaDormida > 0);
+        QCOMPARE(FRelogio.Dormidas, QList<int>(dormidas, 7000));
+        QCOMPARE(FRespondedor.Textos, QStringList(perguntas, PerguntaRetentativa));
+        QVERIFY(std::all_of(FRespondedor.Tipos.cbegin(), FRespondedor.Tipos.cend(),
+                            [](TTipoMensagem t) { return t == TTipoMensagem::Informacao; }));
+    }
+
+    void PostoDemo_data()
+    {
+        QTest::addColumn<QString>("concentrador");
+        QTest::addColumn<QString>("bico");
+        QTest::addColumn<QString>("grade");
+        QTest::addColumn<QString>("produto");
+        QTest::newRow("04") << "004" << "01" << "1/2" << "GASOLINA COMUM";
+        QTest::newRow("05") << "005" << "02" << "1/2" << "GASOLINA COMUM";
+        QTest::newRow("44") << "068" << "03" << "3" << "ÓLEO DIESEL S-10";
+        QTest::newRow("45") << "069" << "04" << "3" << "ÓLEO DIESEL S-10";
+        QTest::newRow("84") << "132" << "05" << "4" << "ETANOL HIDRATADO";
+        QTest::newRow("C4") << "196" << "07" << "5" << "GASOLINA ADITIVADA";
+    }
+
+    void PostoDemo()
+    {
+        QFETCH(QString, concentrador);
+        QFETCH(QString, bico);
+        QFETCH(QString, grade);
+        QFETCH(QString, produto);
+        const QString banco = Caminho(QStringLiteral("demo.fdb"));
+        CriaBancoPosto(banco, true);
+        TConexao conexao;
+        conexao.DefineParametro(QStringLiteral("Database"), banco);
+        TConsulta consulta(&conexao);
+        consulta.DefineSQL(QStringLiteral(
+            "Select b.CodBico, b.Descricao, t.CodTanque As Grade, p.CodProd, p.Descricao As DescricaoProduto "
+            "From Bombas b, Tanques t, Produto p "
+            "Where b.CodTanque = t.CodTanque And t.CodProd = p.CodProd And b.CodConcentrador = :PConcentrador"));
+        consulta.DefineTexto(QStringLiteral("PConcentrador"), concentrador);
+        consulta.Abre();
+        QCOMPARE(consulta.QuantidadeLinhas(), 1);
+        QCOMPARE(consulta.CampoTexto(QStringLiteral("CodBico")), bico);
+        QCOMPARE(consulta.CampoTexto(QStringLiteral("Grade")), grade);
+        QCOMPARE(consulta.CampoTexto(QStringLiteral("DescricaoProduto")), produto);
+
+        consulta.DefineSQL(QStringLiteral("Select UsaConcentrador, PortaConc, AcertaDataConc, visualizastatusbomba, "
+                                          "TEMPOLECONCENTRADOR, SequenciaAbast, ImpreDescBico From ParaPosto"));
+        consulta.Abre();
+        QCOMPARE(consulta.QuantidadeLinhas(), 1);
+        QCOMPARE(consulta.CampoTexto(QStringLiteral("usaconcentrador")), QStringLiteral("S"));
+        QCOMPARE(consulta.CampoTexto(QStringLiteral("PortaConc")), QStringLiteral("COM1"));
+        QCOMPARE(consulta.CampoInteiro(QStringLiteral("Tempoleconcentrador")), 1);
+
+        consulta.DefineSQL(QStringLiteral(
+            "Select Count(*) As Quantos From MvTurno m Left Join TURNOS t On t.CODTURNO = m.CodTurno "
+            "Left Join VENDEND v On v.CODVENDEDOR = m.CODVENDEDOR Where m.STATUS = :PSTATUS And t.DESCRICAO Is Not Null "
+            "And v.NOME Is Not Null"));
+        consulta.DefineTexto(QStringLiteral("PSTATUS"), QStringLiteral("N"));
+        consulta.Abre();
+        QCOMPARE(consulta.CampoInteiro(QStringLiteral("Quantos")), 1);
+
+        consulta.DefineSQL(QStringLiteral("Select Count(*) As Quantos From Bombas "
+                                          "Where CodConcentrador Is Null Or CodConcentrador = ''"));
+        consulta.Abre();
+        QCOMPARE(consulta.CampoInteiro(QStringLiteral("Quantos")), 1);
+
+        try {
+            CriaBancoPosto(banco, true);
+            QFAIL("an existing station database was overwritten");
+        } catch (const EErro&) {
+        }
+    }
+
+    // The same concentrator fueling (ID, sequence, date) is stored once.
+    void ChaveUnicaDoAbastecimento()
+    {
+        const QString banco = Caminho(QStringLiteral("chave.fdb"));
+        CriaBancoPosto(banco, false);
+        TConexao conexao;
+        conexao.DefineParametro(QStringLiteral("Database"), banco);
+        TConsulta insere(&conexao);
+        insere.DefineSQL(QStringLiteral("Insert Into MvAbast (Data, Hora, CodBico, Id, Sequencia) "
+                                        "Values (:PData, :PHora, '01', 17, 1)"));
+        insere.DefineData(QStringLiteral("PData"), QDate(2025, 12, 9));
+        insere.DefineTexto(QStringLiteral("PHora"), QStringLiteral("10:00:00"));
+        QCOMPARE(insere.Executa(), 1);
+        insere.DefineData(QStringLiteral("PData"), QDate(2025, 12, 9));
+        insere.DefineTexto(QStringLiteral("PHora"), QStringLiteral("10:00:01"));
+        try {
+            insere.Executa();
+            QFAIL("a second row for the same fueling was stored");
+        } catch (const EErro& erro) {
+            QVERIFY2(erro.Mensagem().contains(QStringLiteral("UNIQUE KEY")), qPrintable(erro.Mensagem()));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TesteBanco)
+#include "TesteBanco.moc"

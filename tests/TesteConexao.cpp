@@ -1,0 +1,351 @@
+// The connection and statements against real station databases: embedded, and through a Firebird
+// server of the test's own on 127.0.0.1 (host/port:path).
+#include "Conexao.h"
+#include "Erro.h"
+#include "Posto.h"
+#include "Regional.h"
+#include "ServidorFirebird.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+class TesteConexao : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir FPasta;
+    std::unique_ptr<TServidorFirebird> FServidor;
+    bool FServidorAtivo = false;
+    int FBancos = 0;
+
+    bool ViaServidor()
+    {
+        QFETCH_GLOBAL(bool, servidor);
+        return servidor;
+    }
+
+    // A fresh demo station; its location as this run's connections reach it.
+    QString NovoBanco(bool comDemo = true)
+    {
+        const QString caminho = FPasta.filePath(QStringLiteral("posto%1.fdb").arg(++FBancos));
+        CriaBancoPosto(caminho, comDemo);
+        return ViaServidor() ? FServidor->Endereco(caminho) : caminho;
+    }
+
+    void Prepara(TConexao& conexao, const QString& endereco)
+    {
+        conexao.DefineParametro(QStringLiteral("Database"), endereco);
+        if (ViaServidor()) {
+            conexao.DefineParametro(QStringLiteral("User_Name"), FServidor->Usuario());
+            conexao.DefineParametro(QStringLiteral("Password"), FServidor->Senha());
+        }
+        conexao.Conecta();
+    }
+
+    static qint64 Conta(TConexao& conexao, const QString& sql)
+    {
+        TConsulta consulta(&conexao);
+        consulta.DefineSQL(sql);
+        consulta.Abre();
+        return consulta.CampoInteiro(QStringLiteral("Quantos"));
+    }
+
+private slots:
+    void initTestCase_data()
+    {
+        QTest::addColumn<bool>("servidor");
+        QTest::newRow("embutido") << false;
+        QTest::newRow("servidor") << true;
+    }
+
+    void initTestCase()
+    {
+        QVERIFY(FPasta.isValid());
+        TConfiguracaoRegional::Define(TConfiguracaoRegional::PtBr());
+        FServidor = std::make_unique<TServidorFirebird>();
+        FServidorAtivo = FServidor->Inicia();
+        if (!FServidorAtivo)
+            qWarning("%s", qPrintable(FServidor->Motivo()));
+    }
+
+    void init()
+    {
+        if (ViaServidor() && !FServidorAtivo)
+            QSKIP(qPrintable(FServidor->Motivo()));
+    }
+
+    void cleanupTestCase() { FServidor.reset(); }
+
+    // The list the connection starts with; names without regard to case, an empty value removes.
+    void ListaDeParametros()
+    {
+        TConexao conexao;
+        QCOMPARE(conexao.Parametro(QStringLiteral("user_name")), QStringLiteral("sysdba"));
+        QCOMPARE(conexao.Parametro(QStringLiteral("ROLENAME")), QStringLiteral("RoleName"));
+        QCOMPARE(conexao.Parametro(QStringLiteral("SQLDialect")), QStringLiteral("1"));
+        const qsizetype quantos = conexao.Parametros().size();
+        conexao.DefineParametro(QStringLiteral("DataBase"), QStringLiteral("/x/y.fdb"));
+        QCOMPARE(conexao.Parametros().size(), quantos);
+        QVERIFY(conexao.Parametros().contains(QStringLiteral("Database=/x/y.fdb")));
+        conexao.DefineParametro(QStringLiteral("PASSWORD"), QString());
+        QCOMPARE(conexao.Parametros().size(), quantos - 1);
+        QVERIFY(conexao.Parametros().filter(QStringLiteral("password"), Qt::CaseInsensitive).isEmpty());
+    }
+
+    // The role in the initial list does not exist in any station database; it must not matter.
+    void ConectaComPapelInexistenteEFalhaComMensagemDoServidor()
+    {
+        TConexao conexao;
+        Prepara(conexao, NovoBanco(false));
+        QVERIFY(conexao.Conectado());
+        conexao.Desconecta();
+        QVERIFY(!conexao.Conectado());
+
+        const QString ausente = FPasta.filePath(QStringLiteral("nao-existe.fdb"));
+        TConexao outra;
+        outra.DefineParametro(QStringLiteral("Database"), ViaServidor() ? FServidor->Endereco(ausente) : ausente);
+        if (ViaServidor())
+            outra.DefineParametro(QStringLiteral("Password"), FServidor->Senha());
+        try {
+            outra.Conecta();
+            QFAIL("connected to a missing database");
+        } catch (const EErro& erro) {
+            QVERIFY2(erro.Mensagem().contains(QStringLiteral("nao-existe.fdb")), qPrintable(erro.Mensagem()));
+        }
+        QVERIFY(!outra.Conectado());
+    }
+
+    void TransacaoCompartilhada()
+    {
+        const QString banco = NovoBanco();
+        TConexao a, b;
+        Prepara(a, banco);
+        Prepara(b, banco);
+        const QString conta = QStringLiteral("Select Count(*) As Quantos From Produto Where CodProd = '99'");
+
+        IniciaTransacao(a);
+        IniciaTransacao(a); // joins the running one
+        TConsulta insere(&a);
+        insere.DefineSQL(QStringLiteral("Insert Into Produto (CodProd, Descricao) Values ('99', 'TESTE')"));
+        QCOMPARE(insere.Executa(), 1);
+        QVERIFY(a.EmTransacao());
+        QCOMPARE(Conta(b, conta), 0); // not committed yet
+        ConfirmaTransacao(a);
+        QVERIFY(!a.EmTransacao());
+        QCOMPARE(Conta(b, conta), 1);
+        ConfirmaTransacao(a); // nothing to commit: no effect
+        DesfazTransacao(a);
+
+        IniciaTransacao(a);
+        insere.DefineSQL(QStringLiteral("Delete From Produto Where CodProd = '99'"));
+        QCOMPARE(insere.Executa(), 1);
+        DesfazTransacao(a);
+        QVERIFY(!a.EmTransacao());
+        QCOMPARE(Conta(b, conta), 1);
+    }
+
+    // Outside a transaction each statement commits at once; an update that names its row by the
+    // values it read reports 0 rows when the row changed meanwhile.
+    void ComandoForaDeTransacaoEContagem()
+    {
+        const QString banco = NovoBanco();
+        TConexao a, b;
+        Prepara(a, banco);
+        Prepara(b, banco);
+        TConsulta atualiza(&a);
+        atualiza.DefineSQL(QStringLiteral("Update Bombas Set PrecoVenda = :PNovo "
+                                          "Where CodBico = :PCodBico And PrecoVenda = :PAntigo"));
+        atualiza.DefineDouble(QStringLiteral("PNovo"), 6.29);
+        atualiza.DefineTexto(QStringLiteral("pcodbico"), QStringLiteral("01"));
+        atualiza.DefineDouble(QStringLiteral("PAntigo"), 6.19);
+        QCOMPARE(atualiza.Executa(), 1);
+        QVERIFY(!a.EmTransacao());
+        TConsulta le(&b);
+        le.DefineSQL(QStringLiteral("Select PrecoVenda From Bombas Where CodBico = '01'"));
+        le.Abre();
+        QCOMPARE(le.CampoDouble(QStringLiteral("precovenda")), 6.29);
+        QCOMPARE(le.CampoTexto(QStringLiteral("PrecoVenda")), QStringLiteral("6,29"));
+        QCOMPARE(atualiza.Executa(), 0);
+    }
+
+    void DataComoTexto_data()
+    {
+        QTest::addColumn<QString>("data");
+        QTest::addColumn<int>("linhas");
+        QTest::newRow("dia.mes.ano") << "09.12.2025" << 1;
+        QTest::newRow("mes.dia.ano") << "12.09.2025" << 0;
+        QTest::newRow("outro dia") << "10.12.2025" << 0;
+    }
+
+    void DataComoTexto()
+    {
+        QFETCH(QString, data);
+        QFETCH(int, linhas);
+        TConexao conexao;
+        Prepara(conexao, NovoBanco(false));
+        TConsulta insere(&conexao);
+        insere.DefineSQL(QStringLiteral("Insert Into MvAbast (Data, Hora, CodBico, Id, Sequencia, CodFid) "
+                                        "Values (:PData, :PHora, :PCodBico, :PId, :PSequencia, :PCodFid)"));
+        insere.DefineData(QStringLiteral("PData"), QDate(2025, 12, 9));
+        insere.DefineTexto(QStringLiteral("PHora"), QStringLiteral("14:03:27"));
+        insere.DefineTexto(QStringLiteral("PCodBico"), QStringLiteral("03"));
+        insere.DefineInteiro(QStringLiteral("PId"), 9999);
+        insere.DefineInteiro(QStringLiteral("PSequencia"), 1);
+        insere.DefineNuloTexto(QStringLiteral("PCodFid"));
+        QCOMPARE(insere.Executa(), 1);
+
+        TConsulta busca(&conexao);
+        busca.DefineSQL(QStringLiteral("Select * From MvAbast Where Data = :PData And Hora = :PHora "
+                                       "And CodBico = :PCodBico"));
+        busca.DefineTexto(QStringLiteral("PData"), data);
+        busca.DefineTexto(QStringLiteral("PHora"), QStringLiteral("14:03:27"));
+        busca.DefineTexto(QStringLiteral("PCodBico"), QStringLiteral("03"));
+        busca.Abre();
+        QCOMPARE(busca.QuantidadeLinhas(), linhas);
+
+        busca.DefineSQL(QStringLiteral("Select * From MvAbast Where ID = :PID And Sequencia = :PSequencia "
+                                       "And Data = :PData"));
+        busca.DefineInteiro(QStringLiteral("PID"), 9999);
+        busca.DefineInteiro(QStringLiteral("PSequencia"), 1);
+        busca.DefineTexto(QStringLiteral("PData"), data);
+        busca.Abre();
+        QCOMPARE(busca.QuantidadeLinhas(), linhas);
+        if (linhas) {
+            QCOMPARE(busca.CampoTexto(QStringLiteral("Data")), QStringLiteral("09/12/2025"));
+            QCOMPARE(busca.Campo(QStringLiteral("Data")).toDate(), QDate(2025, 12, 9));
+            QVERIFY(busca.CampoNulo(QStringLiteral("CodFid")));
+            QCOMPARE(busca.CampoTexto(QStringLiteral("CodFid")), QString());
+        }
+    }
+
+    // Text reaches the WIN1252 columns converted by the server, one byte per character, and comes
+    // back unchanged; aliases read by name.
+    void AcentosEmWin1252()
+    {
+        const QString descricao = QStringLiteral("ÓLEO DIESEL S-10 AÇÃO ÉÍÚÂ");
+        TConexao conexao;
+        Prepara(conexao, NovoBanco());
+        TConsulta comando(&conexao);
+        comando.DefineSQL(QStringLiteral("Update Produto Set Descricao = :PDescricao Where CodProd = '02'"));
+        comando.DefineTexto(QStringLiteral("PDescricao"), descricao);
+        QCOMPARE(comando.Executa(), 1);
+
+        comando.DefineSQL(QStringLiteral(
+            "Select p.Descricao As DescricaoProduto, Octet_Length(p.Descricao) As Bytes, t.CodTanque As Grade "
+            "From Bombas b Join Tanques t On t.CodTanque = b.CodTanque Join Produto p On p.CodProd = t.CodProd "
+            "Where b.CodConcentrador = :PConcentrador And p.Descricao = :PDescricao"));
+        comando.DefineTexto(QStringLiteral("PConcentrador"), QStringLiteral("068"));
+        comando.DefineTexto(QStringLiteral("PDescricao"), descricao);
+        comando.Abre();
+        QCOMPARE(comando.QuantidadeLinhas(), 1);
+        QCOMPARE(comando.CampoTexto(QStringLiteral("descricaoproduto")), descricao);
+        QCOMPARE(comando.CampoInteiro(QStringLiteral("Bytes")), descricao.size());
+        QCOMPARE(comando.CampoTexto(QStringLiteral("GRADE")), QStringLiteral("3"));
+    }
+
+    void ColunaAusente()
+    {
+        TConexao conexao;
+        Prepara(conexao, NovoBanco(false));
+        TConsulta consulta(&conexao);
+        consulta.DefineSQL(QStringLiteral("Select CodBico, Inexistente From Bombas"));
+        try {
+            consulta.Abre();
+            QFAIL("a missing column was accepted");
+        } catch (const EErro& erro) {
+            QVERIFY2(erro.Mensagem().contains(QStringLiteral("Column unknown")), qPrintable(erro.Mensagem()));
+            QVERIFY2(erro.Mensagem().contains(QStringLiteral("INEXISTENTE")), qPrintable(erro.Mensagem()));
+        }
+        QVERIFY(!consulta.Aberta());
+        QVERIFY(!conexao.EmTransacao());
+
+        consulta.DefineSQL(QStringLiteral("Select CodBico From Bombas"));
+        consulta.Abre();
+        try {
+            consulta.CampoTexto(QStringLiteral("Descricao"));
+            QFAIL("a column not selected was read");
+        } catch (const EErro& erro) {
+            QCOMPARE(erro.Mensagem(), QStringLiteral("Campo 'Descricao' não encontrado"));
+        }
+    }
+
+    // A station whose tables use CHAR, NUMERIC/DECIMAL, SMALLINT, FLOAT and no indexes.
+    void EsquemaComCharENumeric()
+    {
+        TConexao conexao;
+        Prepara(conexao, NovoBanco(false));
+        TConsulta comando(&conexao);
+        comando.DefineSQL(QStringLiteral(
+            "Create Table BombasChar (CodBico Char(5), CodConcentrador Char(3), Descricao Char(30), "
+            "PrecoVenda Numeric(9,3), EncerranteIni Decimal(4,2), Lado SmallInt, Total Integer, "
+            "Fator Float, Litros Double Precision, Grande Numeric(15,2), Momento Date, Nada Char(2))"));
+        comando.Executa();
+        comando.DefineSQL(QStringLiteral(
+            "Insert Into BombasChar Values ('01', '068', :PDescricao, :PPreco, 12.5, -3, 2000000000, 0.5, "
+            "1234.5678, :PGrande, '09.12.2025 14:03:27', Null)"));
+        comando.DefineTexto(QStringLiteral("PDescricao"), QStringLiteral("ÓLEO"));
+        comando.DefineTexto(QStringLiteral("PPreco"), QStringLiteral("5,499")); // regional text into a number
+        comando.DefineDouble(QStringLiteral("PGrande"), 987654321.25);
+        QCOMPARE(comando.Executa(), 1);
+
+        comando.DefineSQL(QStringLiteral("Select * From BombasChar Where CodBico = :PCodBico And CodConcentrador = :PCod"));
+        comando.DefineTexto(QStringLiteral("PCodBico"), QStringLiteral("01"));
+        comando.DefineTexto(QStringLiteral("PCod"), QStringLiteral("068"));
+        comando.Abre();
+        QCOMPARE(comando.QuantidadeLinhas(), 1);
+        QCOMPARE(comando.CampoTexto(QStringLiteral("CodBico")), QStringLiteral("01"));
+        QCOMPARE(comando.CampoTexto(QStringLiteral("CodConcentrador")), QStringLiteral("068"));
+        QCOMPARE(comando.CampoTexto(QStringLiteral("Descricao")), QStringLiteral("ÓLEO"));
+        QCOMPARE(comando.CampoDouble(QStringLiteral("PrecoVenda")), 5.499);
+        QCOMPARE(comando.CampoDouble(QStringLiteral("EncerranteIni")), 12.5);
+        QCOMPARE(comando.CampoInteiro(QStringLiteral("Lado")), -3);
+        QCOMPARE(comando.CampoInteiro(QStringLiteral("Total")), 2000000000);
+        QCOMPARE(comando.CampoDouble(QStringLiteral("Fator")), 0.5);
+        QCOMPARE(comando.CampoDouble(QStringLiteral("Litros")), 1234.5678);
+        QCOMPARE(comando.CampoDouble(QStringLiteral("Grande")), 987654321.25);
+        QCOMPARE(comando.Campo(QStringLiteral("Momento")).toDateTime(), QDateTime(QDate(2025, 12, 9), QTime(14, 3, 27)));
+        QCOMPARE(comando.CampoTexto(QStringLiteral("Momento")), QStringLiteral("09/12/2025 14:03:27"));
+        QVERIFY(comando.CampoNulo(QStringLiteral("Nada")));
+        QCOMPARE(comando.CampoTexto(QStringLiteral("Nada")), QString());
+        QCOMPARE(comando.CampoDouble(QStringLiteral("Nada")), 0.0);
+    }
+
+    // Parameter names inside quotes are text; one name may be used twice.
+    void ParametrosNomeados()
+    {
+        TConexao conexao;
+        Prepara(conexao, NovoBanco());
+        TConsulta consulta(&conexao);
+        consulta.DefineSQL(QStringLiteral("Select ':PNada' As Texto, Count(*) As Quantos From Bombas "
+                                          "Where CodConcentrador = :PCod Or CodConcentrador = :pcod"));
+        consulta.DefineTexto(QStringLiteral("PCOD"), QStringLiteral("004"));
+        consulta.Abre();
+        QCOMPARE(consulta.CampoTexto(QStringLiteral("Texto")), QStringLiteral(":PNada"));
+        QCOMPARE(consulta.CampoInteiro(QStringLiteral("Quantos")), 1);
+
+        consulta.DefineSQL(QStringLiteral("Select Count(*) As Quantos From Bombas Where CodBico = :PCodBico"));
+        try {
+            consulta.Abre();
+            QFAIL("a parameter without value was accepted");
+        } catch (const EErro& erro) {
+            QVERIFY2(erro.Mensagem().contains(QStringLiteral("PCODBICO")), qPrintable(erro.Mensagem()));
+        }
+    }
+
+    void LigaConexaoATodaAArvore()
+    {
+        TConexao conexao;
+        QObject dono;
+        auto* direta = new TConsulta(nullptr, &dono);
+        auto* intermediario = new QObject(&dono);
+        auto* neta = new TConsulta(nullptr, intermediario);
+        LigaConexao(&dono, &conexao);
+        QCOMPARE(direta->Conexao(), &conexao);
+        QCOMPARE(neta->Conexao(), &conexao);
+    }
+};
+
+QTEST_GUILESS_MAIN(TesteConexao)
+#include "TesteConexao.moc"
