@@ -464,6 +464,7 @@ void TConexao::Conecta()
         const QByteArray banco = Parametro(QStringLiteral("Database")).toUtf8();
         F->Anexo = ProvedorFirebird()->attachDatabase(&st, banco.constData(), dpb->getBufferLength(&st),
                                                       dpb->getBuffer(&st));
+        ++F->Geracao;
         dpb->dispose();
     } catch (const FbException& erro) {
         if (dpb)
@@ -541,17 +542,43 @@ void TConexao::Desfaz()
 
 TConsulta::TConsulta(TConexao* conexao, QObject* dono) : QObject(dono), FConexao(conexao) {}
 
-TConsulta::~TConsulta() = default;
+TConsulta::~TConsulta()
+{
+    LiberaComando();
+}
+
+void TConsulta::LiberaComando()
+{
+    if (!FComando)
+        return;
+    // Freed on the server while its attachment lives; otherwise only the client's handle goes.
+    if (FConexaoPreparada && FConexaoPreparada->Conectado()
+        && FConexaoPreparada->Implementacao().Geracao == FGeracaoPreparada) {
+        CheckStatusWrapper st(MestreFirebird()->getStatus());
+        FComando->free(&st);
+        if (st.getState() & IStatus::STATE_ERRORS)
+            FComando->release();
+        st.dispose();
+    } else {
+        FComando->release();
+    }
+    FComando = nullptr;
+    FConexaoPreparada = nullptr;
+}
 
 void TConsulta::DefineConexao(TConexao* conexao)
 {
     Fecha();
+    if (conexao != FConexao)
+        LiberaComando();
     FConexao = conexao;
 }
 
 void TConsulta::DefineSQL(const QString& sql)
 {
     Fecha();
+    if (sql != FSQL)
+        LiberaComando();
     FSQL = sql;
     FParametros.clear();
 }
@@ -640,8 +667,15 @@ int TConsulta::RodaComando(bool buscaLinhas)
     TStatusFirebird st;
     try {
         transacao = conexao.IniciaTransacaoFirebird();
-        comandoFb = conexao.Anexo->prepare(&st, transacao, static_cast<unsigned>(comando.Sql.size()),
-                                           comando.Sql.constData(), 1, IStatement::PREPARE_PREFETCH_METADATA);
+        if (FComando && (FConexaoPreparada != FConexao || FGeracaoPreparada != conexao.Geracao))
+            LiberaComando();
+        if (!FComando) {
+            FComando = conexao.Anexo->prepare(&st, transacao, static_cast<unsigned>(comando.Sql.size()),
+                                              comando.Sql.constData(), 1, IStatement::PREPARE_PREFETCH_METADATA);
+            FConexaoPreparada = FConexao;
+            FGeracaoPreparada = conexao.Geracao;
+        }
+        comandoFb = FComando;
         nativaEntrada = comandoFb->getInputMetadata(&st);
         if (nativaEntrada->getCount(&st) != static_cast<unsigned>(valores.size()))
             throw EErro(QStringLiteral("Parâmetros do comando não conferem com o texto SQL"));
@@ -670,8 +704,7 @@ int TConsulta::RodaComando(bool buscaLinhas)
         }
         Solta(saida);
         Solta(nativaEntrada);
-        comandoFb->free(&st); // releases it
-        comandoFb = nullptr;
+        comandoFb = nullptr; // stays prepared in FComando
         if (propria) {
             transacao->commit(&st);
             transacao = nullptr;
@@ -681,7 +714,8 @@ int TConsulta::RodaComando(bool buscaLinhas)
         Solta(cursor);
         Solta(saida);
         Solta(nativaEntrada);
-        Solta(comandoFb);
+        comandoFb = nullptr;
+        LiberaComando();
         if (propria)
             AbandonaTransacao(transacao);
         FColunas.clear();
@@ -691,7 +725,8 @@ int TConsulta::RodaComando(bool buscaLinhas)
         Solta(cursor);
         Solta(saida);
         Solta(nativaEntrada);
-        Solta(comandoFb);
+        comandoFb = nullptr;
+        LiberaComando();
         if (propria)
             AbandonaTransacao(transacao);
         FColunas.clear();

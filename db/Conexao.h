@@ -12,6 +12,10 @@
 
 #include <memory>
 
+namespace Firebird {
+class IStatement;
+}
+
 class TConexao {
 public:
     TConexao();
@@ -96,10 +100,16 @@ private:
     qsizetype FLinha = 0;
     bool FAberta = false;
 
+    // The statement stays prepared between executions until its text or connection changes.
+    Firebird::IStatement* FComando = nullptr;
+    TConexao* FConexaoPreparada = nullptr;
+    quint64 FGeracaoPreparada = 0;
+
     qsizetype IndiceColuna(const QString& nome) const;
     void Define(const QString& nome, const QVariant& valor);
-    // Prepares and runs the statement; with buscaLinhas its rows are fetched into FLinhas.
     int RodaComando(bool buscaLinhas);
+    void LiberaComando();
+    // Prepares and runs the statement; with buscaLinhas its rows are fetched into FLinhas.
 };
 
 // Attaches every statement owned by `dono` (its whole tree of children) to `conexao`.

@@ -36,6 +36,7 @@ struct TConexao::TImplementacao {
     QVector<std::pair<QString, QString>> Parametros; // in order, names as written first
     Firebird::IAttachment* Anexo = nullptr;
     Firebird::ITransaction* Transacao = nullptr;
+    quint64 Geracao = 0; // counts attachments, so statements prepared on a lost one are let go
 
     qsizetype Indice(const QString& nome) const;
     // The transaction statements run in: the open one, or a new one the caller must end.

@@ -1,2 +1,2 @@
-linkor_teste(TesteConexao FONTES TesteConexao.cpp ServidorFirebird.h LIBS db)
-linkor_teste(TesteBanco FONTES TesteBanco.cpp LIBS db)
+linkor_teste(teste_conexao FONTES TesteConexao.cpp ServidorFirebird.h LIBS db)
+linkor_teste(teste_banco FONTES TesteBanco.cpp LIBS db)
