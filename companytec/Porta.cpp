@@ -1,0 +1,151 @@
+#include "Porta.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+long long AgoraMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+int Restante(long long limite)
+{
+    const long long resto = limite - AgoraMs();
+    return resto > 0 ? static_cast<int>(resto) : 0;
+}
+} // namespace
+
+std::string TPorta::CaminhoDaPorta(int numero)
+{
+    if (numero <= 0)
+        return {};
+    const std::string variavel = "COMPANYTEC_PORTA" + std::to_string(numero);
+    if (const char* definido = std::getenv(variavel.c_str()); definido && *definido)
+        return definido;
+    return "/dev/ttyS" + std::to_string(numero - 1);
+}
+
+bool TPorta::Abre(const std::string& caminho)
+{
+    Fecha();
+    FCaminho = caminho;
+    return AbreDispositivo();
+}
+
+void TPorta::Fecha()
+{
+    FechaDispositivo();
+    FCaminho.clear();
+}
+
+bool TPorta::AbreDispositivo()
+{
+    if (FCaminho.empty())
+        return false;
+    FDescritor = ::open(FCaminho.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (FDescritor < 0)
+        return false;
+    termios modo{};
+    if (::tcgetattr(FDescritor, &modo) == 0) {
+        ::cfmakeraw(&modo);
+        modo.c_cflag |= CLOCAL | CREAD;
+        modo.c_cc[VMIN] = 0;
+        modo.c_cc[VTIME] = 0;
+        ::cfsetispeed(&modo, B9600);
+        ::cfsetospeed(&modo, B9600);
+        if (::tcsetattr(FDescritor, TCSANOW, &modo) != 0) {
+            FechaDispositivo();
+            return false;
+        }
+        ::tcflush(FDescritor, TCIOFLUSH);
+    }
+    FLeitor.Limpa();
+    return true;
+}
+
+void TPorta::FechaDispositivo()
+{
+    if (FDescritor >= 0)
+        ::close(FDescritor);
+    FDescritor = -1;
+    FLeitor.Limpa();
+}
+
+void TPorta::DescartaEntrada()
+{
+    // Whatever is waiting belongs to earlier requests (late answers, noise).
+    std::uint8_t lixo[256];
+    while (::read(FDescritor, lixo, sizeof lixo) > 0) {
+    }
+    FLeitor.Limpa();
+}
+
+bool TPorta::EscreveTudo(const Protocolo::TBytes& bytes, long long limite)
+{
+    std::size_t enviado = 0;
+    while (enviado < bytes.size()) {
+        const ssize_t n = ::write(FDescritor, bytes.data() + enviado, bytes.size() - enviado);
+        if (n > 0) {
+            enviado += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        pollfd espera{FDescritor, POLLOUT, 0};
+        const int resto = Restante(limite);
+        if (resto == 0 || ::poll(&espera, 1, resto) <= 0 || (espera.revents & (POLLERR | POLLHUP | POLLNVAL)))
+            return false;
+    }
+    return true;
+}
+
+std::optional<Protocolo::TQuadro> TPorta::Troca(std::uint8_t comando, const Protocolo::TBytes& dados, int milissegundos)
+{
+    const long long limite = AgoraMs() + milissegundos;
+    // A device that went away (or was restarted behind the same path) is tried again here.
+    if (FDescritor < 0 && !AbreDispositivo())
+        return std::nullopt;
+    DescartaEntrada();
+
+    FNumero = static_cast<std::uint8_t>(FNumero + 1);
+    if (FNumero == 0)
+        FNumero = 1;
+    Protocolo::TQuadro pedido{FNumero, comando, dados};
+    if (!EscreveTudo(Protocolo::MontaQuadro(pedido), limite)) {
+        FechaDispositivo();
+        return std::nullopt;
+    }
+
+    for (;;) {
+        while (auto quadro = FLeitor.ExtraiQuadro())
+            if (quadro->Numero == FNumero && quadro->Comando == (comando | Protocolo::Resposta))
+                return quadro;
+        const int resto = Restante(limite);
+        if (resto == 0)
+            return std::nullopt;
+        pollfd espera{FDescritor, POLLIN, 0};
+        const int pronto = ::poll(&espera, 1, resto);
+        if (pronto < 0 && errno == EINTR)
+            continue;
+        if (pronto <= 0)
+            return std::nullopt;
+        std::uint8_t bytes[512];
+        const ssize_t n = ::read(FDescritor, bytes, sizeof bytes);
+        if (n > 0) {
+            FLeitor.Acrescenta(bytes, static_cast<std::size_t>(n));
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            continue;
+        // Hang-up or error: the device is gone for now.
+        FechaDispositivo();
+        return std::nullopt;
+    }
+}

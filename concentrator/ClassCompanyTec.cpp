@@ -1,0 +1,252 @@
+#include "ClassCompanyTec.h"
+
+#include "Erro.h"
+#include "Regional.h"
+#include "Relogio.h"
+
+#include <QFileInfo>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace {
+// One library per process, never unloaded: the driver object may come and go, the handle stays.
+void* gBiblioteca = nullptr;
+QString gArquivoBiblioteca;
+
+#if defined(_WIN32)
+const char* const NomeBiblioteca = "Companytec.dll";
+void* AbreArquivo(const QString& arquivo)
+{
+    return reinterpret_cast<void*>(LoadLibraryW(reinterpret_cast<const wchar_t*>(arquivo.utf16())));
+}
+void* ProcuraEntrada(void* biblioteca, const char* nome)
+{
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(biblioteca), nome));
+}
+#else
+const char* const NomeBiblioteca = "libCompanytec.so";
+void* AbreArquivo(const QString& arquivo)
+{
+    return dlopen(QFile::encodeName(arquivo).constData(), RTLD_NOW | RTLD_LOCAL);
+}
+void* ProcuraEntrada(void* biblioteca, const char* nome)
+{
+    return dlsym(biblioteca, nome);
+}
+#endif
+
+void* CarregaBiblioteca()
+{
+    if (gBiblioteca)
+        return gBiblioteca;
+    if (!gArquivoBiblioteca.isEmpty()) {
+        gBiblioteca = AbreArquivo(gArquivoBiblioteca);
+    } else {
+        const QString aoLado = Relogio().PastaExecutavel() + QLatin1String(NomeBiblioteca);
+        if (QFileInfo::exists(aoLado))
+            gBiblioteca = AbreArquivo(aoLado);
+        if (!gBiblioteca)
+            gBiblioteca = AbreArquivo(QLatin1String(NomeBiblioteca));
+    }
+    return gBiblioteca;
+}
+
+template <typename F>
+void Procura(void* biblioteca, F& entrada, const char* nome)
+{
+    entrada = reinterpret_cast<F>(ProcuraEntrada(biblioteca, nome));
+}
+
+// Nothing may ever be called through an empty entry.
+template <typename F>
+F Exige(F entrada, const char* nome)
+{
+    if (!entrada)
+        throw EErro(QStringLiteral("A biblioteca do concentrador não tem a função %1.").arg(QLatin1String(nome)));
+    return entrada;
+}
+#define ENTRADA(nome) Exige(Fn##nome, #nome)
+
+QByteArray Texto8Bits(const QString& texto)
+{
+    return texto.toLatin1();
+}
+} // namespace
+
+void TCompanyTec::DefineArquivoBiblioteca(const QString& caminho)
+{
+    gArquivoBiblioteca = caminho;
+}
+
+QString TCompanyTec::ArquivoBiblioteca()
+{
+    return gArquivoBiblioteca;
+}
+
+QByteArray TCompanyTec::ConverteCodigoHexa(const QString& codigo)
+{
+    // "$44" would read as hexadecimal; the code is decimal only.
+    if (codigo.trimmed().startsWith('$'))
+        throw EErroConversao(QStringLiteral("'%1' não é um valor inteiro válido").arg(codigo));
+    const qint64 valor = LeInteiro(codigo);
+    QByteArray hexa = QByteArray::number(valor, 16).toUpper();
+    if (valor >= 0 && hexa.size() < 2)
+        hexa.prepend('0');
+    return hexa;
+}
+
+QString TCompanyTec::ConverteStatus(const std::uint8_t* status, int quantidade)
+{
+    static const char Letras[] = "LPFCABE";
+    QString resultado;
+    for (int i = 0; i < quantidade; ++i)
+        if (status[i] <= 6)
+            resultado += QLatin1Char(Letras[status[i]]);
+    return resultado;
+}
+
+void TCompanyTec::PCarregaDllConcentrador()
+{
+    void* biblioteca = CarregaBiblioteca();
+    if (!biblioteca)
+        throw EErro(QStringLiteral("Não foi possível carregar a biblioteca COMPANYTEC.DLL !\r"
+                                   "O concentrador pode não funcionar corretamente."));
+    Procura(biblioteca, FnFechaSerial, "FechaSerial");
+    Procura(biblioteca, FnSetClock, "SetClock");
+    Procura(biblioteca, FnLeStatus, "LeStatus");
+    Procura(biblioteca, FnLeAbastecimento, "LeAbastecimento");
+    Procura(biblioteca, FnLeAbastecimentoFid, "LeAbastecimentoFid");
+    Procura(biblioteca, FnConsultaEncerrante, "ConsultaEncerrante");
+    Procura(biblioteca, FnAlteraPreco, "AlteraPreco");
+    Procura(biblioteca, FnPreset, "Preset");
+    Procura(biblioteca, FnLePPL, "LePPL");
+    Procura(biblioteca, FnLeStringAb, "LeStringAb");
+    Procura(biblioteca, FnWriteSerial, "WriteSerial");
+    Procura(biblioteca, FnRefEncerrante, "RefEncerrante");
+    Procura(biblioteca, FnRefAltPreco, "RefAltPreco");
+    Procura(biblioteca, FnIncrementa, "Incrementa");
+    Procura(biblioteca, FnCobLeSTEncerrante, "CobLeSTEncerrante");
+    Procura(biblioteca, FnLeAbFix, "LeAbFix");
+    Procura(biblioteca, FnLeStStatus, "LeStStatus");
+    Procura(biblioteca, FnLeVisualizacao, "LeVisualizacao");
+    Procura(biblioteca, FnInicializaSerial, "InicializaSerial");
+    Procura(biblioteca, FnRefLePPL, "RefLePPL");
+    Procura(biblioteca, FnBloqueiaBico, "BloqueiaBico");
+    Procura(biblioteca, FnAutoLibera, "AutoLibera");
+    Procura(biblioteca, FnLeRegistro, "LeRegistro");
+    FCarregada = true;
+}
+
+QString TCompanyTec::GetLeStatus()
+{
+    // Zeroed first, so a library that writes less never hands us stale stack bytes.
+    std::uint8_t status[48] = {};
+    ENTRADA(LeStatus)(status);
+    return ConverteStatus(status, 48);
+}
+
+QString TCompanyTec::FGetStStatusBico()
+{
+    char texto[101] = {};
+    ENTRADA(LeStStatus)(texto);
+    QString resultado;
+    resultado.reserve(100);
+    for (int i = 0; i < 100; ++i)
+        resultado += QChar(static_cast<uchar>(texto[i]));
+    return resultado;
+}
+
+void TCompanyTec::FBloqueiaBico(const QString& Bico)
+{
+    const auto entrada = ENTRADA(BloqueiaBico);
+    entrada(ConverteCodigoHexa(Bico).constData());
+}
+
+void TCompanyTec::FLiberaBico(const QString& Bico)
+{
+    const auto entrada = ENTRADA(AutoLibera);
+    entrada(ConverteCodigoHexa(Bico).constData());
+}
+
+TVisualizacao TCompanyTec::GetLeVisualizacao()
+{
+    static_assert(sizeof(TVisualizacao) == TamanhoVisualizacao);
+    TVisualizacao registro = RegistroVazio<TVisualizacao>();
+    ENTRADA(LeVisualizacao)(&registro);
+    return registro;
+}
+
+TAbastecimento TCompanyTec::GetLeAbastecimento()
+{
+    TAbastecimento registro = RegistroVazio<TAbastecimento>();
+    ENTRADA(LeAbastecimento)(&registro);
+    return registro;
+}
+
+TAbastecimentoFid TCompanyTec::GetLeAbastecimentoFID()
+{
+    TAbastecimentoFid registro = RegistroVazio<TAbastecimentoFid>();
+    ENTRADA(LeAbastecimentoFid)(&registro);
+    return registro;
+}
+
+TEncerrante TCompanyTec::ConsultaEncerrante(const QString& Bico)
+{
+    // The kind goes as its character code, as LerEncerrante sends it: an address would not fit the
+    // 32-bit slot on a 64-bit build.
+    TEncerrante registro = RegistroVazio<TEncerrante>();
+    ENTRADA(ConsultaEncerrante)(&registro, 'L', Texto8Bits(Bico).constData());
+    return registro;
+}
+
+TAbastecimento TCompanyTec::FLeRegistro(std::int32_t Id)
+{
+    TAbastecimento registro = RegistroVazio<TAbastecimento>();
+    ENTRADA(LeRegistro)(&registro, Id);
+    return registro;
+}
+
+void TCompanyTec::LerEncerrante(char Tipo, const QString& Bico)
+{
+    TEncerrante registro = RegistroVazio<TEncerrante>();
+    ENTRADA(ConsultaEncerrante)(&registro, static_cast<unsigned char>(Tipo), Texto8Bits(Bico).constData());
+    LeituraEncerrante = registro;
+}
+
+void TCompanyTec::AlteraPrecoBico(const QString& Bico, std::uint8_t Modo, double Preco)
+{
+    std::uint8_t descartado = 0;
+    ENTRADA(RefAltPreco)(Texto8Bits(Bico).constData(), Preco, Modo, &descartado);
+}
+
+bool TCompanyTec::InicializaSerial(std::uint8_t Porta)
+{
+    const std::int32_t resultado = ENTRADA(InicializaSerial)(Porta);
+    return (static_cast<std::uint32_t>(resultado) & 0xFFu) != 0;
+}
+
+double TCompanyTec::PrecoUnitario(const QString& Bico)
+{
+    const char* texto = nullptr;
+    ENTRADA(RefLePPL)(Texto8Bits(Bico).constData(), &texto);
+    // The text stays the library's: copy it before anything else runs.
+    const QString copia = texto ? QString::fromLatin1(texto) : QString();
+    return LeNumero(copia);
+}
+
+void TCompanyTec::FinalizaSerial()
+{
+    // The close after a failed start-up finds no library: nothing to close then.
+    if (!FCarregada)
+        return;
+    ENTRADA(FechaSerial)();
+}
+
+void TCompanyTec::AcertaDataHora()
+{
+    ENTRADA(SetClock)("AUTO");
+}

@@ -1,0 +1,83 @@
+// Loading the library: a file that does not load, and a library that lacks entries. Runs in its
+// own process because a successful load is for good; the failed load must come first.
+#include "ClassCompanyTec.h"
+#include "Erro.h"
+
+#include <QCoreApplication>
+#include <QTest>
+
+#include <dlfcn.h>
+#include <functional>
+
+namespace {
+QString CaminhoIncompleta()
+{
+    return QCoreApplication::applicationDirPath() + "/libCompanytecIncompleta.so";
+}
+
+QString MensagemDaOperacao(const std::function<void()>& operacao)
+{
+    try {
+        operacao();
+    } catch (const EErro& erro) {
+        return erro.Mensagem();
+    }
+    return QStringLiteral("(nenhum erro)");
+}
+} // namespace
+
+class TesteCompanyTecCarga : public QObject {
+    Q_OBJECT
+private slots:
+    void ArquivoQueNaoCarrega()
+    {
+        TCompanyTec::DefineArquivoBiblioteca(QCoreApplication::applicationDirPath() + "/naoexiste/libCompanytec.so");
+        TCompanyTec driver;
+        QCOMPARE(MensagemDaOperacao([&] { driver.PCarregaDllConcentrador(); }),
+                 QString("Não foi possível carregar a biblioteca COMPANYTEC.DLL !\r"
+                         "O concentrador pode não funcionar corretamente."));
+        // The close that follows a failed start-up.
+        driver.FinalizaSerial();
+        QCOMPARE(MensagemDaOperacao([&] { driver.GetLeStatus(); }),
+                 QString("A biblioteca do concentrador não tem a função LeStatus."));
+    }
+
+    void EntradaAusente_data()
+    {
+        QTest::addColumn<QString>("operacao");
+        QTest::addColumn<QString>("entrada");
+        QTest::newRow("GetLeStatus") << "GetLeStatus" << "LeStatus";
+        QTest::newRow("FLeRegistro") << "FLeRegistro" << "LeRegistro";
+        QTest::newRow("FBloqueiaBico") << "FBloqueiaBico" << "BloqueiaBico";
+        QTest::newRow("FinalizaSerial") << "FinalizaSerial" << "FechaSerial";
+    }
+    void EntradaAusente()
+    {
+        QFETCH(QString, operacao);
+        QFETCH(QString, entrada);
+        TCompanyTec::DefineArquivoBiblioteca(CaminhoIncompleta());
+        TCompanyTec driver;
+        driver.PCarregaDllConcentrador();
+        void* biblioteca = dlopen(QFile::encodeName(CaminhoIncompleta()).constData(), RTLD_NOW | RTLD_NOLOAD);
+        QVERIFY(biblioteca);
+        reinterpret_cast<std::int32_t (*)()>(dlsym(biblioteca, "TesteLimpa"))();
+
+        const QMap<QString, std::function<void()>> operacoes{
+            {"GetLeStatus", [&] { driver.GetLeStatus(); }},
+            {"FLeRegistro", [&] { driver.FLeRegistro(1); }},
+            {"FBloqueiaBico", [&] { driver.FBloqueiaBico("068"); }},
+            {"FinalizaSerial", [&] { driver.FinalizaSerial(); }},
+        };
+        QCOMPARE(MensagemDaOperacao(operacoes.value(operacao)),
+                 "A biblioteca do concentrador não tem a função " + entrada + ".");
+        // The entries that are there still work.
+        driver.AcertaDataHora();
+        char chamadas[256];
+        reinterpret_cast<std::int32_t (*)(char*, std::int32_t)>(dlsym(biblioteca, "TesteChamadas"))(chamadas,
+                                                                                                  sizeof chamadas);
+        QCOMPARE(QString::fromLatin1(chamadas), QString("SetClock AUTO\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TesteCompanyTecCarga)
+#include "TesteCompanyTecCarga.moc"

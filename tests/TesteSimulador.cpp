@@ -1,0 +1,354 @@
+// The driver, our concentrator library and the simulated concentrator together, over a real
+// pseudo-terminal. Every wait is bounded.
+#include "ClassCompanyTec.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+#include <thread>
+
+namespace {
+constexpr int Porta = 3;
+// What a call may take when the device does not answer, with room for a loaded machine.
+constexpr qint64 LimiteChamadaMs = 1500;
+
+QString Executavel(const QString& nome)
+{
+    return QCoreApplication::applicationDirPath() + "/" + nome;
+}
+
+bool EsperaArquivo(const QString& caminho, bool existir)
+{
+    QElapsedTimer relogio;
+    relogio.start();
+    while (QFileInfo(caminho).exists() != existir) {
+        if (relogio.elapsed() > 5000)
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+// The reader that is killed: takes one fueling through the library, reports its ID and waits.
+int ExecutaLeitor(int argc, char** argv)
+{
+    QCoreApplication aplicacao(argc, argv);
+    TCompanyTec driver;
+    driver.PCarregaDllConcentrador();
+    if (!driver.InicializaSerial(Porta))
+        return 1;
+    const TAbastecimento lido = driver.GetLeAbastecimento();
+    std::printf("%d %d\n", lido.Valido, lido.Id);
+    std::fflush(stdout);
+    std::this_thread::sleep_for(std::chrono::seconds(30));
+    return 2;
+}
+} // namespace
+
+class TesteSimulador : public QObject {
+    Q_OBJECT
+    QTemporaryDir Pasta;
+    QString Link;
+    QString Controle;
+    QProcess Simulador;
+    TCompanyTec Driver;
+
+    bool IniciaSimulador()
+    {
+        Simulador.setProgram(Executavel("concentrador-sim"));
+        Simulador.setArguments({"--link", Link, "--controle", Controle, "--bicos", "04,05,44,45"});
+        Simulador.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        Simulador.start();
+        return Simulador.waitForStarted(5000) && EsperaArquivo(Controle, true) && EsperaArquivo(Link, true);
+    }
+
+    // One control command; the answer's text, or a failure naming the refusal.
+    QString Ctl(const QStringList& argumentos, bool* aceito = nullptr)
+    {
+        QProcess ctl;
+        ctl.start(Executavel("concentrador-sim"), QStringList{"ctl", Controle} + argumentos);
+        const bool terminou = ctl.waitForFinished(5000);
+        if (aceito)
+            *aceito = terminou && ctl.exitStatus() == QProcess::NormalExit && ctl.exitCode() == 0;
+        else if (!terminou || ctl.exitCode() != 0)
+            qWarning() << "ctl" << argumentos << "refused:" << ctl.readAllStandardError();
+        return QString::fromUtf8(ctl.readAllStandardOutput()).trimmed();
+    }
+
+    QString Estado(const QString& chave)
+    {
+        for (const QString& linha : Ctl({"estado"}).split('\n'))
+            if (linha.startsWith(chave + "="))
+                return linha.mid(chave.size() + 1);
+        return QStringLiteral("(ausente)");
+    }
+
+    // Reads until nothing is waiting, which also acknowledges the last one read.
+    void EsvaziaFila()
+    {
+        for (int i = 0; i < 100 && Driver.GetLeAbastecimento().Valido; ++i) {
+        }
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(Pasta.isValid());
+        Link = Pasta.filePath("ttyCT");
+        Controle = Pasta.filePath("controle");
+        QVERIFY2(IniciaSimulador(), "concentrador-sim did not come up");
+        qputenv("COMPANYTEC_PORTA3", QFile::encodeName(Link));
+        // The library beside the test executable, as the program finds it beside its own.
+        Driver.PCarregaDllConcentrador();
+        // A port that is not there does not open (the library has one port at a time).
+        qputenv("COMPANYTEC_PORTA9", QFile::encodeName(Pasta.filePath("naoexiste")));
+        QVERIFY(!Driver.InicializaSerial(9));
+        QVERIFY(!Driver.InicializaSerial(0));
+        QVERIFY(Driver.InicializaSerial(Porta));
+    }
+
+    void cleanupTestCase()
+    {
+        Driver.FinalizaSerial();
+        Simulador.terminate();
+        QVERIFY(Simulador.waitForFinished(5000));
+        QCOMPARE(Simulador.exitCode(), 0);
+        QVERIFY(!QFileInfo(Link).isSymLink());
+        QVERIFY(!QFileInfo::exists(Controle));
+    }
+
+    void init()
+    {
+        Ctl({"falha", "modo=normal"});
+        EsvaziaFila();
+    }
+
+    void AbastecimentoChegaCampoACampo_data()
+    {
+        QTest::addColumn<bool>("fid");
+        QTest::addColumn<QStringList>("argumentos");
+        QTest::addColumn<qint64>("valorTotal");
+        QTest::addColumn<QString>("codFid");
+        const QStringList comuns{"bico=44", "litros=25.437", "preco=5.899", "data=09/12/2025", "hora=14:03:27",
+                                 "id=169", "encerrante=123456.5"};
+        QTest::newRow("plano, total dado") << false << comuns + QStringList{"total=150.05"} << qint64(1500500) << "";
+        // 25.437 x 5.899 = 150.052863: to the cent.
+        QTest::newRow("plano, total calculado") << false << comuns << qint64(1500500) << "";
+        QTest::newRow("tag, sem tag") << true << comuns << qint64(1500500) << QString(16, '0');
+        QTest::newRow("tag, com tag") << true << comuns + QStringList{"fid=00A1B2C3D4E5F607"} << qint64(1500500)
+                                      << "00A1B2C3D4E5F607";
+    }
+    void AbastecimentoChegaCampoACampo()
+    {
+        QFETCH(bool, fid);
+        QFETCH(QStringList, argumentos);
+        QFETCH(qint64, valorTotal);
+        QFETCH(QString, codFid);
+        QCOMPARE(Ctl(QStringList{"abastece"} + argumentos), QString("169"));
+        QCOMPARE(Estado("pendentes"), QString("1"));
+        if (fid) {
+            const TAbastecimentoFid lido = Driver.GetLeAbastecimentoFID();
+            QCOMPARE(lido.Valido, 1);
+            QCOMPARE(lido.ValorTotal, valorTotal);
+            QCOMPARE(lido.Litragem, 25.437);
+            QCOMPARE(lido.PrecoUnit, 58990);
+            QCOMPARE(lido.Bico.Texto(), QString("44"));
+            QCOMPARE(lido.Data.Texto(), QString("09/12/2025"));
+            QCOMPARE(lido.Hora.Texto(), QString("14:03:27"));
+            QCOMPARE(lido.Id, 169);
+            QCOMPARE(lido.EncerranteFinal, 123456.5);
+            QCOMPARE(lido.CodFid.Texto().left(16), codFid);
+            QCOMPARE(Driver.GetLeAbastecimentoFID().Valido, 0);
+        } else {
+            const TAbastecimento lido = Driver.GetLeAbastecimento();
+            QCOMPARE(lido.Valido, 1);
+            QCOMPARE(lido.ValorTotal, valorTotal);
+            QCOMPARE(lido.Litragem, 25.437);
+            QCOMPARE(lido.PrecoUnit, 58990);
+            QCOMPARE(lido.Bico.Texto(), QString("44"));
+            QCOMPARE(lido.Data.Texto(), QString("09/12/2025"));
+            QCOMPARE(lido.Hora.Texto(), QString("14:03:27"));
+            QCOMPARE(lido.Id, 169);
+            QCOMPARE(lido.EncerranteFinal, 123456.5);
+            QCOMPARE(Driver.GetLeAbastecimento().Valido, 0);
+        }
+        QCOMPARE(Estado("pendentes"), QString("0"));
+    }
+
+    void FilaEntregaEmOrdemEIdsSeguidos()
+    {
+        QCOMPARE(Ctl({"abastece", "bico=04", "litros=10", "preco=5", "id=9998"}), QString("9998"));
+        QCOMPARE(Ctl({"abastece", "bico=05", "litros=10", "preco=5"}), QString("9999"));
+        QCOMPARE(Ctl({"abastece", "bico=45", "litros=10", "preco=5"}), QString("1"));
+        QList<int> ids;
+        for (TAbastecimento lido = Driver.GetLeAbastecimento(); lido.Valido && ids.size() < 10;
+             lido = Driver.GetLeAbastecimento())
+            ids << lido.Id;
+        QCOMPARE(ids, (QList<int>{9998, 9999, 1}));
+    }
+
+    void LeRegistroPorId()
+    {
+        Ctl({"abastece", "bico=05", "litros=12.5", "preco=6", "id=321", "encerrante=777.25"});
+        const TAbastecimento lido = Driver.FLeRegistro(321);
+        QCOMPARE(lido.Valido, 1);
+        QCOMPARE(lido.Id, 321);
+        QCOMPARE(lido.Bico.Texto(), QString("05"));
+        QCOMPARE(lido.Litragem, 12.5);
+        QCOMPARE(lido.ValorTotal, 750000);
+        QCOMPARE(lido.EncerranteFinal, 777.25);
+        QCOMPARE(Driver.FLeRegistro(322).Valido, 0);
+        // Kept after delivery too.
+        EsvaziaFila();
+        QCOMPARE(Driver.FLeRegistro(321).Id, 321);
+    }
+
+    void LinhaRuimNaoDaNadaEDepoisVolta_data()
+    {
+        QTest::addColumn<QString>("modo");
+        QTest::newRow("silencio") << "silencio";
+        QTest::newRow("lixo") << "lixo";
+        QTest::newRow("lento") << "lento";
+    }
+    void LinhaRuimNaoDaNadaEDepoisVolta()
+    {
+        QFETCH(QString, modo);
+        QCOMPARE(Ctl({"abastece", "bico=44", "litros=5", "preco=6", "id=55"}), QString("55"));
+        QCOMPARE(Ctl({"falha", "modo=" + modo}), QString());
+        for (int i = 0; i < 2; ++i) {
+            QElapsedTimer relogio;
+            relogio.start();
+            QCOMPARE(Driver.GetLeAbastecimento().Valido, 0);
+            QVERIFY2(relogio.elapsed() < LimiteChamadaMs, qPrintable(QString::number(relogio.elapsed())));
+        }
+        {
+            QElapsedTimer relogio;
+            relogio.start();
+            Driver.LerEncerrante('L', "44");
+            QCOMPARE(Driver.LeituraEncerrante.Encerrante, 0.0);
+            QVERIFY(relogio.elapsed() < LimiteChamadaMs);
+        }
+        Ctl({"falha", "modo=normal"});
+        // Nothing was lost, and nothing late is taken for an answer.
+        const TAbastecimento lido = Driver.GetLeAbastecimento();
+        QCOMPARE(lido.Valido, 1);
+        QCOMPARE(lido.Id, 55);
+        QCOMPARE(Driver.GetLeAbastecimento().Valido, 0);
+        QCOMPARE(Estado("pendentes"), QString("0"));
+    }
+
+    void BloqueioELiberacao()
+    {
+        Driver.FBloqueiaBico("068");
+        QCOMPARE(Estado("bloqueado.44"), QString("1"));
+        QCOMPARE(Estado("bloqueado.04"), QString("0"));
+        QCOMPARE(Driver.GetLeStatus().left(2), QString("BL"));
+        Driver.FLiberaBico("068");
+        QCOMPARE(Estado("bloqueado.44"), QString("0"));
+        QCOMPARE(Driver.GetLeStatus(), QString(48, 'L'));
+    }
+
+    void StatusDoSimulador()
+    {
+        Ctl({"status", "0", "1", "2", "3", "4", "5", "6", "9"});
+        QCOMPARE(Driver.GetLeStatus(), "LPFCABE" + QString(40, 'L'));
+        Ctl({"status"});
+    }
+
+    void PrecoRelogioEEncerrante()
+    {
+        Driver.AlteraPrecoBico("45", 3, 6.499);
+        QCOMPARE(Estado("preco.45"), QString("6.499"));
+
+        const int acertos = Estado("relogio_acertado").toInt();
+        Driver.AcertaDataHora();
+        QCOMPARE(Estado("relogio_acertado").toInt(), acertos + 1);
+        const QDateTime relogio = QDateTime::fromString(Estado("relogio"), "dd/MM/yyyy hh:mm:ss");
+        QVERIFY(relogio.isValid());
+        QVERIFY(qAbs(relogio.secsTo(QDateTime::currentDateTime())) <= 5);
+
+        Ctl({"encerrante", "bico=68", "valor=5432.125"});
+        Driver.LerEncerrante('L', "68");
+        QCOMPARE(Driver.LeituraEncerrante.Bico.Texto(), QString("68"));
+        QCOMPARE(Driver.LeituraEncerrante.Encerrante, 5432.125);
+    }
+
+    void ComandoRecusado_data()
+    {
+        QTest::addColumn<QStringList>("argumentos");
+        QTest::newRow("bico desconhecido") << QStringList{"abastece", "bico=99", "litros=1", "preco=1"};
+        QTest::newRow("litros faltando") << QStringList{"abastece", "bico=44", "preco=1"};
+        QTest::newRow("virgula decimal") << QStringList{"abastece", "bico=44", "litros=1,5", "preco=1"};
+        QTest::newRow("modo de falha") << QStringList{"falha", "modo=quebrado"};
+        QTest::newRow("comando") << QStringList{"explode"};
+    }
+    void ComandoRecusado()
+    {
+        QFETCH(QStringList, argumentos);
+        bool aceito = true;
+        Ctl(argumentos, &aceito);
+        QVERIFY(!aceito);
+        QCOMPARE(Estado("pendentes"), QString("0"));
+    }
+
+    void LeitorDerrubadoRecebeDeNovo()
+    {
+        QCOMPARE(Ctl({"abastece", "bico=05", "litros=3", "preco=6", "id=4321"}), QString("4321"));
+        Driver.FinalizaSerial();
+
+        QProcess leitor;
+        leitor.start(QCoreApplication::applicationFilePath(), {"--leitor"});
+        QVERIFY(leitor.waitForStarted(5000));
+        QVERIFY(leitor.waitForReadyRead(5000));
+        QCOMPARE(QString::fromLatin1(leitor.readLine()).trimmed(), QString("1 4321"));
+        leitor.kill();
+        QVERIFY(leitor.waitForFinished(5000));
+
+        // Delivered but never acknowledged: the next reader gets it again.
+        QVERIFY(Driver.InicializaSerial(Porta));
+        const TAbastecimento lido = Driver.GetLeAbastecimento();
+        QCOMPARE(lido.Valido, 1);
+        QCOMPARE(lido.Id, 4321);
+        QCOMPARE(Estado("pendentes"), QString("1"));
+
+        // A clean close acknowledges it.
+        Driver.FinalizaSerial();
+        QCOMPARE(Estado("pendentes"), QString("0"));
+        QVERIFY(Driver.InicializaSerial(Porta));
+        QCOMPARE(Driver.GetLeAbastecimento().Valido, 0);
+    }
+
+    // Last: stops and restarts the simulator behind the same path.
+    void SimuladorReiniciado()
+    {
+        Simulador.terminate();
+        QVERIFY(Simulador.waitForFinished(5000));
+        QElapsedTimer relogio;
+        relogio.start();
+        QCOMPARE(Driver.GetLeAbastecimento().Valido, 0);
+        QCOMPARE(Driver.GetLeStatus(), QString(48, 'L'));
+        QVERIFY(relogio.elapsed() < 2 * LimiteChamadaMs);
+
+        QVERIFY(IniciaSimulador());
+        Ctl({"abastece", "bico=04", "litros=1", "preco=1", "id=12"});
+        const TAbastecimento lido = Driver.GetLeAbastecimento();
+        QCOMPARE(lido.Valido, 1);
+        QCOMPARE(lido.Id, 12);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    if (argc > 1 && qstrcmp(argv[1], "--leitor") == 0)
+        return ExecutaLeitor(argc, argv);
+    QCoreApplication aplicacao(argc, argv);
+    TesteSimulador teste;
+    return QTest::qExec(&teste, argc, argv);
+}
+#include "TesteSimulador.moc"
