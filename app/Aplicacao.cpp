@@ -3,6 +3,15 @@
 #include "Erro.h"
 #include "Mensagens.h"
 
+#include <QSocketNotifier>
+#include <QWidget>
+
+#include <csignal>
+#include <pthread.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+
 TAplicacao::TAplicacao(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Linkor"));
@@ -17,6 +26,41 @@ bool TAplicacao::notify(QObject* receptor, QEvent* evento)
         MostraErroPadrao(MensagemDe(e));
     }
     return false;
+}
+
+namespace {
+sigset_t SinaisDeTermino()
+{
+    sigset_t sinais;
+    sigemptyset(&sinais);
+    sigaddset(&sinais, SIGTERM);
+    sigaddset(&sinais, SIGINT);
+    return sigset_t(sinais);
+}
+} // namespace
+
+void TAplicacao::BloqueiaSinais()
+{
+    const sigset_t sinais = SinaisDeTermino();
+    pthread_sigmask(SIG_BLOCK, &sinais, nullptr);
+}
+
+void TAplicacao::InstalaTratamentoSinais()
+{
+    const sigset_t sinais = SinaisDeTermino();
+    const int descritor = signalfd(-1, &sinais, SFD_NONBLOCK | SFD_CLOEXEC);
+    if (descritor < 0)
+        throw EErro(QStringLiteral("Não foi possível preparar o tratamento de sinais."));
+    auto* aviso = new QSocketNotifier(descritor, QSocketNotifier::Read, this);
+    connect(aviso, &QSocketNotifier::activated, this, [descritor] {
+        signalfd_siginfo info;
+        while (::read(descritor, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+        }
+        for (QWidget* janela : QApplication::topLevelWidgets())
+            if (janela->inherits("QMainWindow"))
+                janela->close();
+        QCoreApplication::quit();
+    });
 }
 
 QString TextoErroPadrao(const QString& mensagem)

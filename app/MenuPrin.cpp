@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -99,8 +100,10 @@ QToolButton* TMenuPrin::CriaBotao(const QString& nome, const QString& titulo, in
     botao->setIcon(style()->standardIcon(static_cast<QStyle::StandardPixmap>(icone)));
     botao->setIconSize(QSize(24, 24));
     botao->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    botao->setFixedSize(100, 55);
+    // Six buttons of 100 would not fit the 591-pixel client area; 96 keeps all of them in view.
+    botao->setFixedSize(96, 55);
     botao->setAutoRaise(true);
+    botao->setFont(font()); // the platform theme gives tool buttons a font of their own
     connect(botao, &QToolButton::clicked, this, clique);
     ToolBar1->addWidget(botao);
     return botao;
@@ -110,7 +113,10 @@ void TMenuPrin::CriaComponentes()
 {
     setWindowTitle(kTituloInicial);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    // MS Sans Serif where it exists; Liberation Sans keeps its metrics elsewhere, so the captions fit.
     QFont fonte(QStringLiteral("MS Sans Serif"), 8);
+    if (!QFontDatabase::hasFamily(fonte.family()))
+        fonte.setFamily(QStringLiteral("Liberation Sans"));
     fonte.setStyleHint(QFont::SansSerif);
     setFont(fonte);
     const QColor corJanela(116, 107, 90);
@@ -125,6 +131,7 @@ void TMenuPrin::CriaComponentes()
     ToolBar1->setFloatable(false);
     ToolBar1->setFixedHeight(60);
     ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    ToolBar1->setStyleSheet(QStringLiteral("QToolBar { spacing: 0px; padding: 0px; border: 0px; }"));
     addToolBar(Qt::TopToolBarArea, ToolBar1);
     SpEncerrantes = CriaBotao(QStringLiteral("SpEncerrantes"), QStringLiteral("&Capturar Enc."),
                               QStyle::SP_FileDialogDetailedView, &TMenuPrin::SpEncerrantesClick);
@@ -174,7 +181,9 @@ void TMenuPrin::CriaComponentes()
     StatusBar1->setSizeGripEnabled(false);
     FPainel0 = new QLabel(kProcurando, StatusBar1);
     FPainel0->setFixedWidth(250);
+    FPainel0->setFont(font());
     FPainel1 = new QLabel(StatusBar1);
+    FPainel1->setFont(font());
     FPainel1->setMinimumWidth(50);
     StatusBar1->addWidget(FPainel0);
     StatusBar1->addWidget(FPainel1, 1);

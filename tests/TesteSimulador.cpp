@@ -1,6 +1,7 @@
 // The driver, our concentrator library and the simulated concentrator together, over a real
 // pseudo-terminal. Every wait is bounded.
 #include "ClassCompanyTec.h"
+#include "SimuladorTeste.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -18,23 +19,6 @@ constexpr int Porta = 3;
 // What a call may take when the device does not answer, with room for a loaded machine.
 constexpr qint64 LimiteChamadaMs = 1500;
 
-QString Executavel(const QString& nome)
-{
-    return QCoreApplication::applicationDirPath() + "/" + nome;
-}
-
-bool EsperaArquivo(const QString& caminho, bool existir)
-{
-    QElapsedTimer relogio;
-    relogio.start();
-    while (QFileInfo(caminho).exists() != existir) {
-        if (relogio.elapsed() > 5000)
-            return false;
-        QTest::qWait(20);
-    }
-    return true;
-}
-
 // The reader that is killed: takes one fueling through the library, reports its ID and waits.
 int ExecutaLeitor(int argc, char** argv)
 {
@@ -51,43 +35,10 @@ int ExecutaLeitor(int argc, char** argv)
 }
 } // namespace
 
-class TesteSimulador : public QObject {
+class TesteSimulador : public QObject, public TSimuladorTeste {
     Q_OBJECT
     QTemporaryDir Pasta;
-    QString Link;
-    QString Controle;
-    QProcess Simulador;
     TCompanyTec Driver;
-
-    bool IniciaSimulador()
-    {
-        Simulador.setProgram(Executavel("concentrador-sim"));
-        Simulador.setArguments({"--link", Link, "--controle", Controle, "--bicos", "04,05,44,45"});
-        Simulador.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        Simulador.start();
-        return Simulador.waitForStarted(5000) && EsperaArquivo(Controle, true) && EsperaArquivo(Link, true);
-    }
-
-    // One control command; the answer's text, or a failure naming the refusal.
-    QString Ctl(const QStringList& argumentos, bool* aceito = nullptr)
-    {
-        QProcess ctl;
-        ctl.start(Executavel("concentrador-sim"), QStringList{"ctl", Controle} + argumentos);
-        const bool terminou = ctl.waitForFinished(5000);
-        if (aceito)
-            *aceito = terminou && ctl.exitStatus() == QProcess::NormalExit && ctl.exitCode() == 0;
-        else if (!terminou || ctl.exitCode() != 0)
-            qWarning() << "ctl" << argumentos << "refused:" << ctl.readAllStandardError();
-        return QString::fromUtf8(ctl.readAllStandardOutput()).trimmed();
-    }
-
-    QString Estado(const QString& chave)
-    {
-        for (const QString& linha : Ctl({"estado"}).split('\n'))
-            if (linha.startsWith(chave + "="))
-                return linha.mid(chave.size() + 1);
-        return QStringLiteral("(ausente)");
-    }
 
     // Reads until nothing is waiting, which also acknowledges the last one read.
     void EsvaziaFila()

@@ -1,0 +1,62 @@
+#pragma once
+// The simulated concentrator for tests: started beside the test executable on a temporary link and
+// control socket, driven with its "ctl" commands.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTest>
+
+inline QString Executavel(const QString& nome)
+{
+    return QCoreApplication::applicationDirPath() + "/" + nome;
+}
+
+inline bool EsperaArquivo(const QString& caminho, bool existir)
+{
+    QElapsedTimer relogio;
+    relogio.start();
+    while (QFileInfo(caminho).exists() != existir) {
+        if (relogio.elapsed() > 5000)
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+class TSimuladorTeste {
+public:
+    QString Link;
+    QString Controle;
+    QProcess Simulador;
+
+    bool IniciaSimulador(const QStringList& extras = {"--bicos", "04,05,44,45"})
+    {
+        Simulador.setProgram(Executavel("concentrador-sim"));
+        Simulador.setArguments(QStringList{"--link", Link, "--controle", Controle} + extras);
+        Simulador.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        Simulador.start();
+        return Simulador.waitForStarted(5000) && EsperaArquivo(Controle, true) && EsperaArquivo(Link, true);
+    }
+
+    // One control command; the answer's text, or a failure naming the refusal.
+    QString Ctl(const QStringList& argumentos, bool* aceito = nullptr)
+    {
+        QProcess ctl;
+        ctl.start(Executavel("concentrador-sim"), QStringList{"ctl", Controle} + argumentos);
+        const bool terminou = ctl.waitForFinished(5000);
+        if (aceito)
+            *aceito = terminou && ctl.exitStatus() == QProcess::NormalExit && ctl.exitCode() == 0;
+        else if (!terminou || ctl.exitCode() != 0)
+            qWarning() << "ctl" << argumentos << "refused:" << ctl.readAllStandardError();
+        return QString::fromUtf8(ctl.readAllStandardOutput()).trimmed();
+    }
+
+    QString Estado(const QString& chave)
+    {
+        for (const QString& linha : Ctl({"estado"}).split('\n'))
+            if (linha.startsWith(chave + "="))
+                return linha.mid(chave.size() + 1);
+        return QStringLiteral("(ausente)");
+    }
+};
