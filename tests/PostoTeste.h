@@ -115,9 +115,8 @@ public:
         DefineRespondedor(&Respondedor);
         Banco = Pasta.filePath("POSTO.FDB");
         CriaBancoPosto(Banco, true);
-        QFile ini(Pasta.filePath("Caminho.ini"));
-        if (ini.open(QIODevice::WriteOnly))
-            ini.write(("[DATABASEESTOQUE]\r\nCAMINHO=" + Banco + "\r\nUSUARIO=SYSDBA\r\nSENHA=masterkey\r\n").toUtf8());
+        EscreveArquivo("Caminho.ini",
+                       ("[DATABASEESTOQUE]\r\nCAMINHO=" + Banco + "\r\nUSUARIO=SYSDBA\r\nSENHA=masterkey\r\n").toUtf8());
     }
     ~TPostoTeste()
     {
@@ -125,25 +124,17 @@ public:
         DefineRespondedor(nullptr);
     }
 
-    // Runs one statement on a connection of its own, committed at once.
+    // Runs one statement on the test's own connection, committed at once.
     void Executa(const QString& sql)
     {
-        TConexao conexao;
-        conexao.DefineParametro("Database", Banco);
-        conexao.DefineParametro("User_Name", "SYSDBA");
-        conexao.Conecta();
-        TConsulta consulta(&conexao);
+        TConsulta consulta(&Conexao());
         consulta.DefineSQL(sql);
         consulta.Executa();
     }
     // The rows of a query as "A|B|C" texts.
     QStringList Linhas(const QString& sql, const QStringList& colunas)
     {
-        TConexao conexao;
-        conexao.DefineParametro("Database", Banco);
-        conexao.DefineParametro("User_Name", "SYSDBA");
-        conexao.Conecta();
-        TConsulta consulta(&conexao);
+        TConsulta consulta(&Conexao());
         consulta.DefineSQL(sql);
         consulta.Abre();
         QStringList linhas;
@@ -154,6 +145,24 @@ public:
             linhas << valores.join('|');
         }
         return linhas;
+    }
+
+    // A second attachment beside the program's, as another station program would have.
+    TConexao& Conexao()
+    {
+        if (!FConexao.Conectado()) {
+            FConexao.DefineParametro("Database", Banco);
+            FConexao.DefineParametro("User_Name", "SYSDBA");
+            FConexao.Conecta();
+        }
+        return FConexao;
+    }
+
+    void EscreveArquivo(const QString& nome, const QByteArray& conteudo)
+    {
+        QFile f(Pasta.filePath(nome));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(conteudo);
     }
 
     std::unique_ptr<TMenuPrin> AbreJanela()
@@ -176,4 +185,7 @@ public:
         linhas.removeAll(QString());
         return linhas;
     }
+
+private:
+    TConexao FConexao; // declared after the folder, so it detaches before the folder goes
 };

@@ -12,10 +12,7 @@ private slots:
     void PartidaChegaAoTimer()
     {
         TPostoTeste posto;
-        QFile ini(posto.Pasta.filePath("tankoraecf.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("[Posto]\r\nusa_fid = S\r\n");
-        ini.close();
+        posto.EscreveArquivo("tankoraecf.ini", "[Posto]\r\nusa_fid = S\r\n");
         auto janela = posto.AbreJanela();
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
         QVERIFY(!janela->FimSolicitado());
@@ -166,10 +163,7 @@ private slots:
     void FidUsaALeituraFid()
     {
         TPostoTeste posto;
-        QFile ini(posto.Pasta.filePath("TankoraECF.INI"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("[POSTO]\r\nUSA_FID=s\r\n");
-        ini.close();
+        posto.EscreveArquivo("TankoraECF.INI", "[POSTO]\r\nUSA_FID=s\r\n");
         auto janela = posto.AbreJanela();
         QVERIFY(!janela->UsaFid); // only "S" turns it on
         janela->UsaFid = true;

@@ -103,8 +103,8 @@ private slots:
         QFETCH(QString, codFid);
         QCOMPARE(Ctl(QStringList{"abastece"} + argumentos), QString("169"));
         QCOMPARE(Estado("pendentes"), QString("1"));
-        if (fid) {
-            const TAbastecimentoFid lido = Driver.GetLeAbastecimentoFID();
+        // Both layouts carry the same fields at their own places.
+        const auto confere = [&](const auto& lido) {
             QCOMPARE(lido.Valido, 1);
             QCOMPARE(lido.ValorTotal, valorTotal);
             QCOMPARE(lido.Litragem, 25.437);
@@ -114,19 +114,14 @@ private slots:
             QCOMPARE(lido.Hora.Texto(), QString("14:03:27"));
             QCOMPARE(lido.Id, 169);
             QCOMPARE(lido.EncerranteFinal, 123456.5);
+        };
+        if (fid) {
+            const TAbastecimentoFid lido = Driver.GetLeAbastecimentoFID();
+            confere(lido);
             QCOMPARE(lido.CodFid.Texto().left(16), codFid);
             QCOMPARE(Driver.GetLeAbastecimentoFID().Valido, 0);
         } else {
-            const TAbastecimento lido = Driver.GetLeAbastecimento();
-            QCOMPARE(lido.Valido, 1);
-            QCOMPARE(lido.ValorTotal, valorTotal);
-            QCOMPARE(lido.Litragem, 25.437);
-            QCOMPARE(lido.PrecoUnit, 58990);
-            QCOMPARE(lido.Bico.Texto(), QString("44"));
-            QCOMPARE(lido.Data.Texto(), QString("09/12/2025"));
-            QCOMPARE(lido.Hora.Texto(), QString("14:03:27"));
-            QCOMPARE(lido.Id, 169);
-            QCOMPARE(lido.EncerranteFinal, 123456.5);
+            confere(Driver.GetLeAbastecimento());
             QCOMPARE(Driver.GetLeAbastecimento().Valido, 0);
         }
         QCOMPARE(Estado("pendentes"), QString("0"));
