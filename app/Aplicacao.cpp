@@ -52,10 +52,15 @@ void TAplicacao::InstalaTratamentoSinais()
     if (descritor < 0)
         throw EErro(QStringLiteral("Não foi possível preparar o tratamento de sinais."));
     auto* aviso = new QSocketNotifier(descritor, QSocketNotifier::Read, this);
-    connect(aviso, &QSocketNotifier::activated, this, [descritor] {
+    connect(aviso, &QSocketNotifier::activated, this, [this, descritor] {
         signalfd_siginfo info;
         while (::read(descritor, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
         }
+        FTerminoSolicitado = true;
+        SuprimeMensagens();
+        // A box waiting for the operator (start-up may be in one) gives its cautious answer.
+        for (int i = 0; i < 16 && QApplication::activeModalWidget(); ++i)
+            QApplication::activeModalWidget()->close();
         for (QWidget* janela : QApplication::topLevelWidgets())
             if (janela->inherits("QMainWindow"))
                 janela->close();

@@ -14,6 +14,12 @@ public:
     // event loop, so no thread of the database engine is ever interrupted in the middle of its work.
     static void BloqueiaSinais();
     void InstalaTratamentoSinais();
+    // True once a signal asked the program to stop; a box open at that moment is closed, and no
+    // further box is shown.
+    bool TerminoSolicitado() const { return FTerminoSolicitado; }
+
+private:
+    bool FTerminoSolicitado = false;
 };
 
 // The text of the default error box: a full stop is added when the last character's code is

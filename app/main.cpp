@@ -7,6 +7,10 @@ int main(int argc, char** argv)
     TAplicacao aplicacao(argc, argv);
     aplicacao.InstalaTratamentoSinais();
     TMenuPrin janela;
+    if (aplicacao.TerminoSolicitado()) { // stopped while starting up: the loop never runs
+        janela.close();
+        return 0;
+    }
     janela.ExibeInicial();
     return aplicacao.exec();
 }

@@ -62,6 +62,7 @@ private:
 
 TRespondedorCaixa gCaixa;
 TRespondedor* gRespondedor = &gCaixa;
+bool gSuprimidas = false;
 
 } // namespace
 
@@ -82,7 +83,22 @@ QString TituloMensagem(TTipoMensagem tipo)
 
 TResposta MostraMensagem(TTipoMensagem tipo, const QString& texto, TBotoes botoes)
 {
+    if (gSuprimidas) {
+        switch (botoes) {
+        case TBotoes::Ok:
+            return TResposta::Ok;
+        case TBotoes::OkCancelar:
+            return TResposta::Cancelar;
+        case TBotoes::SimNao:
+            return TResposta::Nao;
+        }
+    }
     return gRespondedor->Responde(tipo, texto, botoes);
+}
+
+void SuprimeMensagens()
+{
+    gSuprimidas = true;
 }
 
 void DefineRespondedor(TRespondedor* respondedor)

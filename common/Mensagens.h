@@ -18,3 +18,7 @@ TResposta MostraMensagem(TTipoMensagem tipo, const QString& texto, TBotoes botoe
 void DefineRespondedor(TRespondedor* respondedor);
 
 QString TituloMensagem(TTipoMensagem tipo);
+
+// Once the program is being stopped from outside, no box is shown any more: each call gives the
+// cautious answer (OK, Cancelar or Não) at once, so no start-up step waits for an operator.
+void SuprimeMensagens();

@@ -1,0 +1,88 @@
+// The program itself, stopped from outside: SIGTERM ends it promptly and cleanly, whether it is
+// polling or still waiting in a start-up question.
+#include "Posto.h"
+#include "SimuladorTeste.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+namespace {
+
+QString LeErros()
+{
+    QFile f(Executavel("LogErroConcentrador"));
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+} // namespace
+
+class TesteSinais : public QObject, public TSimuladorTeste {
+    Q_OBJECT
+    QTemporaryDir Pasta;
+    QProcess Linkor;
+
+    void IniciaLinkor(const QString& caminhoBanco)
+    {
+        QFile ini(Pasta.filePath("Caminho.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(("[DATABASEESTOQUE]\r\nCAMINHO=" + caminhoBanco + "\r\nUSUARIO=SYSDBA\r\n").toUtf8());
+        ini.close();
+        QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+        ambiente.insert("QT_QPA_PLATFORM", "offscreen");
+        ambiente.insert("COMPANYTEC_PORTA1", Link);
+        Linkor.setProcessEnvironment(ambiente);
+        Linkor.setWorkingDirectory(Pasta.path());
+        Linkor.setProcessChannelMode(QProcess::ForwardedChannels);
+        Linkor.start(Executavel("linkor"), {});
+        QVERIFY(Linkor.waitForStarted(5000));
+    }
+
+    void TerminaEConfere()
+    {
+        ::kill(static_cast<pid_t>(Linkor.processId()), SIGTERM);
+        QVERIFY2(Linkor.waitForFinished(10000), "linkor did not stop within 10 s of SIGTERM");
+        QCOMPARE(Linkor.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(Linkor.exitCode(), 0);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(Pasta.isValid());
+        Link = Pasta.filePath("ttyCONC");
+        Controle = Pasta.filePath("sim.sock");
+        QVERIFY2(IniciaSimulador(), "concentrador-sim did not come up");
+    }
+    void cleanupTestCase()
+    {
+        Simulador.terminate();
+        QVERIFY(Simulador.waitForFinished(5000));
+    }
+
+    void TerminaDuranteALeitura()
+    {
+        const QString banco = Pasta.filePath("POSTO.FDB");
+        CriaBancoPosto(banco, true);
+        Ctl({"abastece", "bico=04", "litros=10", "preco=5.899"});
+        IniciaLinkor(banco);
+        QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 10000);
+        TerminaEConfere();
+    }
+
+    void TerminaNaPerguntaDaPartida()
+    {
+        const qsizetype antes = LeErros().size();
+        // Nothing listens on port 1: the first attempt fails, 7 s later the second, then the
+        // question waits for an operator who never comes.
+        IniciaLinkor("127.0.0.1/1:/nada.fdb");
+        QTest::qWait(9000);
+        QCOMPARE(Linkor.state(), QProcess::Running);
+        TerminaEConfere();
+        QVERIFY(LeErros().mid(antes).contains("Erro na inicialização: "));
+    }
+};
+
+QTEST_GUILESS_MAIN(TesteSinais)
+#include "TesteSinais.moc"
