@@ -9,7 +9,6 @@
 #include <QTimer>
 
 namespace {
-const QString kProcurando = QStringLiteral(" Procurando Abastecimentos");
 constexpr int kPassosAnimacao = 14;
 constexpr int kPosicoesComCodigo = 32;
 } // namespace
@@ -38,8 +37,8 @@ void TMenuPrin::AnimaStatus()
 {
     const QString atual = TextoPainel(0);
     for (int passo = 0; passo < kPassosAnimacao; ++passo) {
-        if (atual == kProcurando + QString(passo, '.')) {
-            DefineTextoPainel(0, kProcurando + QString((passo + 1) % kPassosAnimacao, '.'));
+        if (atual == kProcurandoAbastecimentos + QString(passo, '.')) {
+            DefineTextoPainel(0, kProcurandoAbastecimentos + QString((passo + 1) % kPassosAnimacao, '.'));
             return;
         }
     }

@@ -27,7 +27,6 @@ TMenuPrin* MenuPrin = nullptr;
 namespace {
 
 const QString kTituloInicial = QStringLiteral("Comunicação com o Concentrador CompanyTec v15.11dc");
-const QString kProcurando = QStringLiteral(" Procurando Abastecimentos");
 
 QFont FonteLog(bool negrito)
 {
@@ -179,7 +178,7 @@ void TMenuPrin::CriaComponentes()
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setFixedHeight(19);
     StatusBar1->setSizeGripEnabled(false);
-    FPainel0 = new QLabel(kProcurando, StatusBar1);
+    FPainel0 = new QLabel(kProcurandoAbastecimentos, StatusBar1);
     FPainel0->setFixedWidth(250);
     FPainel0->setFont(font());
     FPainel1 = new QLabel(StatusBar1);

@@ -37,6 +37,9 @@ struct TDadosAbastecimento {
     static TDadosAbastecimento De(const TAbastecimentoFid& registro);
 };
 
+// Status panel 0 at rest; the poll animation adds up to 13 full stops to it.
+inline const QString kProcurandoAbastecimentos = QStringLiteral(" Procurando Abastecimentos");
+
 class TMenuPrin : public QMainWindow {
     Q_OBJECT
 public:
