@@ -44,6 +44,23 @@ QList<int> Numeros(const TBytes& entrada, std::size_t pedaco, std::size_t* desca
 
 Q_DECLARE_METATYPE(TBytes)
 
+namespace {
+// One fueling as the device keeps it.
+TDadosAbastecimento AbastecimentoExemplo(std::int32_t id)
+{
+    TDadosAbastecimento dados;
+    dados.Id = id;
+    dados.Bico = "44";
+    dados.Litragem = 25.437;
+    dados.ValorTotal = 1500500;
+    dados.PrecoUnit = 58990;
+    dados.Data = "09/12/2025";
+    dados.Hora = "14:03:27";
+    dados.EncerranteFinal = 123456.5;
+    return dados;
+}
+} // namespace
+
 class TesteProtocolo : public QObject {
     Q_OBJECT
 private slots:
@@ -117,16 +134,8 @@ private slots:
 
     void AbastecimentoCodificado()
     {
-        TDadosAbastecimento dados;
+        TDadosAbastecimento dados = AbastecimentoExemplo(9999);
         dados.Chave = 77;
-        dados.Id = 9999;
-        dados.Bico = "44";
-        dados.Litragem = 25.437;
-        dados.ValorTotal = 1500500;
-        dados.PrecoUnit = 58990;
-        dados.Data = "09/12/2025";
-        dados.Hora = "14:03:27";
-        dados.EncerranteFinal = 123456.5;
         dados.CodFid = "ABCDEF0123456789";
         TEscritor escritor;
         CodificaAbastecimento(escritor, dados);
@@ -155,15 +164,7 @@ private slots:
     {
         QFETCH(QString, fid);
         QFETCH(QString, fidLido);
-        TDadosAbastecimento dados;
-        dados.Id = 169;
-        dados.Bico = "44";
-        dados.Litragem = 25.437;
-        dados.ValorTotal = 1500500;
-        dados.PrecoUnit = 58990;
-        dados.Data = "09/12/2025";
-        dados.Hora = "14:03:27";
-        dados.EncerranteFinal = 123456.5;
+        TDadosAbastecimento dados = AbastecimentoExemplo(169);
         dados.CodFid = fid.toStdString();
 
         TAbastecimento plano;
