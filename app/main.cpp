@@ -1,4 +1,6 @@
 #include "Aplicacao.h"
+#include "CaixaMensagem.h"
+#include "Linkor.h"
 #include "MenuPrin.h"
 
 int main(int argc, char** argv)
@@ -6,7 +8,10 @@ int main(int argc, char** argv)
     TAplicacao::BloqueiaSinais();
     TAplicacao aplicacao(argc, argv);
     aplicacao.InstalaTratamentoSinais();
-    TMenuPrin janela;
+    const TRelogio relogio;
+    TContexto contexto(relogio, aplicacao.Caixas());
+    TLinkor linkor(contexto);
+    TMenuPrin janela(linkor);
     if (aplicacao.TerminoSolicitado()) { // stopped while starting up: the loop never runs
         janela.close();
         return 0;

@@ -3,6 +3,7 @@
 //   against the same updates committed one by one;
 // - adding fueling lines to a log pane that already holds a busy day, against an empty pane.
 #include "Aplicacao.h"
+#include "MenuPrin.h"
 #include "PostoTeste.h"
 
 #include <QElapsedTimer>
@@ -34,17 +35,18 @@ int main(int argc, char** argv)
         for (int k = 0; k < 4; ++k)
             posto.Executa(QString("Insert Into Bombas (CodBico, Descricao, CodConcentrador) Values ('B%1', 'x', '%1')")
                               .arg(p + 3 + 64 * k, 3, 10, QChar('0')));
-    auto janela = posto.AbreJanela();
-    janela->LeConcentrador->stop();
+    TMenuPrin janela(posto.CriaMotor());
+    TCicloLeitura& ciclo = posto.Ciclo();
+    ciclo.ParaLeitura();
     posto.Falso->Status = QString(32, 'L');
 
     constexpr int kRepeticoes = 20;
-    const double umaTransacao = Mede(kRepeticoes, [&] { janela->AtualizaStatusBicos(); });
-    TConsulta atualiza(&janela->CnTankora);
+    const double umaTransacao = Mede(kRepeticoes, [&] { ciclo.AtualizaStatusBicos(); });
+    TConsulta atualiza(&posto.Contexto->CnTankora());
     atualiza.DefineSQL("UPDATE BOMBAS SET BOMBAS.statusbico = :PStatusBico Where BOMBAS.codconcentrador = :PCodConcentrador");
     const double umaPorUma = Mede(kRepeticoes, [&] {
         for (int p = 1; p <= 32; ++p)
-            for (const QString& codigo : TMenuPrin::MontaCanais(QString::number(p + 3).rightJustified(3, '0'))) {
+            for (const QString& codigo : TCicloLeitura::MontaCanais(QString::number(p + 3).rightJustified(3, '0'))) {
                 atualiza.DefineTexto("PStatusBico", "L");
                 atualiza.DefineTexto("PCodConcentrador", codigo);
                 atualiza.Executa();
@@ -55,10 +57,10 @@ int main(int argc, char** argv)
 
     const auto linhas = [&](int n) {
         for (int i = 0; i < n; ++i)
-            janela->EscreveLinhaLog("09/12/2025", "14:03:27", "00012", 25.437, 150.05, 5.899, "2", QString::number(i), "041");
+            ciclo.EscreveLinhaLog("09/12/2025", "14:03:27", "00012", 25.437, 150.05, 5.899, "2", QString::number(i), "041");
     };
     const double vazio = Mede(1, [&] { linhas(200); });
-    janela->VisualizaLog->clear();
+    janela.VisualizaLog->clear();
     linhas(5000);
     const double cheio = Mede(1, [&] { linhas(200); });
     std::printf("200 linhas de log: painel vazio %.1f ms; painel com 5000 linhas %.1f ms; razao %.2fx\n", vazio,

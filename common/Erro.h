@@ -20,5 +20,11 @@ public:
     using EErro::EErro;
 };
 
+// A device call that got no answer: nothing it returned is data.
+class EErroSemResposta : public EErro {
+public:
+    using EErro::EErro;
+};
+
 // The message of any exception, as the handler that catches it shows or logs it.
 QString MensagemDe(const std::exception& e);

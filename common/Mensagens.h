@@ -1,24 +1,22 @@
 #pragma once
-// Every message box of the program is built here. Tests swap in a scripted responder.
+// How the program asks and tells the operator: message boxes of four kinds. The engine sees only
+// this interface; the window supplies the real boxes and tests a scripted responder.
 #include <QString>
 
 enum class TTipoMensagem { Erro, Informacao, Alerta, Confirmacao };
 enum class TBotoes { Ok, OkCancelar, SimNao };
 enum class TResposta { Ok, Cancelar, Sim, Nao };
 
-class TRespondedor {
+class TMensagens {
 public:
-    virtual ~TRespondedor() = default;
-    virtual TResposta Responde(TTipoMensagem tipo, const QString& texto, TBotoes botoes) = 0;
+    virtual ~TMensagens() = default;
+    // Shows a box and waits for the answer. A carriage return in the text is a line break.
+    virtual TResposta MostraMensagem(TTipoMensagem tipo, const QString& texto, TBotoes botoes = TBotoes::Ok) = 0;
+
+    // The application's default error box: the message, with a full stop added when its last
+    // character's code is above the full stop's.
+    void MostraErroPadrao(const QString& mensagem);
 };
 
-// Shows a box. A carriage return in the text is shown as a line break; the text itself is kept.
-TResposta MostraMensagem(TTipoMensagem tipo, const QString& texto, TBotoes botoes = TBotoes::Ok);
-// Puts a responder in place (nullptr restores the real boxes); the caller keeps ownership.
-void DefineRespondedor(TRespondedor* respondedor);
-
 QString TituloMensagem(TTipoMensagem tipo);
-
-// Once the program is being stopped from outside, no box is shown any more: each call gives the
-// cautious answer (OK, Cancelar or Não) at once, so no start-up step waits for an operator.
-void SuprimeMensagens();
+QString TextoErroPadrao(const QString& mensagem);

@@ -5,9 +5,6 @@
 #include <QThread>
 
 namespace {
-const TRelogio gRelogioSistema;
-const TRelogio* gRelogio = &gRelogioSistema;
-
 QString ComBarra(const QString& pasta)
 {
     return pasta.endsWith('/') ? pasta : pasta + '/';
@@ -32,14 +29,4 @@ QString TRelogio::PastaAtual() const
 void TRelogio::Dorme(int milissegundos) const
 {
     QThread::msleep(static_cast<unsigned long>(milissegundos));
-}
-
-const TRelogio& Relogio()
-{
-    return *gRelogio;
-}
-
-void DefineRelogio(const TRelogio* relogio)
-{
-    gRelogio = relogio ? relogio : &gRelogioSistema;
 }

@@ -1,5 +1,6 @@
 #pragma once
-// The clock, the program's folders and the blocking sleep: one seam so tests fix date, time and places.
+// The clock, the program's folders and the blocking sleep: one seam so tests fix date, time and
+// places. The base class is the system's own.
 #include <QDateTime>
 #include <QString>
 
@@ -14,7 +15,3 @@ public:
     // Blocks the thread; nothing is repainted meanwhile.
     virtual void Dorme(int milissegundos) const;
 };
-
-const TRelogio& Relogio();
-// Puts a clock in place (nullptr restores the system's); the caller keeps ownership.
-void DefineRelogio(const TRelogio* relogio);

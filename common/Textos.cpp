@@ -2,12 +2,9 @@
 
 #include "Regional.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-
-#include <QRegularExpression>
 
 QString StrZero(const QString& texto, int largura)
 {
@@ -85,10 +82,12 @@ TDecimal Decompoe(double valor, int casas)
 {
     TDecimal d;
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.17e", std::fabs(valor));
-    // buffer: D.DDDDDDDDDDDDDDDDDe±XX
+    const auto fim = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(valor), std::chars_format::scientific, 17).ptr;
+    // buffer: D.DDDDDDDDDDDDDDDDDe±XX, whatever the process's locale
     QString digitos = QString::fromLatin1(buffer, 1) + QString::fromLatin1(buffer + 2, 17);
-    const int expoente = std::atoi(std::strchr(buffer, 'e') + 1);
+    const char* e = std::find(buffer, fim, 'e');
+    int expoente = 0;
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), fim, expoente);
     // Digits before the decimal point: expoente + 1 (may be zero or negative).
     int antes = expoente + 1;
     if (antes <= 0) {
@@ -118,7 +117,8 @@ TDecimal Decompoe(double valor, int casas)
     d.Fracao = mantidos.mid(antes);
     while (d.Inteiro.size() > 1 && d.Inteiro.at(0) == '0')
         d.Inteiro.remove(0, 1);
-    const bool zero = !(d.Inteiro + d.Fracao).contains(QRegularExpression(QStringLiteral("[1-9]")));
+    const QString todos = d.Inteiro + d.Fracao;
+    const bool zero = std::all_of(todos.cbegin(), todos.cend(), [](QChar c) { return c == '0'; });
     d.Negativo = std::signbit(valor) && !zero;
     return d;
 }
@@ -135,13 +135,12 @@ QString Agrupa(const QString& inteiro, QChar separador)
     return resultado;
 }
 
-QString FormataPelaMascara(const QString& mascara, double valor)
+QString FormataPelaMascara(const QString& mascara, double valor, const TConfiguracaoRegional& regional)
 {
     if (std::isnan(valor))
         return QStringLiteral("NAN");
     if (std::isinf(valor))
         return valor > 0 ? QStringLiteral("INF") : QStringLiteral("-INF");
-    const TConfiguracaoRegional& regional = TConfiguracaoRegional::Atual();
     const qsizetype ponto = mascara.indexOf('.');
     const QString parteInteira = ponto < 0 ? mascara : mascara.left(ponto);
     const QString parteDecimal = ponto < 0 ? QString() : mascara.mid(ponto + 1);
@@ -172,12 +171,13 @@ double Arredonda(double valor, int casas)
     const TDecimal d = Decompoe(valor, casas > 0 ? casas : 0);
     const QString texto = (d.Negativo ? QStringLiteral("-") : QString()) + d.Inteiro
         + (d.Fracao.isEmpty() ? QString() : '.' + d.Fracao);
-    const double resultado = std::strtod(texto.toLatin1().constData(), nullptr);
+    double resultado = 0;
+    LeNumeroC(texto, resultado);
     return resultado == 0 ? 0.0 : resultado;
 }
 
-QString FormataNumero(const QString& mascara, double valor)
+QString FormataNumero(const QString& mascara, double valor, const TConfiguracaoRegional& regional)
 {
-    return CompletaTexto(FormataPelaMascara(mascara, valor), QStringLiteral(" "),
+    return CompletaTexto(FormataPelaMascara(mascara, valor, regional), QStringLiteral(" "),
                          static_cast<int>(mascara.size()), true);
 }

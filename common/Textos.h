@@ -3,6 +3,8 @@
 // volumes and money. Several differ on purpose from the textbook operation of the same name.
 #include <QString>
 
+struct TConfiguracaoRegional;
+
 // The text trimmed, cut to its rightmost `largura` characters or left-padded with "0".
 QString StrZero(const QString& texto, int largura);
 // Adds `preenchimento` on the left (or right) until `largura` is reached; never shortens.
@@ -17,4 +19,4 @@ double Arredonda(double valor, int casas);
 // The rightmost `quantidade` characters, left-padded with spaces.
 QString DireitaTexto(const QString& texto, int quantidade);
 // The value formatted by a mask such as "#,##0.000", left-padded with spaces to the mask's length.
-QString FormataNumero(const QString& mascara, double valor);
+QString FormataNumero(const QString& mascara, double valor, const TConfiguracaoRegional& regional);

@@ -5,6 +5,7 @@
 #include "Porta.h"
 #include "Protocolo.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -198,10 +199,10 @@ ENTRADA(std::int32_t, RefLePPL)(const char* Bico, const char** Texto)
         if (!leitor.Ok())
             preco = 0;
     }
-    // Written with the process's decimal separator, as the caller reads it back.
+    // Always "." as the decimal point, whatever locale the host process runs under.
     char texto[64];
-    std::snprintf(texto, sizeof texto, "%.4f", preco);
-    gTextoPreco = texto;
+    const auto fim = std::to_chars(texto, texto + sizeof texto - 1, preco, std::chars_format::fixed, 4).ptr;
+    gTextoPreco.assign(texto, fim);
     if (Texto)
         *Texto = gTextoPreco.c_str();
     return 1;

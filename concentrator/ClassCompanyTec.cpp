@@ -2,8 +2,8 @@
 
 #include "Erro.h"
 #include "Regional.h"
-#include "Relogio.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #if defined(_WIN32)
@@ -46,7 +46,7 @@ void* CarregaBiblioteca()
     if (!gArquivoBiblioteca.isEmpty()) {
         gBiblioteca = AbreArquivo(gArquivoBiblioteca);
     } else {
-        const QString aoLado = Relogio().PastaExecutavel() + QLatin1String(NomeBiblioteca);
+        const QString aoLado = QCoreApplication::applicationDirPath() + '/' + QLatin1String(NomeBiblioteca);
         if (QFileInfo::exists(aoLado))
             gBiblioteca = AbreArquivo(aoLado);
         if (!gBiblioteca)
@@ -145,7 +145,9 @@ QString TCompanyTec::GetLeStatus()
 {
     // Zeroed first, so a library that writes less never hands us stale stack bytes.
     std::uint8_t status[48] = {};
-    ENTRADA(LeStatus)(status);
+    // No answer is no status: 48 zero bytes would read as every position free.
+    if (ENTRADA(LeStatus)(status) == 0)
+        throw EErroSemResposta(QStringLiteral("O concentrador não respondeu à leitura do status dos bicos."));
     return ConverteStatus(status, 48);
 }
 
@@ -235,7 +237,11 @@ double TCompanyTec::PrecoUnitario(const QString& Bico)
     ENTRADA(RefLePPL)(Texto8Bits(Bico).constData(), &texto);
     // The text stays the library's: copy it before anything else runs.
     const QString copia = texto ? QString::fromLatin1(texto) : QString();
-    return LeNumero(copia);
+    // The user's separator, and the library's own "." as well.
+    double preco = 0;
+    if (LeNumeroC(copia, preco))
+        return preco;
+    return FRegional.LeNumero(copia);
 }
 
 void TCompanyTec::FinalizaSerial()

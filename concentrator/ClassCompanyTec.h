@@ -2,6 +2,7 @@
 // The CompanyTec driver: every concentrator operation as one call into the vendor library.
 #include "ClassConcentrador.h"
 #include "EntradasCompanytec.h"
+#include "Regional.h"
 
 #include <QString>
 
@@ -15,6 +16,12 @@ struct TCanal {
 
 class TCompanyTec : public TConcentrador {
 public:
+    // The regional settings read the unit price text the library hands back.
+    explicit TCompanyTec(const TConfiguracaoRegional& regional = TConfiguracaoRegional::DoSistema())
+        : FRegional(regional)
+    {
+    }
+
     QString GetLeStatus() override;
     QString FGetStStatusBico() override;
     void FBloqueiaBico(const QString& Bico) override;
@@ -68,6 +75,7 @@ private:
     TEntradaBloqueiaBico FnBloqueiaBico = nullptr;
     TEntradaAutoLibera FnAutoLibera = nullptr;
     TEntradaLeRegistro FnLeRegistro = nullptr;
+    TConfiguracaoRegional FRegional;
     // Whether PCarregaDllConcentrador got as far as looking the entries up.
     bool FCarregada = false;
 };

@@ -2,8 +2,6 @@
 
 #include "Erro.h"
 #include "Ini.h"
-#include "Mensagens.h"
-#include "Relogio.h"
 
 namespace {
 TLeituraAlias& LeituraAlias()
@@ -22,16 +20,16 @@ QString ValorParametro(const QStringList& parametros, const QString& nome)
     return QString();
 }
 
-void AbreComRetentativa(TConexao& conexao)
+void AbreComRetentativa(TConexao& conexao, const TRelogio& relogio, TMensagens& mensagens)
 {
     if (AbreConexao(conexao))
         return;
     for (;;) {
-        Relogio().Dorme(7000);
+        relogio.Dorme(7000);
         if (AbreConexao(conexao))
             return;
         const TResposta resposta =
-            MostraMensagem(TTipoMensagem::Informacao,
+            mensagens.MostraMensagem(TTipoMensagem::Informacao,
                            QStringLiteral("Impossível conectar ao banco de dados. \rDeseja tentar novamente?"),
                            TBotoes::SimNao);
         if (resposta == TResposta::Nao)
@@ -55,10 +53,10 @@ void DefineLeituraAlias(TLeituraAlias leitura)
     LeituraAlias() = std::move(leitura);
 }
 
-void AbreBanco(TConexao& conexao, const TDefinicaoBanco& banco)
+void AbreBanco(TConexao& conexao, const TRelogio& relogio, TMensagens& mensagens, const TDefinicaoBanco& banco)
 {
     try {
-        const QString ini = LocalizaArquivo(Relogio().PastaAtual(), QStringLiteral("caminho.ini"));
+        const QString ini = LocalizaArquivo(relogio.PastaAtual(), QStringLiteral("caminho.ini"));
         if (!ini.isEmpty()) {
             const TArquivoIni arquivo(ini);
             conexao.Desconecta();
@@ -70,9 +68,9 @@ void AbreBanco(TConexao& conexao, const TDefinicaoBanco& banco)
             conexao.Desconecta();
             ConfiguraConexao(conexao, banco);
         }
-        AbreComRetentativa(conexao);
+        AbreComRetentativa(conexao, relogio, mensagens);
     } catch (const std::exception& erro) {
-        MostraMensagem(TTipoMensagem::Informacao,
+        mensagens.MostraMensagem(TTipoMensagem::Informacao,
                        QStringLiteral("Impossível conectar ao banco de dados pelo seguinte motivo: \r") + MensagemDe(erro));
     }
 }

@@ -3,6 +3,8 @@
 // folder, otherwise the station's database alias, then attempts with a 7 s pause and the operator's
 // say on whether to go on.
 #include "Conexao.h"
+#include "Mensagens.h"
+#include "Relogio.h"
 
 #include <QString>
 #include <QStringList>
@@ -28,7 +30,9 @@ void DefineLeituraAlias(TLeituraAlias leitura);
 
 // Configures and opens the connection; never raises: a failure to read the configuration is shown
 // in an information box, and the operator may give up retrying (the connection stays closed).
-void AbreBanco(TConexao& conexao, const TDefinicaoBanco& banco = DefinicaoDbTankora());
+// `relogio` gives the current folder and the pause; `mensagens` asks and tells the operator.
+void AbreBanco(TConexao& conexao, const TRelogio& relogio, TMensagens& mensagens,
+               const TDefinicaoBanco& banco = DefinicaoDbTankora());
 // One connection attempt: true when connected afterwards; never raises.
 bool AbreConexao(TConexao& conexao);
 // Sets DataBase, User_Name and Password from the definition, its alias, or the "Tankora.gdb" fallback.

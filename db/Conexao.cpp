@@ -216,7 +216,8 @@ bool Numerico(unsigned tipo)
 // what the value is; the server converts to the parameter's type (a text to a date, for example).
 class TMensagemEntrada {
 public:
-    TMensagemEntrada(IMessageMetadata* nativa, const QVector<QVariant>& valores, TStatusFirebird& st)
+    TMensagemEntrada(IMessageMetadata* nativa, const QVector<QVariant>& valores,
+                     const TConfiguracaoRegional& regional, TStatusFirebird& st)
     {
         const unsigned quantos = nativa->getCount(&st);
         FValores.reserve(quantos);
@@ -227,7 +228,7 @@ public:
                 // A text bound to a number is read with the regional settings, as the client would.
                 if (!valor.isNull() && valor.typeId() == QMetaType::QString && Numerico(nativa->getType(&st, i))) {
                     try {
-                        valor = LeNumero(valor.toString());
+                        valor = regional.LeNumero(valor.toString());
                     } catch (const EErroConversao&) {
                         // not a regional number: the server gets the text and judges it
                     }
@@ -407,6 +408,19 @@ TConexao::TConexao() : F(std::make_unique<TImplementacao>())
 TConexao::~TConexao()
 {
     Desconecta();
+    // Statements that outlive the connection are left without one, never with a dangling one.
+    for (TConsulta* consulta : std::as_const(F->Consultas))
+        consulta->FConexao = nullptr;
+}
+
+const TConfiguracaoRegional& TConexao::Regional() const
+{
+    return F->Regional;
+}
+
+void TConexao::DefineRegional(const TConfiguracaoRegional& regional)
+{
+    F->Regional = regional;
 }
 
 TConexao::TImplementacao& TConexao::Implementacao() const
@@ -464,7 +478,6 @@ void TConexao::Conecta()
         const QByteArray banco = Parametro(QStringLiteral("Database")).toUtf8();
         F->Anexo = ProvedorFirebird()->attachDatabase(&st, banco.constData(), dpb->getBufferLength(&st),
                                                       dpb->getBuffer(&st));
-        ++F->Geracao;
         dpb->dispose();
     } catch (const FbException& erro) {
         if (dpb)
@@ -478,6 +491,9 @@ void TConexao::Desconecta()
     AbandonaTransacao(F->Transacao);
     if (!F->Anexo)
         return;
+    // Statements belong to the attachment: freed on the server while it is still there.
+    for (TConsulta* consulta : std::as_const(F->Consultas))
+        consulta->LiberaComando();
     CheckStatusWrapper st(MestreFirebird()->getStatus());
     F->Anexo->detach(&st);
     // A connection already lost cannot be detached; its handle is let go all the same.
@@ -537,14 +553,40 @@ void TConexao::Desfaz()
     }
 }
 
+void TConexao::Abandona() noexcept
+{
+    AbandonaTransacao(F->Transacao);
+}
+
+TGuardaTransacao::TGuardaTransacao(TConexao& conexao) : FConexao(conexao), FPropria(!conexao.EmTransacao())
+{
+    if (FPropria)
+        FConexao.IniciaTransacao();
+}
+
+TGuardaTransacao::~TGuardaTransacao()
+{
+    if (FPropria)
+        FConexao.Abandona();
+}
+
+void TGuardaTransacao::Confirma()
+{
+    if (FPropria)
+        FConexao.Confirma();
+}
+
 // ---------------------------------------------------------------------------------------------
 // TConsulta
 
-TConsulta::TConsulta(TConexao* conexao, QObject* dono) : QObject(dono), FConexao(conexao) {}
+TConsulta::TConsulta(TConexao* conexao, QObject* dono) : QObject(dono), FConexao(nullptr)
+{
+    DefineConexao(conexao);
+}
 
 TConsulta::~TConsulta()
 {
-    LiberaComando();
+    DefineConexao(nullptr);
 }
 
 void TConsulta::LiberaComando()
@@ -552,8 +594,7 @@ void TConsulta::LiberaComando()
     if (!FComando)
         return;
     // Freed on the server while its attachment lives; otherwise only the client's handle goes.
-    if (FConexaoPreparada && FConexaoPreparada->Conectado()
-        && FConexaoPreparada->Implementacao().Geracao == FGeracaoPreparada) {
+    if (FConexao && FConexao->Conectado()) {
         CheckStatusWrapper st(MestreFirebird()->getStatus());
         FComando->free(&st);
         if (st.getState() & IStatus::STATE_ERRORS)
@@ -563,15 +604,19 @@ void TConsulta::LiberaComando()
         FComando->release();
     }
     FComando = nullptr;
-    FConexaoPreparada = nullptr;
 }
 
 void TConsulta::DefineConexao(TConexao* conexao)
 {
     Fecha();
-    if (conexao != FConexao)
-        LiberaComando();
+    if (conexao == FConexao)
+        return;
+    LiberaComando();
+    if (FConexao)
+        FConexao->Implementacao().Consultas.remove(this);
     FConexao = conexao;
+    if (FConexao)
+        FConexao->Implementacao().Consultas.insert(this);
 }
 
 void TConsulta::DefineSQL(const QString& sql)
@@ -667,19 +712,14 @@ int TConsulta::RodaComando(bool buscaLinhas)
     TStatusFirebird st;
     try {
         transacao = conexao.IniciaTransacaoFirebird();
-        if (FComando && (FConexaoPreparada != FConexao || FGeracaoPreparada != conexao.Geracao))
-            LiberaComando();
-        if (!FComando) {
+        if (!FComando)
             FComando = conexao.Anexo->prepare(&st, transacao, static_cast<unsigned>(comando.Sql.size()),
                                               comando.Sql.constData(), 1, IStatement::PREPARE_PREFETCH_METADATA);
-            FConexaoPreparada = FConexao;
-            FGeracaoPreparada = conexao.Geracao;
-        }
         comandoFb = FComando;
         nativaEntrada = comandoFb->getInputMetadata(&st);
         if (nativaEntrada->getCount(&st) != static_cast<unsigned>(valores.size()))
             throw EErro(QStringLiteral("Parâmetros do comando não conferem com o texto SQL"));
-        TMensagemEntrada entrada(nativaEntrada, valores, st);
+        TMensagemEntrada entrada(nativaEntrada, valores, conexao.Regional, st);
         saida = comandoFb->getOutputMetadata(&st);
         const unsigned colunas = saida->getCount(&st);
         QByteArray linha(static_cast<qsizetype>(saida->getMessageLength(&st)), '\0');
@@ -757,24 +797,31 @@ bool TConsulta::CampoNulo(const QString& nome) const
     return Campo(nome).isNull();
 }
 
+const TConfiguracaoRegional& TConsulta::Regional() const
+{
+    static const TConfiguracaoRegional kPadrao;
+    return FConexao ? FConexao->Regional() : kPadrao;
+}
+
 QString TConsulta::CampoTexto(const QString& nome) const
 {
     const QVariant valor = Campo(nome);
     if (valor.isNull())
         return QString();
+    const TConfiguracaoRegional& regional = Regional();
     switch (valor.typeId()) {
     case QMetaType::Double:
-        return TextoNumero(valor.toDouble());
+        return regional.TextoNumero(valor.toDouble());
     case QMetaType::QDate:
-        return TextoData(valor.toDate());
+        return regional.TextoData(valor.toDate());
     case QMetaType::QTime:
-        return TextoHoraLonga(valor.toTime());
+        return regional.TextoHoraLonga(valor.toTime());
     case QMetaType::QDateTime: {
         // a date-time shows its time only when it has one
         const QDateTime momento = valor.toDateTime();
         if (momento.time() == QTime(0, 0))
-            return TextoData(momento.date());
-        return TextoData(momento.date()) + ' ' + TextoHoraLonga(momento.time());
+            return regional.TextoData(momento.date());
+        return regional.TextoData(momento.date()) + ' ' + regional.TextoHoraLonga(momento.time());
     }
     case QMetaType::Bool:
         return valor.toBool() ? QStringLiteral("True") : QStringLiteral("False");
@@ -812,7 +859,7 @@ double TConsulta::CampoDouble(const QString& nome) const
     case QMetaType::Double:
         return valor.toDouble();
     case QMetaType::QString:
-        return LeNumero(valor.toString());
+        return Regional().LeNumero(valor.toString());
     default:
         throw EErro(QStringLiteral("Campo '%1' não é um valor numérico").arg(nome));
     }

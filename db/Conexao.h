@@ -2,6 +2,8 @@
 // The one database layer of the program: a connection with its parameter list and one transaction,
 // and statements with named parameters whose rows are read by column name. Built on Firebird's
 // C++ OO API; nothing else sits in between.
+#include "Regional.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QObject>
@@ -36,11 +38,18 @@ public:
     void Desconecta();
     bool Conectado() const;
 
+    // How texts bound to numbers are read and how numbers, dates and times read back as text.
+    const TConfiguracaoRegional& Regional() const;
+    void DefineRegional(const TConfiguracaoRegional& regional);
+
     // Read committed, record version, wait on locks, write. Never commit-retaining.
     bool EmTransacao() const;
     void IniciaTransacao();
     void Confirma();
     void Desfaz();
+    // Rolls back, or at least lets go of, the open transaction; never raises. For clean-up paths
+    // whose own error is the one being reported.
+    void Abandona() noexcept;
 
     struct TImplementacao;
     TImplementacao& Implementacao() const;
@@ -51,6 +60,8 @@ private:
 
 // One statement on a connection. A statement run while the connection has no transaction runs in
 // one of its own, committed at once. Rows of a SELECT are fetched when it is opened and kept.
+// The connection knows its statements: it frees their prepared form when it detaches and leaves
+// them without a connection when it goes first.
 class TConsulta : public QObject {
     Q_OBJECT
 public:
@@ -100,12 +111,13 @@ private:
     qsizetype FLinha = 0;
     bool FAberta = false;
 
-    // The statement stays prepared between executions until its text or connection changes.
+    // The statement stays prepared between executions until its text or connection changes, or
+    // the connection detaches.
     Firebird::IStatement* FComando = nullptr;
-    TConexao* FConexaoPreparada = nullptr;
-    quint64 FGeracaoPreparada = 0;
+    friend class TConexao;
 
     qsizetype IndiceColuna(const QString& nome) const;
+    const TConfiguracaoRegional& Regional() const;
     void Define(const QString& nome, const QVariant& valor);
     int RodaComando(bool buscaLinhas);
     void LiberaComando();
@@ -117,3 +129,22 @@ void LigaConexao(QObject* dono, TConexao* conexao);
 void IniciaTransacao(TConexao& conexao);
 void ConfirmaTransacao(TConexao& conexao);
 void DesfazTransacao(TConexao& conexao);
+
+// The transaction of one write sequence: opens one when none is active (and then owns it) or joins
+// the active one. Unless confirmed, the transaction it owns is rolled back when it goes; that
+// clean-up never raises.
+class TGuardaTransacao {
+public:
+    explicit TGuardaTransacao(TConexao& conexao);
+    ~TGuardaTransacao();
+    TGuardaTransacao(const TGuardaTransacao&) = delete;
+    TGuardaTransacao& operator=(const TGuardaTransacao&) = delete;
+
+    bool Propria() const { return FPropria; }
+    // Commits the transaction when it is this guard's own.
+    void Confirma();
+
+private:
+    TConexao& FConexao;
+    bool FPropria;
+};

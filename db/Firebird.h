@@ -6,6 +6,7 @@
 #include <firebird/Interface.h>
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 
 namespace Firebird {
@@ -36,7 +37,8 @@ struct TConexao::TImplementacao {
     QVector<std::pair<QString, QString>> Parametros; // in order, names as written first
     Firebird::IAttachment* Anexo = nullptr;
     Firebird::ITransaction* Transacao = nullptr;
-    quint64 Geracao = 0; // counts attachments, so statements prepared on a lost one are let go
+    QSet<TConsulta*> Consultas; // attached statements
+    TConfiguracaoRegional Regional;
 
     qsizetype Indice(const QString& nome) const;
     // The transaction statements run in: the open one, or a new one the caller must end.

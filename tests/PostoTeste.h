@@ -1,13 +1,14 @@
 #pragma once
-// A station for the main window's tests: a fresh embedded demo database in a temporary folder that
-// also serves as the executable's and the current folder, a fixed clock, scripted message boxes
-// and a fake concentrator.
+// A station for the engine's and the window's tests: a fresh embedded demo database in a temporary
+// folder that also serves as the executable's and the current folder, a fixed clock, scripted
+// message boxes and a fake concentrator, all handed to the engine through its context.
+#include "ClassCompanyTec.h"
 #include "ClassConcentrador.h"
 #include "Conexao.h"
 #include "Erro.h"
-#include "Posto.h"
-#include "MenuPrin.h"
+#include "Linkor.h"
 #include "Mensagens.h"
+#include "Posto.h"
 #include "Regional.h"
 #include "Relogio.h"
 
@@ -22,13 +23,19 @@ public:
     QDateTime Momento = QDateTime(QDate(2025, 12, 9), QTime(14, 3, 28));
     QString Pasta;
     mutable int Sonos = 0;
-    QDateTime Agora() const override { return Momento; }
+    std::function<void()> AoConsultar; // runs whenever the time is asked for
+    QDateTime Agora() const override
+    {
+        if (AoConsultar)
+            AoConsultar();
+        return Momento;
+    }
     QString PastaExecutavel() const override { return Pasta; }
     QString PastaAtual() const override { return Pasta; }
     void Dorme(int) const override { ++Sonos; }
 };
 
-class TRespondedorTeste : public TRespondedor {
+class TRespondedorTeste : public TMensagens {
 public:
     struct TCaixa {
         TTipoMensagem Tipo;
@@ -36,9 +43,12 @@ public:
     };
     QList<TCaixa> Caixas;
     TResposta Resposta = TResposta::Ok;
-    TResposta Responde(TTipoMensagem tipo, const QString& texto, TBotoes) override
+    std::function<void()> AoMostrar; // runs while the box is "open"
+    TResposta MostraMensagem(TTipoMensagem tipo, const QString& texto, TBotoes) override
     {
         Caixas.append({tipo, texto});
+        if (AoMostrar)
+            AoMostrar();
         return Resposta;
     }
 };
@@ -71,7 +81,13 @@ public:
         ++LeiturasFid;
         return FilaFid.isEmpty() ? RegistroVazio<TAbastecimentoFid>() : FilaFid.takeFirst();
     }
-    QString GetLeStatus() override { return Status; }
+    bool StatusMudo = false; // the library's status read gets no answer
+    QString GetLeStatus() override
+    {
+        if (StatusMudo)
+            throw EErroSemResposta("O concentrador não respondeu à leitura do status dos bicos.");
+        return Status;
+    }
     bool InicializaSerial(std::uint8_t porta) override
     {
         Porta = porta;
@@ -106,13 +122,14 @@ public:
     TRespondedorTeste Respondedor;
     QString Banco;
     TConcentradorFalso* Falso = nullptr;
+    std::function<void(TConcentradorFalso&)> PreparaFalso; // before start-up uses the driver
+    bool DriverReal = false; // the CompanyTec driver instead of the fake
+    std::unique_ptr<TContexto> Contexto;
+    std::unique_ptr<TLinkor> Motor;
 
     TPostoTeste()
     {
-        TConfiguracaoRegional::Define(TConfiguracaoRegional::PtBr());
         Relogio.Pasta = Pasta.path() + '/';
-        DefineRelogio(&Relogio);
-        DefineRespondedor(&Respondedor);
         Banco = Pasta.filePath("POSTO.FDB");
         CriaBancoPosto(Banco, true);
         EscreveArquivo("Caminho.ini",
@@ -120,9 +137,36 @@ public:
     }
     ~TPostoTeste()
     {
-        DefineRelogio(nullptr);
-        DefineRespondedor(nullptr);
+        Motor.reset();
+        Contexto.reset();
     }
+
+    // A fresh engine on this station (the previous one, if any, is let go first); not started.
+    TLinkor& CriaMotor()
+    {
+        Motor.reset();
+        Contexto.reset();
+        Falso = nullptr;
+        Contexto = std::make_unique<TContexto>(Relogio, Respondedor, TConfiguracaoRegional::PtBr());
+        Motor = std::make_unique<TLinkor>(*Contexto, [this]() -> std::unique_ptr<TConcentrador> {
+            if (DriverReal)
+                return std::make_unique<TCompanyTec>(TConfiguracaoRegional::PtBr());
+            auto falso = std::make_unique<TConcentradorFalso>();
+            Falso = falso.get();
+            if (PreparaFalso)
+                PreparaFalso(*falso);
+            return falso;
+        });
+        return *Motor;
+    }
+    // A fresh engine, started; a start-up failure fails the test.
+    TLinkor& IniciaMotor()
+    {
+        TLinkor& motor = CriaMotor();
+        motor.Inicia();
+        return motor;
+    }
+    TCicloLeitura& Ciclo() { return Motor->Ciclo(); }
 
     // Runs one statement on the test's own connection, committed at once.
     void Executa(const QString& sql)
@@ -165,15 +209,6 @@ public:
         f.write(conteudo);
     }
 
-    std::unique_ptr<TMenuPrin> AbreJanela()
-    {
-        return std::make_unique<TMenuPrin>([this] {
-            auto falso = std::make_unique<TConcentradorFalso>();
-            Falso = falso.get();
-            return falso;
-        });
-    }
-
     QString Arquivo(const QString& nome) const
     {
         QFile f(Pasta.filePath(nome));
@@ -182,6 +217,14 @@ public:
     QStringList LinhasErro() const
     {
         QStringList linhas = Arquivo("LogErroConcentrador").split("\r\n");
+        linhas.removeAll(QString());
+        return linhas;
+    }
+
+    // Fueling log lines of the day's file, without line ends.
+    QStringList LinhasLog(const QString& nome = "LogLinkor09122025") const
+    {
+        QStringList linhas = Arquivo(nome).split("\r\n");
         linhas.removeAll(QString());
         return linhas;
     }

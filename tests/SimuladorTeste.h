@@ -3,6 +3,7 @@
 // control socket, driven with its "ctl" commands.
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTest>
@@ -10,6 +11,16 @@
 inline QString Executavel(const QString& nome)
 {
     return QCoreApplication::applicationDirPath() + "/" + nome;
+}
+
+// Copies the program and the library it loads into `pasta`, so that what it writes beside itself
+// stays there; the copy's path, or empty on failure.
+inline QString CopiaPrograma(const QString& pasta)
+{
+    for (const QString nome : {"linkor", "libCompanytec.so"})
+        if (!QFile::copy(Executavel(nome), pasta + "/" + nome))
+            return {};
+    return pasta + "/linkor";
 }
 
 inline bool EsperaArquivo(const QString& caminho, bool existir)

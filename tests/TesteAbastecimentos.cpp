@@ -1,8 +1,7 @@
-#include "Aplicacao.h"
 #include "PostoTeste.h"
 
-#include <QPlainTextEdit>
-#include <QTimer>
+#include <QCoreApplication>
+#include <QSignalSpy>
 
 namespace {
 
@@ -51,11 +50,14 @@ private slots:
         QFETCH(double, litros);
         QFETCH(qint64, preco);
         TPostoTeste posto;
-        auto janela = posto.AbreJanela();
-        janela->CnTankora.Desconecta(); // any database access would now fail
+        auto& ciclo = posto.IniciaMotor().Ciclo();
+        ciclo.ParaLeitura();
         TAbastecimento r = Abastecimento("44", litros, preco, 500000, 1);
         r.Valido = static_cast<std::uint8_t>(valido);
-        janela->ProcessaAbastecimento(r);
+        ciclo.ProcessaAbastecimento(r);
+        QVERIFY(posto.Linhas("Select * From MvAbast", {"Id"}).isEmpty());
+        QVERIFY(ciclo.BicoConcentrador().isEmpty()); // not even decoded
+        QVERIFY(posto.LinhasLog().isEmpty());
         QVERIFY(posto.LinhasErro().isEmpty());
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
     }
@@ -74,9 +76,9 @@ private slots:
         QFETCH(QString, codigo);
         TPostoTeste posto;
         posto.Executa("Delete From Bombas");
-        auto janela = posto.AbreJanela();
-        janela->ProcessaAbastecimento(Abastecimento(bico, 8.5, 58990, 500000, 37));
-        QCOMPARE(janela->BicoConcentrador, codigo);
+        auto& ciclo = posto.IniciaMotor().Ciclo();
+        ciclo.ProcessaAbastecimento(Abastecimento(bico, 8.5, 58990, 500000, 37));
+        QCOMPARE(ciclo.BicoConcentrador(), codigo);
         QCOMPARE(posto.LinhasErro(),
                  QStringList("09/12/25 14:03:28 O sistema não encontrou nenhum bico relacionado com o concentrador "
                              + codigo + " ID: 0037 Dinheiro: 50 Litros: 8,5"));
@@ -106,24 +108,24 @@ private slots:
         TPostoTeste posto;
         PreparaBicos(posto);
         posto.Executa("Update ParaPosto Set ImpreDescBico = '" + impreDescBico + "', SequenciaAbast = 7");
-        auto janela = posto.AbreJanela();
-        janela->UsaFid = usaFid;
-        janela->ProcessaAbastecimentoFid(AbastecimentoFid(tag));
+        auto& ciclo = posto.IniciaMotor().Ciclo();
+        ciclo.DefineUsaFid(usaFid);
+        ciclo.ProcessaAbastecimentoFid(AbastecimentoFid(tag));
         QCOMPARE(posto.Linhas("Select * From MvAbast", kColunas),
                  QStringList("09/12/2025|14:03:27|00012|" + combustivel + "|10|58,99|P9|123|" + codFid
                              + "|5,899|0|N|37|7|1000"));
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
-        QVERIFY(!janela->CnTankora.EmTransacao());
+        QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
     }
 
     void FalhaAoGravarPlanoRepassaFidEngole()
     {
         TPostoTeste posto;
         PreparaBicos(posto);
-        auto janela = posto.AbreJanela();
+        auto& ciclo = posto.IniciaMotor().Ciclo();
         const QString causa = "Erro ao Gravar o Abastecimento'xx' não é um horário válido";
         try {
-            janela->ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 37, "09/12/2025", "xx"));
+            ciclo.ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 37, "09/12/2025", "xx"));
             QFAIL("sem erro");
         } catch (const EErro& e) {
             QCOMPARE(e.Mensagem(), "Erro ao tentar gravar o abastecimento " + causa);
@@ -132,19 +134,19 @@ private slots:
         QCOMPARE(posto.Respondedor.Caixas[0].Texto,
                  "Ocorreu um erro ao realizar a leitura do abastecimento:\r" + causa
                      + "\rFeche o sistema de conexão com o concentrador e o reinicie novamente!");
-        QVERIFY(!janela->CnTankora.EmTransacao());
+        QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
 
         // Through the poll cycle: the plain variant's error is logged, the tag variant's is not.
-        janela->LeConcentrador->stop();
+        ciclo.ParaLeitura();
         posto.Falso->Fila << Abastecimento("44", 10, 58990, 589900, 38, "09/12/2025", "xx");
-        janela->LeConcentradorTimer();
+        ciclo.LeConcentradorTimer();
         QCOMPARE(posto.LinhasErro(),
                  QStringList("09/12/25 14:03:28 Erro ao ler abastecimento: Erro ao tentar gravar o abastecimento " + causa));
         TAbastecimentoFid fid = AbastecimentoFid("0000000000000000");
         fid.Hora.Define("xx");
         posto.Falso->FilaFid << fid;
-        janela->UsaFid = true;
-        janela->LeConcentradorTimer();
+        ciclo.DefineUsaFid(true);
+        ciclo.LeConcentradorTimer();
         QCOMPARE(posto.LinhasErro().size(), 1);
         QCOMPARE(posto.Respondedor.Caixas.size(), 3);
     }
@@ -153,30 +155,29 @@ private slots:
     {
         TPostoTeste posto;
         PreparaBicos(posto);
-        auto janela = posto.AbreJanela();
-        janela->ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 1, "09/12/2025", "9:05:00"));
-        janela->ProcessaAbastecimento(Abastecimento("44", 11, 58990, 648890, 2, "09/12/2025", "09:05:00"));
-        janela->ProcessaAbastecimento(Abastecimento("44", 12, 58990, 707880, 3, "09/12/2025", "09:05:00"));
-        janela->ProcessaAbastecimento(Abastecimento("44", 13, 58990, 766870, 4, "08/12/2025", "23:59:59"));
-        janela->ProcessaAbastecimento(Abastecimento("44", 14, 58990, 825860, 5, "08/12/2025", "23:59:59"));
+        auto& ciclo = posto.IniciaMotor().Ciclo();
+        QSignalSpy linhas(&ciclo, &TCicloLeitura::LinhaLogEscrita);
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 1, "09/12/2025", "9:05:00"));
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 11, 58990, 648890, 2, "09/12/2025", "09:05:00"));
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 12, 58990, 707880, 3, "09/12/2025", "09:05:00"));
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 13, 58990, 766870, 4, "08/12/2025", "23:59:59"));
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 14, 58990, 825860, 5, "08/12/2025", "23:59:59"));
         QCOMPARE(posto.Linhas("Select * From MvAbast Order By Id", {"Id", "Data", "Hora"}),
                  QStringList({"1|09/12/2025|09:05:00", "2|09/12/2025|09:05:01", "3|09/12/2025|09:05:02",
                               "4|08/12/2025|23:59:59", "5|08/12/2025|00:00:00"}));
-        const QStringList pane = janela->VisualizaLog->toPlainText().split('\n');
-        QCOMPARE(pane.size(), 5);
-        QVERIFY(pane[2].startsWith(" 09/12/2025   09:05:02   00012"));
-        QCOMPARE(posto.Arquivo("LogLinkor09122025").split("\r\n").size(), 6);
-        QCOMPARE(janela->TextoPainel(1), QString("Total de Abastecimentos: 5"));
+        QCOMPARE(linhas.size(), 5);
+        QVERIFY(linhas[2][0].toString().startsWith(" 09/12/2025   09:05:02   00012"));
+        QCOMPARE(posto.LinhasLog().size(), 5);
     }
 
     void RepetidoNaoMoveEChaveRecusa()
     {
         TPostoTeste posto;
         PreparaBicos(posto);
-        auto janela = posto.AbreJanela();
+        auto& ciclo = posto.IniciaMotor().Ciclo();
         const TAbastecimento r = Abastecimento("44", 25.437, 58990, 1500500, 169);
-        janela->ProcessaAbastecimento(r);
-        QVERIFY_THROWS_EXCEPTION(EErro, janela->ProcessaAbastecimento(r));
+        ciclo.ProcessaAbastecimento(r);
+        QVERIFY_THROWS_EXCEPTION(EErro, ciclo.ProcessaAbastecimento(r));
         QCOMPARE(posto.Linhas("Select * From MvAbast", {"Id", "Hora"}), QStringList("169|14:03:27"));
         const QStringList erros = posto.LinhasErro();
         QCOMPARE(erros.size(), 1);
@@ -193,21 +194,22 @@ private slots:
         TPostoTeste posto;
         PreparaBicos(posto);
         posto.Executa("Update ParaPosto Set SequenciaAbast = 4");
-        auto janela = posto.AbreJanela();
-        janela->ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 9999, "09/12/2025", "10:00:00"));
-        janela->ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 1, "09/12/2025", "10:01:00"));
+        TLinkor& motor = posto.IniciaMotor();
+        auto& ciclo = motor.Ciclo();
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 9999, "09/12/2025", "10:00:00"));
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 1, "09/12/2025", "10:01:00"));
         QCOMPARE(posto.Linhas("Select * From MvAbast Order By Hora", {"Id", "Sequencia"}),
                  QStringList({"9999|4", "1|5"}));
         QCOMPARE(posto.Linhas("Select SequenciaAbast From ParaPosto", {"SequenciaAbast"}), QStringList("5"));
-        QVERIFY(janela->SequenciaAlterada);
+        QVERIFY(motor.Parametros().SequenciaAlterada());
         // Every station parameter stays readable after the re-read.
-        QCOMPARE(janela->ParaPosto->CampoTexto("visualizastatusbomba"), QString("S"));
-        janela->ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 9999, "09/12/2025", "10:02:00"));
+        QCOMPARE(motor.Parametros().Texto("visualizastatusbomba"), QString("S"));
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 9999, "09/12/2025", "10:02:00"));
         QCOMPARE(posto.Linhas("Select SequenciaAbast From ParaPosto", {"SequenciaAbast"}), QStringList("6"));
 
         // A counter changed by another program meanwhile is an error, and the fueling is rolled back.
         posto.Executa("Update ParaPosto Set SequenciaAbast = 50");
-        QVERIFY_THROWS_EXCEPTION(EErro, janela->ProcessaAbastecimento(
+        QVERIFY_THROWS_EXCEPTION(EErro, ciclo.ProcessaAbastecimento(
                                             Abastecimento("44", 10, 58990, 589900, 9999, "09/12/2025", "10:03:00")));
         QVERIFY(posto.Respondedor.Caixas.last().Texto.contains(
             "Erro ao Gravar o AbastecimentoErro ao Atualizar a Sequência de Abastecimentos."));
@@ -215,34 +217,97 @@ private slots:
         QCOMPARE(posto.Linhas("Select Id From MvAbast Where Hora = '10:03:00'", {"Id"}), QStringList());
     }
 
+    void SequenciaSoAvancaAposConfirmar()
+    {
+        // A commit the database refuses rolls the fueling and its sequence advance back together;
+        // the next ID 9999 then advances from the value actually stored.
+        TPostoTeste posto;
+        PreparaBicos(posto);
+        posto.Executa("Update ParaPosto Set SequenciaAbast = 4");
+        posto.Executa("Create Exception ERRO_COMMIT 'commit recusado'");
+        posto.Executa("Create Trigger RECUSA_COMMIT On Transaction Commit As Begin "
+                      "If (Exists(Select 1 From MvAbast Where Hora = '10:00:00')) Then Exception ERRO_COMMIT; End");
+        auto& ciclo = posto.IniciaMotor().Ciclo();
+        QVERIFY_THROWS_EXCEPTION(EErro, ciclo.ProcessaAbastecimento(
+                                            Abastecimento("44", 10, 58990, 589900, 9999, "09/12/2025", "10:00:00")));
+        QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
+        QCOMPARE(posto.Linhas("Select SequenciaAbast From ParaPosto", {"SequenciaAbast"}), QStringList("4"));
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 9999, "09/12/2025", "10:05:00"));
+        QCOMPARE(posto.Linhas("Select Id, Sequencia From MvAbast", {"Id", "Sequencia"}), QStringList("9999|4"));
+        QCOMPARE(posto.Linhas("Select SequenciaAbast From ParaPosto", {"SequenciaAbast"}), QStringList("5"));
+    }
+
+    void TickEsperaATransacaoDeOutraSequencia()
+    {
+        // A dialog's write sequence holds the shared transaction: the tick neither reads a fueling
+        // nor commits the dialog's half-done work.
+        TPostoTeste posto;
+        PreparaBicos(posto);
+        auto& ciclo = posto.IniciaMotor().Ciclo();
+        ciclo.ParaLeitura();
+        TConexao& conexao = posto.Contexto->CnTankora();
+        conexao.IniciaTransacao();
+        TConsulta metade(&conexao);
+        metade.DefineSQL("Update Bombas Set PrecoVenda = 9.99");
+        metade.Executa();
+        posto.Falso->Fila << Abastecimento("44", 10, 58990, 589900, 37);
+        ciclo.LeConcentradorTimer();
+        QCOMPARE(posto.Falso->LeiturasPlanas, 0);
+        QVERIFY(conexao.EmTransacao());
+        conexao.Desfaz();
+        ciclo.LeConcentradorTimer();
+        QCOMPARE(posto.Linhas("Select Id From MvAbast", {"Id"}), QStringList("37"));
+        QCOMPARE(posto.Linhas("Select Distinct PrecoVenda From Bombas", {"PrecoVenda"}).contains("9,99"), false);
+    }
+
+    void ConexaoPerdidaNoStatusNaoDerrubaOPrograma()
+    {
+        // The connection dies while the status refresh fails on position 2: the refresh reports
+        // an error and its clean-up lets the dead transaction go without raising again.
+        TPostoTeste posto;
+        posto.Executa("Create Exception ERRO_STATUS 'status recusado'");
+        posto.Executa("Create Trigger RECUSA_005 For Bombas Before Update As Begin "
+                      "If (New.CodConcentrador = '005') Then Exception ERRO_STATUS; End");
+        auto& ciclo = posto.IniciaMotor().Ciclo();
+        ciclo.ParaLeitura();
+        posto.Falso->Status = "LL";
+        posto.Conexao(); // attached before the program's connection is cut
+        posto.Relogio.AoConsultar = [&] {
+            posto.Relogio.AoConsultar = nullptr;
+            posto.Executa("Delete From MON$ATTACHMENTS Where MON$ATTACHMENT_ID <> Current_Connection");
+        };
+        QVERIFY_THROWS_EXCEPTION(EErro, ciclo.AtualizaStatusBicos());
+        QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
+    }
+
     void LogDoDiaAposMeiaNoiteEReinicio()
     {
         TPostoTeste posto;
         PreparaBicos(posto);
-        {
-            auto janela = posto.AbreJanela();
-            janela->ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 1, "09/12/2025", "23:59:00"));
-            posto.Relogio.Momento = QDateTime(QDate(2025, 12, 10), QTime(0, 0, 5));
-            janela->ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 2, "10/12/2025", "00:00:01"));
-            QCOMPARE(janela->VisualizaLog->toPlainText().split('\n').size(), 2);
-            QCOMPARE(posto.Arquivo("LogLinkor09122025").count("\r\n"), 1);
-            QCOMPARE(posto.Arquivo("LogLinkor10122025").count("\r\n"), 1);
-            janela->ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 3, "10/12/2025", "00:00:02"));
-        }
-        auto reiniciada = posto.AbreJanela();
-        QCOMPARE(reiniciada->VisualizaLog->toPlainText(),
-                 posto.Arquivo("LogLinkor10122025").chopped(2).replace("\r\n", "\n"));
-        QCOMPARE(reiniciada->TextoPainel(1), QString("Total de Abastecimentos: 2"));
-        QVERIFY(reiniciada->CabecalhoLog->toPlainText().startsWith(
+        auto& ciclo = posto.IniciaMotor().Ciclo();
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 1, "09/12/2025", "23:59:00"));
+        posto.Relogio.Momento = QDateTime(QDate(2025, 12, 10), QTime(0, 0, 5));
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 2, "10/12/2025", "00:00:01"));
+        QCOMPARE(posto.LinhasLog("LogLinkor09122025").size(), 1);
+        QCOMPARE(posto.LinhasLog("LogLinkor10122025").size(), 1);
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 3, "10/12/2025", "00:00:02"));
+
+        TLinkor& reiniciado = posto.CriaMotor();
+        QSignalSpy cabecalho(&reiniciado.Ciclo(), &TCicloLeitura::CabecalhoLogDefinido);
+        QSignalSpy recarga(&reiniciado.Ciclo(), &TCicloLeitura::LogRecarregado);
+        reiniciado.Inicia();
+        QCOMPARE(recarga.size(), 1);
+        QCOMPARE(recarga[0][0].toStringList(), posto.LinhasLog("LogLinkor10122025"));
+        QVERIFY(cabecalho[0][0].toStringList().first().startsWith(
             "             ARQUIVO DE LOG DO CONCENTRADOR COMPANYTEC  -  10/12/2025"));
     }
 
     void MontaCanaisDaTabela()
     {
-        QCOMPARE(TMenuPrin::MontaCanais("004"), QStringList({"004", "068", "132", "196"}));
-        QCOMPARE(TMenuPrin::MontaCanais("035"), QStringList({"035", "099", "163", "227"}));
-        QCOMPARE(TMenuPrin::MontaCanais("133"), QStringList({"005", "069", "133", "197"}));
-        QCOMPARE(TMenuPrin::MontaCanais("036"), QStringList({"", "", "", ""}));
+        QCOMPARE(TCicloLeitura::MontaCanais("004"), QStringList({"004", "068", "132", "196"}));
+        QCOMPARE(TCicloLeitura::MontaCanais("035"), QStringList({"035", "099", "163", "227"}));
+        QCOMPARE(TCicloLeitura::MontaCanais("133"), QStringList({"005", "069", "133", "197"}));
+        QCOMPARE(TCicloLeitura::MontaCanais("036"), QStringList({"", "", "", ""}));
     }
 
     void StatusDosBicos()
@@ -257,25 +322,35 @@ private slots:
                                       "Values ('B%1', 'x', '%1', '-')").arg(codigo));
             }
         posto.Executa("Insert Into Bombas (CodBico, Descricao, CodConcentrador, statusbico) Values ('SEM', 'x', '', '-')");
-        auto janela = posto.AbreJanela();
-        janela->LeConcentrador->stop();
+        auto& ciclo = posto.IniciaMotor().Ciclo();
+        ciclo.ParaLeitura();
         auto status = [&] {
             return posto.Linhas("Select CodBico, statusbico From Bombas Order By CodBico", {"CodBico", "statusbico"})
                 .join(' ');
         };
         const QString antes = status();
         posto.Falso->Status = "";
-        janela->AtualizaStatusBicos();
+        ciclo.AtualizaStatusBicos();
         QCOMPARE(status(), antes);
 
+        // No answer from the concentrator writes nothing (not "every nozzle free"), and is logged
+        // once for the whole silence.
+        posto.Falso->StatusMudo = true;
+        ciclo.AtualizaStatusBicos();
+        ciclo.AtualizaStatusBicos();
+        QCOMPARE(status(), antes);
+        QCOMPARE(posto.LinhasErro(),
+                 QStringList("09/12/25 14:03:28 O concentrador não respondeu à leitura do status dos bicos."));
+        posto.Falso->StatusMudo = false;
+
         posto.Falso->Status = "LPDB" + QString(29, 'E'); // 33 letters; "D" is not a status letter
-        janela->AtualizaStatusBicos();
+        ciclo.AtualizaStatusBicos();
         const QStringList linhas = posto.Linhas("Select CodConcentrador, statusbico From Bombas Order By CodBico",
                                                 {"CodConcentrador", "statusbico"});
         for (const char* esperado : {"004|L", "068|L", "132|L", "196|L", "005|P", "197|P", "006|-", "070|-",
                                         "134|-", "198|-", "007|B", "199|B", "008|E", "011|E", "|-"})
             QVERIFY2(linhas.contains(esperado), qPrintable(QString(esperado) + " em " + linhas.join(' ')));
-        QVERIFY(posto.LinhasErro().isEmpty());
+        QCOMPARE(posto.LinhasErro().size(), 1);
     }
 
     void FalhaDoStatusNaPosicao7()
@@ -288,11 +363,11 @@ private slots:
         for (const QString codigo : {"004", "009", "010", "011"})
             posto.Executa(QString("Insert Into Bombas (CodBico, Descricao, CodConcentrador, statusbico) "
                                   "Values ('B%1', 'x', '%1', '-')").arg(codigo));
-        auto janela = posto.AbreJanela();
-        janela->LeConcentrador->stop();
+        auto& ciclo = posto.IniciaMotor().Ciclo();
+        ciclo.ParaLeitura();
         posto.Falso->Status = "LLLLLLLL";
         try {
-            janela->AtualizaStatusBicos();
+            ciclo.AtualizaStatusBicos();
             QFAIL("sem erro");
         } catch (const EErro& e) {
             QVERIFY2(e.Mensagem().startsWith("Erro ao tentar gravar o status do bico") && e.Mensagem().contains("status recusado"),
@@ -302,20 +377,34 @@ private slots:
         QCOMPARE(posto.Linhas("Select CodConcentrador, statusbico From Bombas Order By CodConcentrador",
                               {"CodConcentrador", "statusbico"}),
                  QStringList({"004|L", "009|L", "010|-", "011|-"}));
-        QVERIFY(!janela->CnTankora.EmTransacao());
+        QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
 
-        // Through the timer: the default error box shows it and polling goes on.
-        janela->DefineIntervaloLeitura(1);
-        QTRY_VERIFY_WITH_TIMEOUT(!posto.Respondedor.Caixas.isEmpty(), 5000);
+        // Through the timer: the default error box shows it, no tick runs while it is open (so
+        // boxes never stack), and polling goes on once it is closed.
+        int abertas = 0;
+        int maisAbertas = 0;
+        int leiturasComCaixaAberta = 0;
+        posto.Respondedor.AoMostrar = [&] {
+            maisAbertas = std::max(maisAbertas, ++abertas);
+            const int leituras = posto.Falso->LeiturasPlanas;
+            QTest::qWait(30); // the operator reads the box; the event loop runs
+            leiturasComCaixaAberta += posto.Falso->LeiturasPlanas - leituras;
+            --abertas;
+        };
+        ciclo.DefineIntervaloLeitura(1);
+        QTRY_VERIFY_WITH_TIMEOUT(posto.Respondedor.Caixas.size() >= 3, 5000);
+        ciclo.ParaLeitura();
         QCOMPARE(posto.Respondedor.Caixas[0].Tipo, TTipoMensagem::Erro);
         QVERIFY(posto.Respondedor.Caixas[0].Texto.endsWith('.'));
-        QTRY_VERIFY_WITH_TIMEOUT(janela->LeConcentrador->isActive(), 5000);
+        QCOMPARE(maisAbertas, 1);
+        QCOMPARE(leiturasComCaixaAberta, 0);
+        QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
     }
 };
 
 int main(int argc, char** argv)
 {
-    TAplicacao aplicacao(argc, argv);
+    QCoreApplication aplicacao(argc, argv);
     TesteAbastecimentos teste;
     return QTest::qExec(&teste, argc, argv);
 }

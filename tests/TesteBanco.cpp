@@ -27,12 +27,12 @@ public:
     }
 };
 
-class TRespondedorRoteiro : public TRespondedor {
+class TRespondedorRoteiro : public TMensagens {
 public:
     QList<TResposta> Respostas;
     QStringList Textos;
     QList<TTipoMensagem> Tipos;
-    TResposta Responde(TTipoMensagem tipo, const QString& texto, TBotoes) override
+    TResposta MostraMensagem(TTipoMensagem tipo, const QString& texto, TBotoes) override
     {
         Tipos << tipo;
         Textos << texto;
@@ -68,15 +68,11 @@ private slots:
         FRelogio = TRelogioFalso();
         FRelogio.Pasta = FPasta->path() + '/';
         FRespondedor = TRespondedorRoteiro();
-        DefineRelogio(&FRelogio);
-        DefineRespondedor(&FRespondedor);
         DefineLeituraAlias({});
     }
 
     void cleanup()
     {
-        DefineRelogio(nullptr);
-        DefineRespondedor(nullptr);
         DefineLeituraAlias({});
     }
 
@@ -107,7 +103,7 @@ private slots:
         });
 
         TConexao conexao;
-        AbreBanco(conexao);
+        AbreBanco(conexao, FRelogio, FRespondedor);
         QVERIFY(conexao.Conectado());
         QVERIFY(!aliasLido);
         QVERIFY(FRespondedor.Textos.isEmpty());
@@ -142,7 +138,7 @@ private slots:
             return alias;
         });
         TConexao conexao;
-        AbreBanco(conexao);
+        AbreBanco(conexao, FRelogio, FRespondedor);
         QVERIFY(!conexao.Conectado());
         QVERIFY(pedidos.contains(QStringLiteral("Tankora")));
         QCOMPARE(conexao.Parametro(QStringLiteral("Database")), banco);
@@ -178,7 +174,7 @@ private slots:
     {
         DefineLeituraAlias([](const QString&) -> QStringList { throw EErro(QStringLiteral("BDE ausente")); });
         TConexao conexao;
-        AbreBanco(conexao);
+        AbreBanco(conexao, FRelogio, FRespondedor);
         QVERIFY(!conexao.Conectado());
         QVERIFY(FRelogio.Dormidas.isEmpty());
         QCOMPARE(FRespondedor.Textos,
@@ -213,7 +209,7 @@ private slots:
                 CriaBancoPosto(banco, false);
         };
         TConexao conexao;
-        AbreBanco(conexao);
+        AbreBanco(conexao, FRelogio, FRespondedor);
         QCOMPARE(conexao.Conectado(), criaNaDormida > 0);
         QCOMPARE(FRelogio.Dormidas, QList<int>(dormidas, 7000));
         QCOMPARE(FRespondedor.Textos, QStringList(perguntas, PerguntaRetentativa));
@@ -306,6 +302,49 @@ private slots:
         } catch (const EErro& erro) {
             QVERIFY2(erro.Mensagem().contains(QStringLiteral("UNIQUE KEY")), qPrintable(erro.Mensagem()));
         }
+    }
+
+    // A statement may outlive the connection it was prepared on: it is left without one, and a
+    // new connection (even at the same address) prepares it afresh.
+    void ComandoSobreviveAConexao()
+    {
+        const QString banco = Caminho(QStringLiteral("comando.fdb"));
+        CriaBancoPosto(banco, true);
+        auto consulta = std::make_unique<TConsulta>();
+        consulta->DefineSQL(QStringLiteral("Select Count(*) As Quantos From Bombas"));
+        for (int vez = 0; vez < 2; ++vez) {
+            auto conexao = std::make_unique<TConexao>();
+            conexao->DefineParametro(QStringLiteral("Database"), banco);
+            consulta->DefineConexao(conexao.get());
+            consulta->Abre();
+            QVERIFY(consulta->CampoInteiro(QStringLiteral("Quantos")) > 0);
+            conexao.reset();
+            QCOMPARE(consulta->Conexao(), nullptr);
+        }
+        consulta.reset();
+    }
+
+    // A transaction whose connection died is let go by its guard without a second error.
+    void GuardaDeTransacaoComConexaoPerdida()
+    {
+        const QString banco = Caminho(QStringLiteral("guarda.fdb"));
+        CriaBancoPosto(banco, true);
+        TConexao conexao;
+        conexao.DefineParametro(QStringLiteral("Database"), banco);
+        TConexao outra;
+        outra.DefineParametro(QStringLiteral("Database"), banco);
+        {
+            TGuardaTransacao guarda(conexao);
+            TConsulta atualiza(&conexao);
+            atualiza.DefineSQL(QStringLiteral("Update Bombas Set statusbico = 'L'"));
+            atualiza.Executa();
+            TConsulta derruba(&outra);
+            derruba.DefineSQL(
+                QStringLiteral("Delete From MON$ATTACHMENTS Where MON$ATTACHMENT_ID <> Current_Connection"));
+            derruba.Executa();
+            QVERIFY_THROWS_EXCEPTION(EErro, guarda.Confirma());
+        }
+        QVERIFY(!conexao.EmTransacao());
     }
 };
 

@@ -42,12 +42,11 @@ QByteArray BytesDe(const void* registro, std::size_t tamanho)
 class TesteCompanyTec : public QObject {
     Q_OBJECT
     TBibliotecaTeste Biblioteca;
-    TCompanyTec Driver;
+    TCompanyTec Driver{TConfiguracaoRegional::PtBr()};
 
 private slots:
     void initTestCase()
     {
-        TConfiguracaoRegional::Define(TConfiguracaoRegional::PtBr());
         TCompanyTec::DefineArquivoBiblioteca(CaminhoBiblioteca());
         Driver.PCarregaDllConcentrador();
         Biblioteca.Handle = dlopen(QFile::encodeName(CaminhoBiblioteca()).constData(), RTLD_NOW | RTLD_NOLOAD);
@@ -81,6 +80,14 @@ private slots:
         Biblioteca.Funcao<std::int32_t (*)(const char*)>("TesteDefineStatus")(bytes.constData());
         QCOMPARE(Driver.GetLeStatus(), letras);
         QCOMPARE(Biblioteca.Chamadas(), QString("LeStatus\n"));
+    }
+
+    void StatusSemRespostaNaoViraLetras()
+    {
+        // 48 zero bytes would read as every position free: no answer must not look like data.
+        Biblioteca.Funcao<std::int32_t (*)(const char*)>("TesteDefineStatus")(QByteArray(48, 0).constData());
+        Biblioteca.Funcao<std::int32_t (*)(std::int32_t)>("TesteDefineRetornoStatus")(0);
+        QVERIFY_THROWS_EXCEPTION(EErroSemResposta, Driver.GetLeStatus());
     }
 
     void StatusDoBicoTemSempre100Caracteres()
@@ -218,7 +225,9 @@ private slots:
         const auto define = Biblioteca.Funcao<std::int32_t (*)(const char*)>("TesteDefinePreco");
         define("5,899");
         QCOMPARE(Driver.PrecoUnitario("44"), 5.899);
-        define("5.899");
+        define("5.899"); // the library's own "." is taken too
+        QCOMPARE(Driver.PrecoUnitario("44"), 5.899);
+        define("5;899");
         QVERIFY_THROWS_EXCEPTION(EErroConversao, Driver.PrecoUnitario("44"));
     }
 };

@@ -63,7 +63,6 @@ private slots:
     void initTestCase()
     {
         QVERIFY(FPasta.isValid());
-        TConfiguracaoRegional::Define(TConfiguracaoRegional::PtBr());
         FServidor = std::make_unique<TServidorFirebird>();
         FServidorAtivo = FServidor->Inicia();
         if (!FServidorAtivo)

@@ -2,11 +2,11 @@
 // concentrator over a pseudo-terminal, with an embedded station database.
 #include "Aplicacao.h"
 #include "ClassCompanyTec.h"
+#include "MenuPrin.h"
 #include "PostoTeste.h"
 #include "SimuladorTeste.h"
 
 #include <QPlainTextEdit>
-#include <QTimer>
 
 class TesteFimAFim : public QObject, public TSimuladorTeste {
     Q_OBJECT
@@ -34,9 +34,10 @@ private slots:
         }
         Ctl({"status", "1", "5", "0", "2"});
 
-        TMenuPrin janela;
+        posto.DriverReal = true;
+        TMenuPrin janela(posto.CriaMotor());
         QVERIFY2(posto.Respondedor.Caixas.isEmpty(), qPrintable(posto.Respondedor.Caixas.value(0).Texto));
-        janela.DefineIntervaloLeitura(20);
+        posto.Ciclo().DefineIntervaloLeitura(20);
         QTRY_COMPARE_WITH_TIMEOUT(posto.Linhas("Select Id From MvAbast", {"Id"}).size(), bicos.size(), 20000);
         // A few more ticks: nothing more arrives, and the last fueling is acknowledged.
         QTest::qWait(300);
@@ -57,7 +58,7 @@ private slots:
         QCOMPARE(log.size(), bicos.size());
         for (int i = 0; i < bicos.size(); ++i)
             QVERIFY2(log[i].contains(QString("  001  %1   ").arg(i + 1, 4, 10, QChar('0'))), qPrintable(log[i]));
-        QCOMPARE(posto.Arquivo(NomeLogDoDia(posto.Relogio.Momento.date())).count("\r\n"), bicos.size());
+        QCOMPARE(posto.LinhasLog().size(), bicos.size());
         QVERIFY2(posto.LinhasErro().isEmpty(), qPrintable(posto.LinhasErro().join('\n')));
 
         // Status bytes 1, 5, 0, 2 for positions 1 to 4 reach every channel's code.

@@ -8,9 +8,9 @@
 
 class TesteLogs : public QObject {
     Q_OBJECT
-private slots:
-    void init() { TConfiguracaoRegional::Define(TConfiguracaoRegional::PtBr()); }
+    const TConfiguracaoRegional PtBr = TConfiguracaoRegional::PtBr();
 
+private slots:
     void LinhaDeAbastecimento_data()
     {
         QTest::addColumn<double>("litros");
@@ -34,18 +34,18 @@ private slots:
         QFETCH(QString, sequencia);
         QFETCH(QString, id);
         QFETCH(QString, esperado);
-        const QString linha = MontaLinhaLog("09/12/2025", "14:03:27", "00012", litros, total, 5.899, sequencia, id, "041");
+        const QString linha = MontaLinhaLog("09/12/2025", "14:03:27", "00012", litros, total, 5.899, sequencia, id, "041", PtBr);
         QCOMPARE(linha, esperado);
     }
 
     void CabecalhoTemALarguraDaLinha()
     {
-        const QStringList cabecalho = MontaCabecalhoLog(QDate(2025, 12, 9));
+        const QStringList cabecalho = MontaCabecalhoLog(QDate(2025, 12, 9), PtBr);
         QCOMPARE(cabecalho.size(), 4);
         QCOMPARE(cabecalho[0], QString("             ARQUIVO DE LOG DO CONCENTRADOR COMPANYTEC  -  09/12/2025"));
         for (int i = 1; i < 4; ++i)
             QCOMPARE(cabecalho[i].size(), 83);
-        const QString linha = MontaLinhaLog("09/12/2025", "14:03:27", "00012", 25.437, 150.05, 5.899, "2", "169", "041");
+        const QString linha = MontaLinhaLog("09/12/2025", "14:03:27", "00012", 25.437, 150.05, 5.899, "2", "169", "041", PtBr);
         QCOMPARE(linha.size(), 83);
         // Right-aligned columns end where their titles end.
         for (const QString titulo : {"LITRAGEM", "TOTAL", "SEQ", "CANAL"}) {
@@ -56,13 +56,12 @@ private slots:
 
     void NomesDeArquivoELinhaDeErro()
     {
-        QCOMPARE(NomeLogDoDia(QDate(2025, 12, 9)), QString("LogLinkor09122025"));
-        QCOMPARE(MontaLinhaErro(QDateTime(QDate(2025, 12, 9), QTime(14, 3, 28)), "falhou\rlinha 2"),
+        QCOMPARE(NomeLogDoDia(QDate(2025, 12, 9), PtBr), QString("LogLinkor09122025"));
+        QCOMPARE(MontaLinhaErro(QDateTime(QDate(2025, 12, 9), QTime(14, 3, 28)), "falhou\rlinha 2", PtBr),
                  QString("09/12/25 14:03:28 falhou\rlinha 2"));
         TConfiguracaoRegional traco = TConfiguracaoRegional::PtBr();
         traco.SeparadorData = '-';
-        TConfiguracaoRegional::Define(traco);
-        QCOMPARE(NomeLogDoDia(QDate(2025, 12, 9)), QString("LogLinkor09-12-2025"));
+        QCOMPARE(NomeLogDoDia(QDate(2025, 12, 9), traco), QString("LogLinkor09-12-2025"));
     }
 
     void ArquivoEmUtf8ComCrLf()
@@ -78,6 +77,8 @@ private slots:
         QCOMPARE(LeLinhasLog(caminho), QStringList({"primeira ção", "segunda"}));
         QVERIFY(LeLinhasLog(pasta.filePath("nao-existe")).isEmpty());
         QVERIFY_THROWS_EXCEPTION(EErro, log.Acrescenta(pasta.filePath("sem/pasta/arquivo"), "x"));
+        // Other users may read the logs, never write them.
+        QCOMPARE(f.permissions() & (QFileDevice::WriteGroup | QFileDevice::WriteOther), QFileDevice::Permissions());
     }
 };
 

@@ -1,10 +1,18 @@
 #include "Aplicacao.h"
+#include "MenuPrin.h"
 #include "PostoTeste.h"
 
+#include <QAction>
 #include <QPlainTextEdit>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+
+namespace {
+std::unique_ptr<TMenuPrin> AbreJanela(TPostoTeste& posto)
+{
+    return std::make_unique<TMenuPrin>(posto.CriaMotor());
+}
+} // namespace
 
 class TesteMenuPrin : public QObject {
     Q_OBJECT
@@ -13,14 +21,14 @@ private slots:
     {
         TPostoTeste posto;
         posto.EscreveArquivo("tankoraecf.ini", "[Posto]\r\nusa_fid = S\r\n");
-        auto janela = posto.AbreJanela();
+        auto janela = AbreJanela(posto);
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
         QVERIFY(!janela->FimSolicitado());
         QCOMPARE(posto.Falso->Porta, 1);
         QVERIFY(!posto.Falso->RelogioAcertado);
-        QVERIFY(janela->LeConcentrador->isActive());
-        QCOMPARE(janela->LeConcentrador->interval(), 1000);
-        QVERIFY(janela->UsaFid);
+        QVERIFY(posto.Ciclo().LeituraAtiva());
+        QCOMPARE(posto.Ciclo().IntervaloLeitura(), 1000);
+        QVERIFY(posto.Ciclo().UsaFid());
         QCOMPARE(janela->CabecalhoLog->toPlainText().split('\n').size(), 4);
 
         // The toolbar, left to right.
@@ -64,12 +72,12 @@ private slots:
         TPostoTeste posto;
         posto.Executa(QString("Update ParaPosto Set PortaConc = '%1', AcertaDataConc = '%2', TEMPOLECONCENTRADOR = %3")
                           .arg(porta, acerta).arg(tempo));
-        auto janela = posto.AbreJanela();
+        auto janela = AbreJanela(posto);
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
         QCOMPARE(posto.Falso->Porta, esperada);
         QCOMPARE(posto.Falso->RelogioAcertado, acerta == "S");
-        QCOMPARE(janela->LeConcentrador->isActive(), tempo > 0);
-        QCOMPARE(janela->IntervaloLeitura(), tempo * 1000);
+        QCOMPARE(posto.Ciclo().LeituraAtiva(), tempo > 0);
+        QCOMPARE(posto.Ciclo().IntervaloLeitura(), tempo * 1000);
     }
 
     void FalhasNaPartida_data()
@@ -90,25 +98,21 @@ private slots:
         QFETCH(QString, mensagem);
         TPostoTeste posto;
         posto.Executa("Update ParaPosto Set " + ajuste);
-        auto janela = std::make_unique<TMenuPrin>([&] {
-            auto falso = std::make_unique<TConcentradorFalso>();
-            falso->PortaAbre = portaAbre;
-            posto.Falso = falso.get();
-            return falso;
-        });
+        posto.PreparaFalso = [&](TConcentradorFalso& falso) { falso.PortaAbre = portaAbre; };
+        auto janela = AbreJanela(posto);
         QCOMPARE(posto.Respondedor.Caixas.size(), 1);
         QCOMPARE(posto.Respondedor.Caixas[0].Tipo, TTipoMensagem::Erro);
         QCOMPARE(posto.Respondedor.Caixas[0].Texto, mensagem);
         QCOMPARE(posto.LinhasErro(), QStringList("09/12/25 14:03:28 Erro na inicialização: " + mensagem));
         QVERIFY(janela->FimSolicitado());
-        QVERIFY(!janela->LeConcentrador->isActive());
+        QVERIFY(!posto.Ciclo().LeituraAtiva());
     }
 
     void EstacaoSemConcentradorTermina()
     {
         TPostoTeste posto;
         posto.Executa("Update ParaPosto Set UsaConcentrador = 's'");
-        auto janela = posto.AbreJanela();
+        auto janela = AbreJanela(posto);
         QCOMPARE(posto.Respondedor.Caixas.size(), 1);
         QCOMPARE(posto.Respondedor.Caixas[0].Tipo, TTipoMensagem::Informacao);
         QCOMPARE(posto.Respondedor.Caixas[0].Texto,
@@ -122,8 +126,8 @@ private slots:
     {
         TPostoTeste posto;
         posto.Executa("Update ParaPosto Set visualizastatusbomba = 'N'");
-        auto janela = posto.AbreJanela();
-        janela->DefineIntervaloLeitura(1);
+        auto janela = AbreJanela(posto);
+        posto.Ciclo().DefineIntervaloLeitura(1);
         int profundidade = 0;
         int maxima = 0;
         posto.Falso->AoLer = [&] {
@@ -133,7 +137,7 @@ private slots:
         };
         posto.Falso->FalhaLeitura = true;
         QTRY_VERIFY_WITH_TIMEOUT(posto.Falso->LeiturasPlanas >= 3, 5000);
-        janela->LeConcentrador->stop();
+        posto.Ciclo().ParaLeitura();
         QCOMPARE(maxima, 1);
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
         const QStringList erros = posto.LinhasErro();
@@ -145,31 +149,55 @@ private slots:
     void AnimacaoDoStatus()
     {
         TPostoTeste posto;
-        auto janela = posto.AbreJanela();
-        janela->LeConcentrador->stop();
+        auto janela = AbreJanela(posto);
+        TCicloLeitura& ciclo = posto.Ciclo();
+        ciclo.ParaLeitura();
         const QString base = " Procurando Abastecimentos";
         QCOMPARE(janela->TextoPainel(0), base);
-        janela->LeConcentradorTimer();
+        ciclo.LeConcentradorTimer();
         QCOMPARE(janela->TextoPainel(0), base + ".");
         for (int i = 1; i < 14; ++i)
-            janela->LeConcentradorTimer();
+            ciclo.LeConcentradorTimer();
         QCOMPARE(janela->TextoPainel(0), base);
-        janela->DefineTextoPainel(0, "Outro texto");
-        janela->LeConcentradorTimer();
+        ciclo.DefineTextoStatus("Outro texto");
+        ciclo.LeConcentradorTimer();
         QCOMPARE(janela->TextoPainel(0), QString("Outro texto"));
-        QVERIFY(janela->LeConcentrador->isActive()); // re-enabled after every tick
+        QVERIFY(ciclo.LeituraAtiva()); // re-enabled after every tick
     }
 
     void FidUsaALeituraFid()
     {
         TPostoTeste posto;
         posto.EscreveArquivo("TankoraECF.INI", "[POSTO]\r\nUSA_FID=s\r\n");
-        auto janela = posto.AbreJanela();
-        QVERIFY(!janela->UsaFid); // only "S" turns it on
-        janela->UsaFid = true;
-        janela->LeConcentradorTimer();
+        auto janela = AbreJanela(posto);
+        QVERIFY(!posto.Ciclo().UsaFid()); // only "S" turns it on
+        posto.Ciclo().DefineUsaFid(true);
+        posto.Ciclo().LeConcentradorTimer();
         QCOMPARE(posto.Falso->LeiturasFid, 1);
         QCOMPARE(posto.Falso->LeiturasPlanas, 0);
+    }
+
+    void PainelDeLogMostraOsAbastecimentos()
+    {
+        TPostoTeste posto;
+        auto janela = AbreJanela(posto);
+        TCicloLeitura& ciclo = posto.Ciclo();
+        ciclo.ParaLeitura();
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 1));
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 2, "09/12/2025", "14:05:00"));
+        QCOMPARE(janela->VisualizaLog->toPlainText().split('\n'), posto.LinhasLog());
+        QCOMPARE(janela->TextoPainel(1), QString("Total de Abastecimentos: 2"));
+    }
+
+    void SairDuranteOTickDeixaOTimerDesligado()
+    {
+        // "&Sair" from the tray while a tick lets messages run: the tick ends with the timer off.
+        TPostoTeste posto;
+        auto janela = AbreJanela(posto);
+        posto.Falso->AoLer = [&] { janela->Sair1->trigger(); };
+        posto.Ciclo().LeConcentradorTimer();
+        QVERIFY(posto.Falso->Finalizado);
+        QVERIFY(!posto.Ciclo().LeituraAtiva());
     }
 
     void ErroPadraoAcrescentaPonto_data()

@@ -8,20 +8,17 @@
 
 #include <csignal>
 
-namespace {
-
-QString LeErros()
-{
-    QFile f(Executavel("LogErroConcentrador"));
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
-
-} // namespace
-
 class TesteSinais : public QObject, public TSimuladorTeste {
     Q_OBJECT
     QTemporaryDir Pasta;
+    QString Programa; // a copy of the program in the temporary folder: its logs land there
     QProcess Linkor;
+
+    QString LeErros() const
+    {
+        QFile f(Pasta.filePath("LogErroConcentrador"));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
 
     void IniciaLinkor(const QString& caminhoBanco)
     {
@@ -35,7 +32,7 @@ class TesteSinais : public QObject, public TSimuladorTeste {
         Linkor.setProcessEnvironment(ambiente);
         Linkor.setWorkingDirectory(Pasta.path());
         Linkor.setProcessChannelMode(QProcess::ForwardedChannels);
-        Linkor.start(Executavel("linkor"), {});
+        Linkor.start(Programa, {});
         QVERIFY(Linkor.waitForStarted(5000));
     }
 
@@ -51,6 +48,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY(Pasta.isValid());
+        Programa = CopiaPrograma(Pasta.path());
+        QVERIFY(!Programa.isEmpty());
         Link = Pasta.filePath("ttyCONC");
         Controle = Pasta.filePath("sim.sock");
         QVERIFY2(IniciaSimulador(), "concentrador-sim did not come up");

@@ -6,9 +6,9 @@
 
 class TesteTextos : public QObject {
     Q_OBJECT
-private slots:
-    void initTestCase() { TConfiguracaoRegional::Define(TConfiguracaoRegional::PtBr()); }
+    const TConfiguracaoRegional PtBr = TConfiguracaoRegional::PtBr();
 
+private slots:
     void StrZeroCorta_data()
     {
         QTest::addColumn<QString>("texto");
@@ -117,7 +117,7 @@ private slots:
         QFETCH(QString, mascara);
         QFETCH(double, valor);
         QFETCH(QString, esperado);
-        QCOMPARE(FormataNumero(mascara, valor), esperado);
+        QCOMPARE(FormataNumero(mascara, valor, PtBr), esperado);
     }
 
     void SeparadoresDoLocal()
@@ -125,21 +125,28 @@ private slots:
         TConfiguracaoRegional us;
         us.SeparadorDecimal = '.';
         us.SeparadorMilhar = ',';
-        TConfiguracaoRegional::Define(us);
-        QCOMPARE(FormataNumero("#,##0.000", 1234.5), QString("1,234.500"));
-        QCOMPARE(TextoNumero(8.5), QString("8.5"));
-        TConfiguracaoRegional::Define(TConfiguracaoRegional::PtBr());
-        QCOMPARE(TextoNumero(8.5), QString("8,5"));
-        QCOMPARE(TextoNumero(50), QString("50"));
-        QCOMPARE(LeNumero("1,25"), 1.25);
-        QVERIFY_THROWS_EXCEPTION(EErroConversao, LeNumero("1.25"));
+        QCOMPARE(FormataNumero("#,##0.000", 1234.5, us), QString("1,234.500"));
+        QCOMPARE(us.TextoNumero(8.5), QString("8.5"));
+        QCOMPARE(us.LeNumero("5.899"), 5.899);
+        QCOMPARE(PtBr.TextoNumero(8.5), QString("8,5"));
+        QCOMPARE(PtBr.TextoNumero(50), QString("50"));
+        QCOMPARE(PtBr.TextoNumero(1e20), QString("1E+20"));
+        QCOMPARE(PtBr.LeNumero("1,25"), 1.25);
+        QCOMPARE(PtBr.LeNumero("5,899"), 5.899);
+        QCOMPARE(PtBr.LeNumero("-1,5e2"), -150.0);
+        for (const char* recusado : {"1.25", "", "1,2,3", " , ", "1e", "abc", "1,5x", "inf"})
+            QVERIFY_THROWS_EXCEPTION(EErroConversao, PtBr.LeNumero(recusado));
     }
 
     void ConversoesDeHoraEInteiro()
     {
-        QCOMPARE(TextoHoraLonga(LeHora("9:05:00")), QString("09:05:00"));
-        QCOMPARE(TextoData(LeData("9/12/2025")), QString("09/12/2025"));
-        QVERIFY_THROWS_EXCEPTION(EErroConversao, LeHora("25:00:00"));
+        QCOMPARE(PtBr.TextoHoraLonga(PtBr.LeHora("9:05:00")), QString("09:05:00"));
+        QCOMPARE(PtBr.TextoHoraLonga(PtBr.LeHora("14")), QString("14:00:00"));
+        QCOMPARE(PtBr.TextoData(PtBr.LeData("9/12/2025")), QString("09/12/2025"));
+        for (const char* recusada : {"25:00:00", "xx", "", "12:", "1:2:3:4", "12:60", "123:00"})
+            QVERIFY_THROWS_EXCEPTION(EErroConversao, PtBr.LeHora(recusada));
+        for (const char* recusada : {"31/02/2025", "9/12/25", "09/12/2025x", "", "00/00/0000"})
+            QVERIFY_THROWS_EXCEPTION(EErroConversao, PtBr.LeData(recusada));
         QCOMPARE(LeInteiro("$44"), 68);
         QCOMPARE(LeInteiro("12"), 12);
         try {

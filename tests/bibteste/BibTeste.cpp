@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <charconv>
 #include <cstring>
 #include <string>
 
@@ -12,6 +13,7 @@ std::string gChamadas;
 std::uint8_t gStatus[48] = {};
 char gStStatus[101] = {};
 std::int32_t gRetornoSerial = 1;
+std::int32_t gRetornoStatus = 1;
 std::uint8_t gEncerrante[16] = {};
 std::uint8_t gAbastecimento[144] = {};
 std::string gPreco = "0";
@@ -38,6 +40,7 @@ ENTRADA(TesteLimpa)()
     std::memset(gEncerrante, 0, sizeof gEncerrante);
     std::memset(gAbastecimento, 0, sizeof gAbastecimento);
     gRetornoSerial = 1;
+    gRetornoStatus = 1;
     gPreco = "0";
     return 0;
 }
@@ -64,6 +67,12 @@ ENTRADA(TesteDefineStStatus)(const char* bytes, std::int32_t tamanho)
     std::memset(gStStatus, 0, sizeof gStStatus);
     std::memcpy(gStStatus, bytes, std::min<std::size_t>(static_cast<std::size_t>(tamanho), sizeof gStStatus));
     return 0;
+}
+
+ENTRADA(TesteDefineRetornoStatus)(std::int32_t retorno)
+{
+    gRetornoStatus = retorno;
+    return 1;
 }
 
 ENTRADA(TesteDefineRetornoSerial)(std::int32_t retorno)
@@ -134,8 +143,8 @@ ENTRADA(ConsultaEncerrante)(void* Registro16, std::int32_t Tipo, const char* Bic
 ENTRADA(RefAltPreco)(const char* Bico, double Preco, std::int32_t Modo, std::uint8_t* Retorno)
 {
     char preco[32];
-    std::snprintf(preco, sizeof preco, "%.4f", Preco);
-    Registra("RefAltPreco " + Texto(Bico) + " " + preco + " " + std::to_string(Modo));
+    char* fim = std::to_chars(preco, preco + sizeof preco, Preco, std::chars_format::fixed, 4).ptr;
+    Registra("RefAltPreco " + Texto(Bico) + " " + std::string(preco, static_cast<std::size_t>(fim - preco)) + " " + std::to_string(Modo));
     *Retorno = 0xEE;
     return 1;
 }
@@ -171,7 +180,7 @@ ENTRADA(LeStatus)(std::uint8_t* Status48)
 {
     Registra("LeStatus");
     std::memcpy(Status48, gStatus, sizeof gStatus);
-    return 1;
+    return gRetornoStatus;
 }
 
 ENTRADA(LeRegistro)(void* Registro144, std::int32_t Id)

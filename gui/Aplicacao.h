@@ -1,12 +1,20 @@
 #pragma once
-// The application object: an exception escaping any event handler ends up here, is shown in an
-// error box, and the program goes on.
+// The application object. Every handler catches its own errors; one that slips through anyway
+// ends up here, in the default error box, and the program goes on.
 #include <QApplication>
+
+#include <memory>
+
+class TCaixaMensagem;
 
 class TAplicacao : public QApplication {
 public:
     TAplicacao(int& argc, char** argv);
+    ~TAplicacao() override;
     bool notify(QObject* receptor, QEvent* evento) override;
+
+    // The boxes of the run; a stop signal silences them.
+    TCaixaMensagem& Caixas() { return *FCaixas; }
 
     // SIGTERM and SIGINT close the main window through the ordinary close path, so the serial link
     // and the database are let go cleanly. The signals are blocked in every thread (BloqueiaSinais
@@ -20,9 +28,6 @@ public:
 
 private:
     bool FTerminoSolicitado = false;
+    std::unique_ptr<TCaixaMensagem> FCaixas;
 };
 
-// The text of the default error box: a full stop is added when the last character's code is
-// above the full stop's.
-QString TextoErroPadrao(const QString& mensagem);
-void MostraErroPadrao(const QString& mensagem);

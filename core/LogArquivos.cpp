@@ -9,33 +9,33 @@
 
 QString MontaLinhaLog(const QString& Data, const QString& Hora, const QString& Bico, double Litragem,
                       double Valor, double PrecoUnit, const QString& Sequencia, const QString& Id,
-                      const QString& CodConcentrador)
+                      const QString& CodConcentrador, const TConfiguracaoRegional& regional)
 {
     return QStringLiteral(" ") + Data + QStringLiteral("   ") + Hora + QStringLiteral("   ") + Bico
-        + QStringLiteral("   ") + FormataNumero(QStringLiteral("#,##0.000"), Litragem) + QStringLiteral("     ")
-        + FormataNumero(QStringLiteral("##0.000"), PrecoUnit) + QStringLiteral("  ")
-        + FormataNumero(QStringLiteral("##,##0.00"), Valor) + QStringLiteral("   ") + StrZero(Sequencia, 3)
+        + QStringLiteral("   ") + FormataNumero(QStringLiteral("#,##0.000"), Litragem, regional) + QStringLiteral("     ")
+        + FormataNumero(QStringLiteral("##0.000"), PrecoUnit, regional) + QStringLiteral("  ")
+        + FormataNumero(QStringLiteral("##,##0.00"), Valor, regional) + QStringLiteral("   ") + StrZero(Sequencia, 3)
         + QStringLiteral("  ") + StrZero(Id, 4) + QStringLiteral("   ") + CodConcentrador;
 }
 
-QStringList MontaCabecalhoLog(const QDate& dia)
+QStringList MontaCabecalhoLog(const QDate& dia, const TConfiguracaoRegional& regional)
 {
     return {
-        QStringLiteral("             ARQUIVO DE LOG DO CONCENTRADOR COMPANYTEC  -  ") + TextoData(dia),
+        QStringLiteral("             ARQUIVO DE LOG DO CONCENTRADOR COMPANYTEC  -  ") + regional.TextoData(dia),
         QString(83, '='),
         QStringLiteral(" DATA         HORA       BICO     LITRAGEM  VALOR UNIT      TOTAL   SEQ   ID  CANAL"),
         QStringLiteral(" ----------   --------   -----  ----------  ----------    -------   --- ----   ----"),
     };
 }
 
-QString NomeLogDoDia(const QDate& dia)
+QString NomeLogDoDia(const QDate& dia, const TConfiguracaoRegional& regional)
 {
-    return QStringLiteral("LogLinkor") + SubstituiTexto(TextoData(dia), QStringLiteral("/"), QString());
+    return QStringLiteral("LogLinkor") + SubstituiTexto(regional.TextoData(dia), QStringLiteral("/"), QString());
 }
 
-QString MontaLinhaErro(const QDateTime& momento, const QString& mensagem)
+QString MontaLinhaErro(const QDateTime& momento, const QString& mensagem, const TConfiguracaoRegional& regional)
 {
-    return TextoDataCurta(momento.date()) + ' ' + TextoHoraLonga(momento.time()) + ' ' + mensagem;
+    return regional.TextoDataCurta(momento.date()) + ' ' + regional.TextoHoraLonga(momento.time()) + ' ' + mensagem;
 }
 
 void TLogArquivo::Acrescenta(const QString& caminho, const QString& linha)
@@ -57,7 +57,9 @@ void TLogArquivo::Grava(const QString& caminho, const QString& linha)
 {
     QFile arquivo(caminho);
     const QByteArray bytes = linha.toUtf8() + "\r\n";
-    if (!arquivo.open(QIODevice::WriteOnly | QIODevice::Append) || arquivo.write(bytes) != bytes.size()
+    const QFileDevice::Permissions permissoes = QFileDevice::ReadOwner | QFileDevice::WriteOwner
+        | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    if (!arquivo.open(QIODevice::WriteOnly | QIODevice::Append, permissoes) || arquivo.write(bytes) != bytes.size()
         || !arquivo.flush())
         throw EErro(QStringLiteral("Não foi possível gravar o arquivo %1: %2").arg(caminho, arquivo.errorString()));
     arquivo.close();

@@ -1,12 +1,6 @@
 #include "MenuPrin.h"
 
-#include "ClassCompanyTec.h"
-#include "Banco.h"
 #include "Erro.h"
-#include "Ini.h"
-#include "Mensagens.h"
-#include "Regional.h"
-#include "Relogio.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -17,12 +11,9 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QSystemTrayIcon>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
-
-TMenuPrin* MenuPrin = nullptr;
 
 namespace {
 
@@ -42,53 +33,16 @@ QString CorTexto(const QColor& fundo)
     return QStringLiteral("QPlainTextEdit { color: white; background-color: %1; }").arg(fundo.name());
 }
 
-// The serial port number: the run of digits that starts at the fourth character of PortaConc.
-std::uint8_t NumeroPortaSerial(const QString& portaConc)
-{
-    const QString resto = portaConc.mid(3);
-    qsizetype n = 0;
-    while (n < resto.size() && resto.at(n).isDigit() && resto.at(n).unicode() < 128)
-        ++n;
-    if (n == 0)
-        throw EErroConversao(QStringLiteral("'%1' não é um valor inteiro válido").arg(resto));
-    const qint64 porta = resto.left(n).toLongLong();
-    if (n > 3 || porta > 255)
-        throw EErro(QStringLiteral("A porta serial '%1' não existe: use COM1 a COM255.").arg(portaConc));
-    return static_cast<std::uint8_t>(porta);
-}
-
 } // namespace
 
-TMenuPrin::TMenuPrin(TFabricaConcentrador fabrica, QWidget* parent)
-    : QMainWindow(parent), FFabrica(std::move(fabrica))
+TMenuPrin::TMenuPrin(TLinkor& linkor, QWidget* parent) : QMainWindow(parent), FLinkor(linkor)
 {
-    MenuPrin = this;
-    ParaPosto = new TConsulta(nullptr, this);
-    ParaPosto->setObjectName(QStringLiteral("ParaPosto"));
-    ParaPosto->DefineSQL(QStringLiteral("Select SequenciaAbast, AcertaDataConc, PortaConc, ImpreDescBico, \n"
-                                        "UsaConcentrador, CorrigeLitragem, visualizastatusbomba, TEMPOLECONCENTRADOR\n"
-                                        "From ParaPosto"));
-    SequenciaAbast = new TConsulta(nullptr, this);
-    SequenciaAbast->setObjectName(QStringLiteral("SequenciaAbast"));
-    SequenciaAbast->DefineSQL(QStringLiteral("Select SequenciaAbast From ParaPosto"));
-    Bombas = new TConsulta(nullptr, this);
-    Bombas->setObjectName(QStringLiteral("Bombas"));
-    MvAbast = new TConsulta(nullptr, this);
-    MvAbast->setObjectName(QStringLiteral("MvAbast"));
-    LeConcentrador = new QTimer(this);
-    LeConcentrador->setObjectName(QStringLiteral("LeConcentrador"));
-    connect(LeConcentrador, &QTimer::timeout, this, &TMenuPrin::LeConcentradorTimer);
     CriaComponentes();
+    LigaMotor();
     FormCreate();
 }
 
-TMenuPrin::~TMenuPrin()
-{
-    // Freeing the driver leaves the vendor library loaded until the process ends.
-    Concentrador.reset();
-    if (MenuPrin == this)
-        MenuPrin = nullptr;
-}
+TMenuPrin::~TMenuPrin() = default;
 
 QToolButton* TMenuPrin::CriaBotao(const QString& nome, const QString& titulo, int icone,
                                   void (TMenuPrin::*clique)())
@@ -103,7 +57,7 @@ QToolButton* TMenuPrin::CriaBotao(const QString& nome, const QString& titulo, in
     botao->setFixedSize(96, 55);
     botao->setAutoRaise(true);
     botao->setFont(font()); // the platform theme gives tool buttons a font of their own
-    connect(botao, &QToolButton::clicked, this, clique);
+    connect(botao, &QToolButton::clicked, this, [this, clique] { Protegido([&] { (this->*clique)(); }); });
     ToolBar1->addWidget(botao);
     return botao;
 }
@@ -178,7 +132,7 @@ void TMenuPrin::CriaComponentes()
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setFixedHeight(19);
     StatusBar1->setSizeGripEnabled(false);
-    FPainel0 = new QLabel(kProcurandoAbastecimentos, StatusBar1);
+    FPainel0 = new QLabel(FLinkor.Ciclo().TextoStatus(), StatusBar1);
     FPainel0->setFixedWidth(250);
     FPainel0->setFont(font());
     FPainel1 = new QLabel(StatusBar1);
@@ -211,67 +165,41 @@ void TMenuPrin::CriaComponentes()
     move(201, 111);
 }
 
+void TMenuPrin::LigaMotor()
+{
+    TCicloLeitura& ciclo = FLinkor.Ciclo();
+    connect(&ciclo, &TCicloLeitura::CabecalhoLogDefinido, this,
+            [this](const QStringList& linhas) { CabecalhoLog->setPlainText(linhas.join('\n')); });
+    connect(&ciclo, &TCicloLeitura::LogRecarregado, this,
+            [this](const QStringList& linhas) { VisualizaLog->setPlainText(linhas.join('\n')); });
+    connect(&ciclo, &TCicloLeitura::LinhaLogEscrita, VisualizaLog, &QPlainTextEdit::appendPlainText);
+    connect(&ciclo, &TCicloLeitura::TextoStatusAlterado, FPainel0, &QLabel::setText);
+    connect(&ciclo, &TCicloLeitura::AtencaoSolicitada, this, &TMenuPrin::MostraJanela);
+}
+
 void TMenuPrin::FormCreate()
 {
     try {
-        Versao = QStringLiteral("v15.11dc");
         VisualizaLog->clear();
-        IniciaLog();
-        AbreBanco(CnTankora);
-        LigaConexao(this, &CnTankora);
-        if (!CnTankora.Conectado())
-            CnTankora.Conecta();
-        ParaPosto->Abre();
-        SequenciaAbast->Abre();
-        FSequenciaNula = SequenciaAbast->Vazia() || SequenciaAbast->CampoNulo(QStringLiteral("SequenciaAbast"));
-        FSequenciaLida = SequenciaAbast->Vazia() ? 0 : SequenciaAbast->CampoInteiro(QStringLiteral("SequenciaAbast"));
-        if (ParaPosto->CampoTexto(QStringLiteral("usaconcentrador")) != QLatin1String("S")) {
-            MostraMensagem(TTipoMensagem::Informacao,
-                           QStringLiteral("O sistema não foi configurado para usar concentrador. \r"
-                                          "O aplicativo Linkor será finalizado."));
+        FLinkor.Inicia();
+        if (FLinkor.FimSolicitado()) {
             FFimSolicitado = true;
             QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
         }
-        Concentrador = FFabrica ? FFabrica() : std::make_unique<TCompanyTec>();
-        Concentrador->PCarregaDllConcentrador();
-        if (!Concentrador->InicializaSerial(NumeroPortaSerial(ParaPosto->CampoTexto(QStringLiteral("PortaConc")))))
-            throw EErro(QStringLiteral("Erro ao tentar a conexão com a porta serial!!"));
-        if (ParaPosto->CampoTexto(QStringLiteral("AcertaDataConc")) == QLatin1String("S"))
-            Concentrador->AcertaDataHora();
-        DefineIntervaloLeitura(static_cast<int>(ParaPosto->CampoInteiro(QStringLiteral("Tempoleconcentrador")) * 1000));
-        const QString ini = LocalizaArquivo(Relogio().PastaExecutavel(), QStringLiteral("TankoraECF.INI"));
-        UsaFid = !ini.isEmpty()
-            && TArquivoIni(ini).LeTexto(QStringLiteral("POSTO"), QStringLiteral("USA_FID"), QStringLiteral("N"))
-                == QLatin1String("S");
     } catch (const std::exception& e) {
+        TContexto& contexto = FLinkor.Contexto();
         const QString mensagem = MensagemDe(e);
-        MostraMensagem(TTipoMensagem::Erro, mensagem);
+        contexto.Mensagens().MostraMensagem(TTipoMensagem::Erro, mensagem);
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
         try {
-            GravaLogErro(QStringLiteral("Erro na inicialização: ") + mensagem);
+            contexto.GravaLogErro(QStringLiteral("Erro na inicialização: ") + mensagem);
         } catch (const std::exception& falhaLog) {
             // The start-up failure was already shown; the operator also learns the log is unwritable.
-            MostraMensagem(TTipoMensagem::Erro, MensagemDe(falhaLog));
+            contexto.Mensagens().MostraMensagem(TTipoMensagem::Erro, MensagemDe(falhaLog));
         }
         FFimSolicitado = true;
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     }
-}
-
-void TMenuPrin::DefineIntervaloLeitura(int milissegundos)
-{
-    FIntervaloLeitura = milissegundos;
-    LeConcentrador->setInterval(milissegundos);
-    HabilitaLeitura();
-}
-
-void TMenuPrin::HabilitaLeitura()
-{
-    // An interval of 0 never fires (a QTimer would fire continuously).
-    if (FIntervaloLeitura > 0)
-        LeConcentrador->start();
-    else
-        LeConcentrador->stop();
 }
 
 void TMenuPrin::ExibeInicial()
@@ -305,7 +233,7 @@ void TMenuPrin::FormShow()
     FDicaBandeja = windowTitle();
     if (CoolTrayIcon1)
         CoolTrayIcon1->setToolTip(FDicaBandeja);
-    setWindowTitle(QStringLiteral("Tankora for Windows - Comunicador CompanyTec ") + Versao);
+    setWindowTitle(QStringLiteral("Tankora for Windows - Comunicador CompanyTec ") + FLinkor.Versao());
 }
 
 void TMenuPrin::changeEvent(QEvent* evento)
@@ -318,16 +246,10 @@ void TMenuPrin::changeEvent(QEvent* evento)
 
 void TMenuPrin::closeEvent(QCloseEvent* evento)
 {
-    FormClose();
+    // FormClose: also when the close comes from inside a tick's message pass, the timer stays off.
+    Protegido([this] { FLinkor.Finaliza(); });
     evento->accept();
     QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-}
-
-void TMenuPrin::FormClose()
-{
-    LeConcentrador->stop();
-    if (Concentrador)
-        Concentrador->FinalizaSerial();
 }
 
 QString TMenuPrin::TextoPainel(int painel) const
@@ -335,14 +257,25 @@ QString TMenuPrin::TextoPainel(int painel) const
     return painel == 0 ? FPainel0->text() : FPainel1->text();
 }
 
-void TMenuPrin::DefineTextoPainel(int painel, const QString& texto)
+void TMenuPrin::VisualizaLogChange()
 {
-    (painel == 0 ? FPainel0 : FPainel1)->setText(texto);
+    const int linhas = VisualizaLog->document()->isEmpty() ? 0 : VisualizaLog->document()->blockCount();
+    FPainel1->setText(QStringLiteral("Total de Abastecimentos: ") + QString::number(linhas));
+}
+
+template <typename F>
+void TMenuPrin::Protegido(F&& trabalho)
+{
+    try {
+        trabalho();
+    } catch (const std::exception& e) {
+        FLinkor.Contexto().MostraErroPadrao(MensagemDe(e));
+    }
 }
 
 void TMenuPrin::AbrePlaceholder(const QString& funcao)
 {
-    MostraMensagem(TTipoMensagem::Informacao,
+    FLinkor.Contexto().Mensagens().MostraMensagem(TTipoMensagem::Informacao,
                    QStringLiteral("A função \"%1\" ainda não está disponível nesta versão.").arg(funcao));
 }
 

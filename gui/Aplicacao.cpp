@@ -1,7 +1,7 @@
 #include "Aplicacao.h"
 
+#include "CaixaMensagem.h"
 #include "Erro.h"
-#include "Mensagens.h"
 
 #include <QSocketNotifier>
 #include <QWidget>
@@ -12,18 +12,21 @@
 #include <unistd.h>
 
 
-TAplicacao::TAplicacao(int& argc, char** argv) : QApplication(argc, argv)
+TAplicacao::TAplicacao(int& argc, char** argv)
+    : QApplication(argc, argv), FCaixas(std::make_unique<TCaixaMensagem>())
 {
     setApplicationName(QStringLiteral("Linkor"));
     setQuitOnLastWindowClosed(false); // the tray keeps the program alive while the window is hidden
 }
+
+TAplicacao::~TAplicacao() = default;
 
 bool TAplicacao::notify(QObject* receptor, QEvent* evento)
 {
     try {
         return QApplication::notify(receptor, evento);
     } catch (const std::exception& e) {
-        MostraErroPadrao(MensagemDe(e));
+        FCaixas->MostraErroPadrao(MensagemDe(e));
     }
     return false;
 }
@@ -57,7 +60,7 @@ void TAplicacao::InstalaTratamentoSinais()
         while (::read(descritor, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
         }
         FTerminoSolicitado = true;
-        SuprimeMensagens();
+        FCaixas->Suprime();
         // A box waiting for the operator (start-up may be in one) gives its cautious answer.
         for (int i = 0; i < 16 && QApplication::activeModalWidget(); ++i)
             QApplication::activeModalWidget()->close();
@@ -66,16 +69,4 @@ void TAplicacao::InstalaTratamentoSinais()
                 janela->close();
         QCoreApplication::quit();
     });
-}
-
-QString TextoErroPadrao(const QString& mensagem)
-{
-    if (!mensagem.isEmpty() && mensagem.back() > QChar('.'))
-        return mensagem + '.';
-    return mensagem;
-}
-
-void MostraErroPadrao(const QString& mensagem)
-{
-    MostraMensagem(TTipoMensagem::Erro, TextoErroPadrao(mensagem));
 }

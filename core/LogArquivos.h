@@ -5,18 +5,21 @@
 #include <QString>
 #include <QStringList>
 
+struct TConfiguracaoRegional;
+
 // " 09/12/2025   14:03:27   00012      25,437       5,899     150,05   002  0169   041"
 QString MontaLinhaLog(const QString& Data, const QString& Hora, const QString& Bico, double Litragem,
                       double Valor, double PrecoUnit, const QString& Sequencia, const QString& Id,
-                      const QString& CodConcentrador);
+                      const QString& CodConcentrador, const TConfiguracaoRegional& regional);
 // The four lines of the header pane.
-QStringList MontaCabecalhoLog(const QDate& dia);
+QStringList MontaCabecalhoLog(const QDate& dia, const TConfiguracaoRegional& regional);
 // "LogLinkor" + the day in the short date form with every "/" removed.
-QString NomeLogDoDia(const QDate& dia);
+QString NomeLogDoDia(const QDate& dia, const TConfiguracaoRegional& regional);
 // dd/mm/yy hh:mm:ss message
-QString MontaLinhaErro(const QDateTime& momento, const QString& mensagem);
+QString MontaLinhaErro(const QDateTime& momento, const QString& mensagem, const TConfiguracaoRegional& regional);
 
-// Appends lines to one file, opened and closed for every line, UTF-8 with CR LF line ends.
+// Appends lines to one file, opened and closed for every line, UTF-8 with CR LF line ends. A new
+// file is readable by everyone and writable by its owner only.
 // A line asked for while another line of the same log is being written (only possible from a
 // nested message loop) is queued and written right after it: no wait, no interleaving.
 class TLogArquivo {

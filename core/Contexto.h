@@ -1,0 +1,43 @@
+#pragma once
+// What the engine shares, handed to every constructor: the station connection, the concentrator
+// driver, the clock and folders, the regional settings, the operator's boxes and the error log.
+// It owns the connection and the driver; the clock and the boxes are its creator's.
+#include "ClassConcentrador.h"
+#include "Conexao.h"
+#include "LogArquivos.h"
+#include "Mensagens.h"
+#include "Regional.h"
+#include "Relogio.h"
+
+#include <memory>
+
+class TContexto {
+public:
+    TContexto(const TRelogio& relogio, TMensagens& mensagens,
+              const TConfiguracaoRegional& regional = TConfiguracaoRegional::DoSistema());
+    ~TContexto();
+    TContexto(const TContexto&) = delete;
+    TContexto& operator=(const TContexto&) = delete;
+
+    TConexao& CnTankora() { return FConexao; }
+    // Empty until start-up creates it.
+    TConcentrador* Concentrador() const { return FConcentrador.get(); }
+    void DefineConcentrador(std::unique_ptr<TConcentrador> concentrador);
+    const TRelogio& Relogio() const { return FRelogio; }
+    TMensagens& Mensagens() const { return FMensagens; }
+    const TConfiguracaoRegional& Regional() const { return FRegional; }
+
+    // Appends "dd/mm/yy hh:mm:ss message" to LogErroConcentrador beside the executable; raises
+    // EErro when the file cannot be written.
+    void GravaLogErro(const QString& mensagem);
+    // The application's default error handler: the error box, with its full-stop rule.
+    void MostraErroPadrao(const QString& mensagem) { FMensagens.MostraErroPadrao(mensagem); }
+
+private:
+    const TRelogio& FRelogio;
+    TMensagens& FMensagens;
+    TConfiguracaoRegional FRegional;
+    TConexao FConexao;
+    std::unique_ptr<TConcentrador> FConcentrador;
+    TLogArquivo FLogErros;
+};

@@ -1,0 +1,57 @@
+#include "RepositorioAbastecimentos.h"
+
+#include "Contexto.h"
+
+TRepositorioAbastecimentos::TRepositorioAbastecimentos(TContexto& contexto)
+    : FMvAbast(&contexto.CnTankora()), FExiste(&contexto.CnTankora()), FInsere(&contexto.CnTankora())
+{
+    FMvAbast.setObjectName(QStringLiteral("MvAbast"));
+    FMvAbast.DefineSQL(QStringLiteral("Select * From MvAbast      Where Data    = :PData    And   Hora    = "
+                                      ":PHora    And   CodBico = :PCodBico"));
+    FExiste.DefineSQL(QStringLiteral("Select * From MvAbast            Where ID        = :PID         And   "
+                                     "Sequencia = :PSequencia  And   Data = :PData"));
+    FInsere.DefineSQL(QStringLiteral("INSERT into mvabast(           mvabast.Data,               mvabast.Hora,               mvabast.CodBico,            mvabast.Combustivel,        mvabast.Litragem,           mvabast.Valor,              mvabast.CodProd,            mvabast.CodGrade,           mvabast.CodFid,             mvabast.PrecoUnit,          mvabast.Desconto,           mvabast.Emitido,            mvabast.Id,                 mvabast.Sequencia,          mvabast.EncerranteFinal)  Values(                       :PData,                     :PHora,                     :PCodBico,                  :PCombustivel,              :PLitragem,                 :PValor,                    :PCodProd,                  :PCodGrade,                 :PCodFid,                   :PPrecoUnit,                :PDesconto,                 :PEmitido,                  :PId,                       :PSequencia,                :PEncerranteFinal)       "));
+}
+
+bool TRepositorioAbastecimentos::ExisteNaHora(const QString& dataComPontos, const QString& hora, const QString& codBico)
+{
+    FMvAbast.DefineTexto(QStringLiteral("PData"), dataComPontos);
+    FMvAbast.DefineTexto(QStringLiteral("PHora"), hora);
+    FMvAbast.DefineTexto(QStringLiteral("PCodBico"), codBico);
+    FMvAbast.Abre();
+    return !FMvAbast.Vazia();
+}
+
+bool TRepositorioAbastecimentos::ExisteAbastecimento(qint32 id, qint64 sequencia, const QString& dataComPontos)
+{
+    FExiste.DefineInteiro(QStringLiteral("PID"), id);
+    FExiste.DefineInteiro(QStringLiteral("PSequencia"), sequencia);
+    FExiste.DefineTexto(QStringLiteral("PData"), dataComPontos);
+    FExiste.Abre();
+    const bool existe = !FExiste.Vazia();
+    FExiste.Fecha();
+    return existe;
+}
+
+void TRepositorioAbastecimentos::Insere(const TLinhaMvAbast& linha)
+{
+    FInsere.DefineData(QStringLiteral("PData"), linha.Data);
+    FInsere.DefineTexto(QStringLiteral("PHora"), linha.Hora);
+    FInsere.DefineTexto(QStringLiteral("PCodBico"), linha.CodBico);
+    FInsere.DefineTexto(QStringLiteral("PCombustivel"), linha.Combustivel);
+    FInsere.DefineDouble(QStringLiteral("PLitragem"), linha.Litragem);
+    FInsere.DefineDouble(QStringLiteral("PValor"), linha.Valor);
+    FInsere.DefineTexto(QStringLiteral("PCodProd"), linha.CodProd);
+    FInsere.DefineTexto(QStringLiteral("PCodGrade"), linha.CodGrade);
+    if (linha.CodFid.isNull())
+        FInsere.DefineNuloTexto(QStringLiteral("PCodFid"));
+    else
+        FInsere.DefineTexto(QStringLiteral("PCodFid"), linha.CodFid);
+    FInsere.DefineDouble(QStringLiteral("PPrecoUnit"), linha.PrecoUnit);
+    FInsere.DefineDouble(QStringLiteral("PDesconto"), linha.Desconto);
+    FInsere.DefineTexto(QStringLiteral("PEmitido"), QStringLiteral("N"));
+    FInsere.DefineInteiro(QStringLiteral("PId"), linha.Id);
+    FInsere.DefineInteiro(QStringLiteral("PSequencia"), linha.Sequencia);
+    FInsere.DefineDouble(QStringLiteral("PEncerranteFinal"), linha.EncerranteFinal);
+    FInsere.Executa();
+}

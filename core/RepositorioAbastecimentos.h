@@ -1,0 +1,39 @@
+#pragma once
+// The stored fuelings (table MvAbast).
+#include "Conexao.h"
+
+class TContexto;
+
+// One row of MvAbast as the fueling road binds it.
+struct TLinhaMvAbast {
+    QDate Data;
+    QString Hora;
+    QString CodBico;
+    QString Combustivel;
+    double Litragem = 0;
+    double Valor = 0;
+    QString CodProd;
+    QString CodGrade;
+    QString CodFid; // null text: NULL
+    double PrecoUnit = 0;
+    double Desconto = 0;
+    qint32 Id = 0;
+    qint64 Sequencia = 0;
+    double EncerranteFinal = 0;
+};
+
+class TRepositorioAbastecimentos {
+public:
+    explicit TRepositorioAbastecimentos(TContexto& contexto);
+
+    // Whether a fueling of this nozzle is stored at this date (day.month.year) and time.
+    bool ExisteNaHora(const QString& dataComPontos, const QString& hora, const QString& codBico);
+    // Whether the fueling with this ID and sequence is stored at this date (day.month.year).
+    bool ExisteAbastecimento(qint32 id, qint64 sequencia, const QString& dataComPontos);
+    void Insere(const TLinhaMvAbast& linha);
+
+private:
+    TConsulta FMvAbast;
+    TConsulta FExiste;
+    TConsulta FInsere;
+};

@@ -1,0 +1,33 @@
+#pragma once
+// The station's nozzles (table Bombas with their tank and product) as the poll cycle reads and
+// writes them.
+#include "Conexao.h"
+
+#include <optional>
+
+class TContexto;
+
+// One nozzle found by its concentrator code.
+struct TBico {
+    QString CodBico;
+    QString CodTanque;
+    QString DescricaoBico;
+    QString CodConcentrador;
+    QString Grade; // the tank's code
+    QString CodProd;
+    QString DescricaoProduto;
+};
+
+class TRepositorioBicos {
+public:
+    explicit TRepositorioBicos(TContexto& contexto);
+
+    // The nozzle whose concentrator code (three decimal digits) is `codigo`; the first one found.
+    std::optional<TBico> LocalizaBico(const QString& codigo);
+    // Writes one status letter to every nozzle with that concentrator code.
+    void GravaStatusBico(const QString& letra, const QString& codigo);
+
+private:
+    TConsulta FBombas;
+    TConsulta FAtualizaStatus;
+};

@@ -1,0 +1,40 @@
+#pragma once
+// The station parameters (table ParaPosto) and the fueling sequence counter.
+#include "Conexao.h"
+
+#include <optional>
+
+class TContexto;
+
+class TRepositorioParametros {
+public:
+    explicit TRepositorioParametros(TContexto& contexto);
+
+    // Opens the parameters and the sequence (start-up); a closed connection gets one more attempt.
+    void Abre();
+    // A column of the parameter row, by name.
+    QString Texto(const QString& campo) const;
+    qint64 Inteiro(const QString& campo) const;
+
+    // The current SequenciaAbast: the value read at start-up until the sequence was first advanced
+    // in this run, re-read from the database after that.
+    int ReabreParametros();
+    // Advances the sequence by one inside the caller's transaction; raises
+    // "Erro ao Atualizar a Sequência de Abastecimentos.". The value the next advance starts from
+    // moves only once that transaction commits (ConfirmaSequencia); a rollback discards it
+    // (DescartaSequencia).
+    void AtualizaSequencia();
+    void ConfirmaSequencia();
+    void DescartaSequencia();
+    bool SequenciaAlterada() const { return FSequenciaAlterada; }
+
+private:
+    TContexto& FContexto;
+    TConsulta FParaPosto;
+    TConsulta FSequenciaAbast;
+    TConsulta FAtualizaSequencia;
+    qint64 FSequenciaLida = 0; // what the sequence row held when last read or committed
+    bool FSequenciaNula = false;
+    std::optional<qint64> FSequenciaPendente; // written, not yet committed
+    bool FSequenciaAlterada = false;
+};

@@ -1,0 +1,82 @@
+#pragma once
+// The main window: log panes, status bar, tray icon and the toolbar that opens the operator's
+// functions. Its creation runs the engine's start-up; afterwards it only shows what the engine
+// tells it.
+#include "Linkor.h"
+
+#include <QMainWindow>
+
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QStatusBar;
+class QSystemTrayIcon;
+class QToolBar;
+class QToolButton;
+class QAction;
+
+class TMenuPrin : public QMainWindow {
+    Q_OBJECT
+public:
+    // Builds the window and runs the whole start-up on `linkor`.
+    explicit TMenuPrin(TLinkor& linkor, QWidget* parent = nullptr);
+    ~TMenuPrin() override;
+
+    // Shows the program as it starts: minimised to the tray, or to the task bar where there is none.
+    void ExibeInicial();
+    // Brings the window out of the tray: normal state, visible, in front.
+    void MostraJanela();
+
+    TLinkor& Linkor() const { return FLinkor; }
+    QString TextoPainel(int painel) const;
+    QString DicaBandeja() const { return FDicaBandeja; }
+    // True once start-up asked for the end of the application.
+    bool FimSolicitado() const { return FFimSolicitado; }
+
+    // Components.
+    QToolBar* ToolBar1;
+    QToolButton* SpEncerrantes;
+    QToolButton* SpAlteraPreco;
+    QToolButton* SpeedButton2;
+    QToolButton* SpeedButton3;
+    QToolButton* SpeedButton1;
+    QToolButton* btnConfTempoBusca;
+    QPlainTextEdit* CabecalhoLog;
+    QPlainTextEdit* VisualizaLog;
+    QStatusBar* StatusBar1;
+    QSystemTrayIcon* CoolTrayIcon1 = nullptr;
+    QMenu* PopupMenu1;
+    QAction* Abrir1;
+    QAction* Sair1;
+
+protected:
+    void showEvent(QShowEvent* evento) override;
+    void closeEvent(QCloseEvent* evento) override;
+    void changeEvent(QEvent* evento) override;
+
+private:
+    void CriaComponentes();
+    QToolButton* CriaBotao(const QString& nome, const QString& titulo, int icone, void (TMenuPrin::*clique)());
+    void LigaMotor();
+    void FormCreate();
+    void FormShow();
+    void VisualizaLogChange();
+
+    // Toolbar.
+    void SpEncerrantesClick();
+    void SpAlteraPrecoClick();
+    void SpeedButton2Click();
+    void SpeedButton3Click();
+    void btnCapAbastClick();
+    void btnConfTempoBuscaClick();
+    void AbrePlaceholder(const QString& funcao);
+    // Runs a click's work; an error it raises goes to the default error box, never into Qt.
+    template <typename F>
+    void Protegido(F&& trabalho);
+
+    TLinkor& FLinkor;
+    QLabel* FPainel0;
+    QLabel* FPainel1;
+    QString FDicaBandeja;
+    bool FFimSolicitado = false;
+};

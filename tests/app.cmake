@@ -1,7 +1,0 @@
-linkor_teste(teste_logs FONTES TesteLogs.cpp LIBS app)
-linkor_teste(teste_menuprin FONTES TesteMenuPrin.cpp PostoTeste.h LIBS app)
-linkor_teste(teste_abastecimentos FONTES TesteAbastecimentos.cpp PostoTeste.h LIBS app)
-linkor_teste(teste_fim_a_fim FONTES TesteFimAFim.cpp PostoTeste.h SimuladorTeste.h LIBS app)
-add_dependencies(teste_fim_a_fim Companytec concentrador-sim)
-linkor_teste(teste_sinais FONTES TesteSinais.cpp SimuladorTeste.h LIBS db)
-add_dependencies(teste_sinais linkor Companytec concentrador-sim)

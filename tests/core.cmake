@@ -1,0 +1,3 @@
+# The engine, without a display.
+linkor_teste(teste_logs FONTES TesteLogs.cpp LIBS core)
+linkor_teste(teste_abastecimentos FONTES TesteAbastecimentos.cpp PostoTeste.h LIBS core)
