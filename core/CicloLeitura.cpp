@@ -140,6 +140,12 @@ void TCicloLeitura::AnimaStatus()
     }
 }
 
+bool TCicloLeitura::JaGravado(const TDadosAbastecimento& dados, const QString& codBico)
+{
+    return FAbastecimentos.JaGravado(dados.Id, FContexto.Regional().LeData(dados.Data), codBico, dados.Litragem,
+                                     FParametros.ReabreParametros());
+}
+
 void TCicloLeitura::ProcessaAbastecimento(const TAbastecimento& Registro)
 {
     ProcessaDados(TDadosAbastecimento::De(Registro), true);

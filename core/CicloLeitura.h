@@ -60,6 +60,9 @@ public:
     void LeConcentradorTimer();
     void AnimaStatus();
 
+    // Whether this fueling, on this station nozzle, is stored already (see TRepositorioAbastecimentos).
+    bool JaGravado(const TDadosAbastecimento& dados, const QString& codBico);
+
     // Decoding and storing. The plain layout passes a storing failure on; the tag layout does not.
     void ProcessaAbastecimento(const TAbastecimento& Registro);
     void ProcessaAbastecimentoFid(const TAbastecimentoFid& Registro);

@@ -3,8 +3,12 @@
 #include "Contexto.h"
 
 TRepositorioAbastecimentos::TRepositorioAbastecimentos(TContexto& contexto)
-    : FMvAbast(&contexto.CnTankora()), FExiste(&contexto.CnTankora()), FInsere(&contexto.CnTankora())
+    : FMvAbast(&contexto.CnTankora()), FExiste(&contexto.CnTankora()), FInsere(&contexto.CnTankora()),
+      FJaGravado(&contexto.CnTankora())
 {
+    FJaGravado.DefineSQL(QStringLiteral("Select Count(*) As Quantos From MvAbast Where Id = :PId And Data = :PData "
+                                        "And CodBico = :PCodBico And Sequencia In (:PSequencia, :PAnterior) "
+                                        "And Litragem Between :PMinimo And :PMaximo"));
     FMvAbast.setObjectName(QStringLiteral("MvAbast"));
     FMvAbast.DefineSQL(QStringLiteral("Select * From MvAbast      Where Data    = :PData    And   Hora    = "
                                       ":PHora    And   CodBico = :PCodBico"));
@@ -54,4 +58,22 @@ void TRepositorioAbastecimentos::Insere(const TLinhaMvAbast& linha)
     FInsere.DefineInteiro(QStringLiteral("PSequencia"), linha.Sequencia);
     FInsere.DefineDouble(QStringLiteral("PEncerranteFinal"), linha.EncerranteFinal);
     FInsere.Executa();
+}
+
+bool TRepositorioAbastecimentos::JaGravado(qint32 id, const QDate& data, const QString& codBico, double litragem,
+                                          qint64 sequencia)
+{
+    // Litres travel as doubles: the same reading within half a millilitre.
+    constexpr double kTolerancia = 0.0005;
+    FJaGravado.DefineInteiro(QStringLiteral("PId"), id);
+    FJaGravado.DefineData(QStringLiteral("PData"), data);
+    FJaGravado.DefineTexto(QStringLiteral("PCodBico"), codBico);
+    FJaGravado.DefineInteiro(QStringLiteral("PSequencia"), sequencia);
+    FJaGravado.DefineInteiro(QStringLiteral("PAnterior"), sequencia - 1);
+    FJaGravado.DefineDouble(QStringLiteral("PMinimo"), litragem - kTolerancia);
+    FJaGravado.DefineDouble(QStringLiteral("PMaximo"), litragem + kTolerancia);
+    FJaGravado.Abre();
+    const bool gravado = FJaGravado.CampoInteiro(QStringLiteral("Quantos")) > 0;
+    FJaGravado.Fecha();
+    return gravado;
 }

@@ -31,9 +31,14 @@ public:
     // Whether the fueling with this ID and sequence is stored at this date (day.month.year).
     bool ExisteAbastecimento(qint32 id, qint64 sequencia, const QString& dataComPontos);
     void Insere(const TLinhaMvAbast& linha);
+    // Whether this concentrator fueling is stored already: the same ID and date under the given
+    // sequence or the one before it, on the same nozzle, with the same litres. A fueling delivered
+    // again after a crash or a capture by ID must never become a second row.
+    bool JaGravado(qint32 id, const QDate& data, const QString& codBico, double litragem, qint64 sequencia);
 
 private:
     TConsulta FMvAbast;
     TConsulta FExiste;
     TConsulta FInsere;
+    TConsulta FJaGravado;
 };
