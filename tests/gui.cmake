@@ -1,0 +1,1 @@
+linkor_teste(teste_numedit FONTES TesteNumEdit.cpp LIBS gui)
