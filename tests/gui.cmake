@@ -4,3 +4,4 @@ linkor_teste(teste_fim_a_fim FONTES TesteFimAFim.cpp PostoTeste.h SimuladorTeste
 add_dependencies(teste_fim_a_fim Companytec concentrador-sim)
 linkor_teste(teste_sinais FONTES TesteSinais.cpp SimuladorTeste.h LIBS db)
 add_dependencies(teste_sinais linkor Companytec concentrador-sim)
+linkor_teste(teste_numedit FONTES TesteNumEdit.cpp LIBS gui)
