@@ -1,5 +1,6 @@
 #include "MenuPrin.h"
 
+#include "AlteraPreco.h"
 #include "Erro.h"
 
 #include <QApplication>
@@ -280,7 +281,14 @@ void TMenuPrin::AbrePlaceholder(const QString& funcao)
 }
 
 void TMenuPrin::SpEncerrantesClick() { AbrePlaceholder(QStringLiteral("Capturar Encerrantes")); }
-void TMenuPrin::SpAlteraPrecoClick() { AbrePlaceholder(QStringLiteral("Altera Preços")); }
+void TMenuPrin::SpAlteraPrecoClick()
+{
+    // One price dialog at a time; it frees itself and clears the reference when it closes. The
+    // poll timer keeps running: its ticks skip while the dialog holds a transaction open.
+    if (!TFAlteraPreco::FAlteraPreco)
+        TFAlteraPreco::FAlteraPreco = new TFAlteraPreco(FLinkor.Contexto(), this);
+    TFAlteraPreco::FAlteraPreco->exec();
+}
 void TMenuPrin::SpeedButton2Click() { AbrePlaceholder(QStringLiteral("Data/Hora")); }
 void TMenuPrin::SpeedButton3Click() { AbrePlaceholder(QStringLiteral("Bloq./Desb. Bico")); }
 void TMenuPrin::btnCapAbastClick() { AbrePlaceholder(QStringLiteral("Capturar Abast.")); }
