@@ -5,6 +5,7 @@ const std::vector<TAlvoFuzz>& ListaAlvos()
     static const std::vector<TAlvoFuzz> alvos{
         {"quadros", TestaQuadros, ExemplosQuadros},
         {"ini", TestaIni, ExemplosIni},
+        {"dispositivo", TestaDispositivo, ExemplosDispositivo},
     };
     return alvos;
 }

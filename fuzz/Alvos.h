@@ -47,3 +47,6 @@ std::vector<TEntradaFuzz> ExemplosQuadros();
 void TestaIni(const std::uint8_t* dados, std::size_t tamanho);
 std::vector<TEntradaFuzz> ExemplosIni();
 
+// The simulated concentrator driven by any mix of requests, control commands and automatic fuelings.
+void TestaDispositivo(const std::uint8_t* dados, std::size_t tamanho);
+std::vector<TEntradaFuzz> ExemplosDispositivo();

@@ -103,6 +103,29 @@ private slots:
         }
     }
 
+    // Inputs that once broke a target, kept so that the fault stays fixed.
+    void EntradaQueJaQuebrou_data()
+    {
+        QTest::addColumn<QString>("nome");
+        QTest::addColumn<QByteArray>("entrada");
+        // A price beyond what the money fields hold, accepted from the line, made the next automatic
+        // fueling's total overflow: every nozzle set to 1e300, then one automatic fueling.
+        QTest::newRow("dispositivo: preco enorme pela linha")
+            << "dispositivo"
+            << QByteArray::fromHex("000e50090230349c7500883ce4377e03000e50090230359c7500883ce4377e03"
+                                   "000e50090234349c7500883ce4377e03000e50090234359c7500883ce4377e030200");
+        // The same, as the fuzzer first found it.
+        QTest::newRow("dispositivo: achado pelo fuzzer") << "dispositivo" << QByteArray::fromHex("000e50090230356365717171717171717171717171717171717171717171717171717171717171717171718080808080c072");
+    }
+    void EntradaQueJaQuebrou()
+    {
+        QFETCH(QString, nome);
+        QFETCH(QByteArray, entrada);
+        const TAlvoFuzz* alvo = ProcuraAlvo(nome.toStdString());
+        QVERIFY(alvo);
+        const QString falha = Executa(*alvo, TEntradaFuzz(entrada.begin(), entrada.end()));
+        QVERIFY2(falha.isEmpty(), qPrintable(falha));
+    }
 };
 
 QTEST_GUILESS_MAIN(TesteFuzz)

@@ -236,6 +236,10 @@ private slots:
         QTest::newRow("bico desconhecido") << QStringList{"abastece", "bico=99", "litros=1", "preco=1"};
         QTest::newRow("litros faltando") << QStringList{"abastece", "bico=44", "preco=1"};
         QTest::newRow("virgula decimal") << QStringList{"abastece", "bico=44", "litros=1,5", "preco=1"};
+        // Beyond what a pump shows, and what the money fields hold.
+        QTest::newRow("preco enorme") << QStringList{"abastece", "bico=44", "litros=1", "preco=1e300"};
+        QTest::newRow("litros enormes") << QStringList{"abastece", "bico=44", "litros=1e18", "preco=5"};
+        QTest::newRow("total enorme") << QStringList{"abastece", "bico=44", "litros=1", "preco=5", "total=1e300"};
         QTest::newRow("modo de falha") << QStringList{"falha", "modo=quebrado"};
         QTest::newRow("comando") << QStringList{"explode"};
     }
