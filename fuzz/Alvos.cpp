@@ -6,6 +6,7 @@ const std::vector<TAlvoFuzz>& ListaAlvos()
         {"quadros", TestaQuadros, ExemplosQuadros},
         {"ini", TestaIni, ExemplosIni},
         {"dispositivo", TestaDispositivo, ExemplosDispositivo},
+        {"registros", TestaRegistros, ExemplosRegistros},
     };
     return alvos;
 }

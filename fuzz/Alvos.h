@@ -50,3 +50,8 @@ std::vector<TEntradaFuzz> ExemplosIni();
 // The simulated concentrator driven by any mix of requests, control commands and automatic fuelings.
 void TestaDispositivo(const std::uint8_t* dados, std::size_t tamanho);
 std::vector<TEntradaFuzz> ExemplosDispositivo();
+
+// Any bytes as a fueling record (first byte: plain or tag layout) through decoding and storing on an
+// embedded station database.
+void TestaRegistros(const std::uint8_t* dados, std::size_t tamanho);
+std::vector<TEntradaFuzz> ExemplosRegistros();
