@@ -107,6 +107,7 @@ private slots:
         QCOMPARE(TextoCelula(dialogo, 0, 2), QString("2,500"));
         QCOMPARE(QApplication::focusWidget(), dialogo->BtOk);
         QCOMPARE(Atual(), QPoint(1, 2));
+        QVERIFY(posto->Falso->Precos.isEmpty()); // the Enter that moved there did not press it
 
         // In the grid itself: the nozzle column lands on the price, a price goes down, the last to "&OK".
         Foca(3, 0);
