@@ -98,6 +98,29 @@ public:
     void FinalizaSerial() override { Finalizado = true; }
     void AcertaDataHora() override { RelogioAcertado = true; }
 
+    // Price changes as sent, refused ones included; a nozzle in PrecosRecusados refuses.
+    struct TAlteracaoPreco {
+        QString Bico;
+        int Modo;
+        double Preco;
+    };
+    QList<TAlteracaoPreco> Precos;
+    QStringList PrecosRecusados;
+    void AlteraPrecoBico(const QString& Bico, std::uint8_t Modo, double Preco) override
+    {
+        Precos.append({Bico, Modo, Preco});
+        if (PrecosRecusados.contains(Bico))
+            throw EErro("o concentrador recusou o preço");
+    }
+    // "44 3 7.5" per call, for comparisons.
+    QStringList TextosPrecos() const
+    {
+        QStringList textos;
+        for (const TAlteracaoPreco& p : Precos)
+            textos << QStringLiteral("%1 %2 %3").arg(p.Bico).arg(p.Modo).arg(TextoNumeroC(p.Preco));
+        return textos;
+    }
+
     // Block, release and totalizer requests, in order: "FBloqueiaBico 006", "FLiberaBico 004",
     // "LerEncerrante L 04".
     QStringList Comandos;
