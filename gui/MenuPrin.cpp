@@ -1,6 +1,8 @@
 #include "MenuPrin.h"
 
+#include "BloqueiaBico.h"
 #include "Erro.h"
+#include "TirarEncerrantes.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -279,9 +281,24 @@ void TMenuPrin::AbrePlaceholder(const QString& funcao)
                    QStringLiteral("A função \"%1\" ainda não está disponível nesta versão.").arg(funcao));
 }
 
-void TMenuPrin::SpEncerrantesClick() { AbrePlaceholder(QStringLiteral("Capturar Encerrantes")); }
+// The poll timer keeps running while the dialogs are open: its ticks skip while a dialog holds a
+// transaction open.
+void TMenuPrin::SpEncerrantesClick()
+{
+    // One instance: the dialog frees itself when closed and clears the reference.
+    if (!TFTirarEncerrantes::FTirarEncerrantes)
+        TFTirarEncerrantes::FTirarEncerrantes = new TFTirarEncerrantes(FLinkor.Contexto(), this);
+    TFTirarEncerrantes::FTirarEncerrantes->exec();
+}
+
 void TMenuPrin::SpAlteraPrecoClick() { AbrePlaceholder(QStringLiteral("Altera Preços")); }
 void TMenuPrin::SpeedButton2Click() { AbrePlaceholder(QStringLiteral("Data/Hora")); }
-void TMenuPrin::SpeedButton3Click() { AbrePlaceholder(QStringLiteral("Bloq./Desb. Bico")); }
+void TMenuPrin::SpeedButton3Click()
+{
+    // Created for this opening and freed when it ends, also when preparing it fails.
+    TFBloqDesbBico dialogo(FLinkor.Contexto(), this);
+    dialogo.Executa();
+}
+
 void TMenuPrin::btnCapAbastClick() { AbrePlaceholder(QStringLiteral("Capturar Abast.")); }
 void TMenuPrin::btnConfTempoBuscaClick() { AbrePlaceholder(QStringLiteral("Tempo de busca")); }
