@@ -18,7 +18,7 @@
 namespace {
 
 const QString kMarca = QStringLiteral("*");
-constexpr int kLargura = 430;
+constexpr int kLargura = 411; // the three columns and the grid lines
 constexpr int kAltura = 300;
 constexpr int kAlturaPainel = 41;
 
