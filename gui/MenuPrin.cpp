@@ -1,5 +1,6 @@
 #include "MenuPrin.h"
 
+#include "AlteraPreco.h"
 #include "BloqueiaBico.h"
 #include "Erro.h"
 #include "TirarEncerrantes.h"
@@ -281,17 +282,24 @@ void TMenuPrin::AbrePlaceholder(const QString& funcao)
                    QStringLiteral("A função \"%1\" ainda não está disponível nesta versão.").arg(funcao));
 }
 
-// The poll timer keeps running while the dialogs are open: its ticks skip while a dialog holds a
-// transaction open.
 void TMenuPrin::SpEncerrantesClick()
 {
-    // One instance: the dialog frees itself when closed and clears the reference.
+    // One totalizer dialog at a time; it frees itself and clears the reference when it closes. The
+    // poll timer keeps running: its ticks skip while the dialog holds a transaction open.
     if (!TFTirarEncerrantes::FTirarEncerrantes)
         TFTirarEncerrantes::FTirarEncerrantes = new TFTirarEncerrantes(FLinkor.Contexto(), this);
     TFTirarEncerrantes::FTirarEncerrantes->exec();
 }
 
-void TMenuPrin::SpAlteraPrecoClick() { AbrePlaceholder(QStringLiteral("Altera Preços")); }
+void TMenuPrin::SpAlteraPrecoClick()
+{
+    // One price dialog at a time; it frees itself and clears the reference when it closes. The
+    // poll timer keeps running: its ticks skip while the dialog holds a transaction open.
+    if (!TFAlteraPreco::FAlteraPreco)
+        TFAlteraPreco::FAlteraPreco = new TFAlteraPreco(FLinkor.Contexto(), this);
+    TFAlteraPreco::FAlteraPreco->exec();
+}
+
 void TMenuPrin::SpeedButton2Click() { AbrePlaceholder(QStringLiteral("Data/Hora")); }
 void TMenuPrin::SpeedButton3Click()
 {
