@@ -146,26 +146,31 @@ bool TCicloLeitura::JaGravado(const TDadosAbastecimento& dados, const QString& c
                                      FParametros.ReabreParametros());
 }
 
-void TCicloLeitura::ProcessaAbastecimento(const TAbastecimento& Registro)
+QString TCicloLeitura::CodigoConcentrador(const QString& bicoHexa)
 {
-    ProcessaDados(TDadosAbastecimento::De(Registro), true);
+    return StrZero(QString::number(LeInteiro(QStringLiteral("$") + bicoHexa)), 3);
 }
 
-void TCicloLeitura::ProcessaAbastecimentoFid(const TAbastecimentoFid& Registro)
+TResultadoAbastecimento TCicloLeitura::ProcessaAbastecimento(const TAbastecimento& Registro)
 {
-    ProcessaDados(TDadosAbastecimento::De(Registro), false);
+    return ProcessaDados(TDadosAbastecimento::De(Registro), true);
+}
+
+TResultadoAbastecimento TCicloLeitura::ProcessaAbastecimentoFid(const TAbastecimentoFid& Registro)
+{
+    return ProcessaDados(TDadosAbastecimento::De(Registro), false);
 }
 
 // Both layouts take the same road; only the plain one passes a storing failure on to its caller.
-void TCicloLeitura::ProcessaDados(const TDadosAbastecimento& dados, bool repassaErro)
+TResultadoAbastecimento TCicloLeitura::ProcessaDados(const TDadosAbastecimento& dados, bool repassaErro)
 {
     TConexao& conexao = FContexto.CnTankora();
     try {
         if (!dados.Valido)
-            return;
+            return TResultadoAbastecimento::SemAbastecimento;
         if (Arredonda(dados.Litragem, 2) == 0 || Arredonda(dados.PrecoUnit / 10000.0, 2) == 0)
-            return;
-        FBicoConcentrador = StrZero(QString::number(LeInteiro(QStringLiteral("$") + dados.Bico)), 3);
+            return TResultadoAbastecimento::ValoresZerados;
+        FBicoConcentrador = CodigoConcentrador(dados.Bico);
         const std::optional<TBico> bico = FBicos.LocalizaBico(FBicoConcentrador);
         if (!bico) {
             FContexto.GravaLogErro(QStringLiteral("O sistema não encontrou nenhum bico relacionado com o concentrador ")
@@ -173,7 +178,7 @@ void TCicloLeitura::ProcessaDados(const TDadosAbastecimento& dados, bool repassa
                                    + QStringLiteral(" Dinheiro: ")
                                    + FContexto.Regional().TextoNumero(dados.ValorTotal / 10000.0)
                                    + QStringLiteral(" Litros: ") + FContexto.Regional().TextoNumero(dados.Litragem));
-            return;
+            return TResultadoAbastecimento::BicoDesconhecido;
         }
         const QString combustivel = FParametros.Texto(QStringLiteral("ImpreDescBico")) == QLatin1String("S")
             ? bico->DescricaoBico
@@ -187,6 +192,7 @@ void TCicloLeitura::ProcessaDados(const TDadosAbastecimento& dados, bool repassa
         ConfirmaTransacao(conexao);
         FParametros.ConfirmaSequencia();
         QCoreApplication::processEvents();
+        return TResultadoAbastecimento::Gravado;
     } catch (const std::exception& e) {
         const QString mensagem = MensagemDe(e);
         conexao.Abandona();
@@ -198,6 +204,7 @@ void TCicloLeitura::ProcessaDados(const TDadosAbastecimento& dados, bool repassa
                 + QStringLiteral("\rFeche o sistema de conexão com o concentrador e o reinicie novamente!"));
         if (repassaErro)
             throw EErro(QStringLiteral("Erro ao tentar gravar o abastecimento ") + mensagem);
+        return TResultadoAbastecimento::Falhou;
     }
 }
 

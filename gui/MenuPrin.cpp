@@ -1,6 +1,9 @@
 #include "MenuPrin.h"
 
+#include "CapturaAbastecimento.h"
+#include "ConfiguraTempoLeAbastecimento.h"
 #include "Erro.h"
+#include "ServicoRelogio.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -281,7 +284,24 @@ void TMenuPrin::AbrePlaceholder(const QString& funcao)
 
 void TMenuPrin::SpEncerrantesClick() { AbrePlaceholder(QStringLiteral("Capturar Encerrantes")); }
 void TMenuPrin::SpAlteraPrecoClick() { AbrePlaceholder(QStringLiteral("Altera Preços")); }
-void TMenuPrin::SpeedButton2Click() { AbrePlaceholder(QStringLiteral("Data/Hora")); }
+void TMenuPrin::SpeedButton2Click()
+{
+    // A clock set ends the program; an error leaves the window open and polling.
+    if (TServicoRelogio(FLinkor.Contexto()).Sincroniza())
+        close();
+}
+
 void TMenuPrin::SpeedButton3Click() { AbrePlaceholder(QStringLiteral("Bloq./Desb. Bico")); }
-void TMenuPrin::btnCapAbastClick() { AbrePlaceholder(QStringLiteral("Capturar Abast.")); }
-void TMenuPrin::btnConfTempoBuscaClick() { AbrePlaceholder(QStringLiteral("Tempo de busca")); }
+
+// Transient dialogs: one per opening, freed when it closes or an error passes.
+void TMenuPrin::btnCapAbastClick()
+{
+    const auto dialogo = std::make_unique<TFCapturaAbast>(FLinkor, this);
+    dialogo->Executa();
+}
+
+void TMenuPrin::btnConfTempoBuscaClick()
+{
+    const auto dialogo = std::make_unique<TFconfiguraTempoLeAbastecimento>(FLinkor, this);
+    dialogo->Executa();
+}
