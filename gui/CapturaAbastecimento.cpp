@@ -22,9 +22,8 @@ TFCapturaAbast::TFCapturaAbast(TLinkor& linkor, QWidget* parent) : QDialog(paren
     Label1 = new QLabel(QStringLiteral("Digite o  ID do abastecimento:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setFont(FonteMsSansSerifPixels(13, true));
-    QPalette branco = Label1->palette();
-    branco.setColor(QPalette::WindowText, Qt::white);
-    Label1->setPalette(branco);
+    // A style sheet, since a platform theme may replace the palette's text colour.
+    Label1->setStyleSheet(QStringLiteral("QLabel { color: white; }"));
     Label1->setGeometry(16, 12, 250, 20);
 
     edtIDAbast = new TNumEdit(this);
