@@ -7,6 +7,7 @@
 
 #include <QScopeGuard>
 
+#include <cmath>
 #include <limits>
 
 TServicoCaptura::TServicoCaptura(TLinkor& linkor) : FLinkor(linkor) {}
@@ -56,7 +57,8 @@ void TServicoCaptura::CapturaRegistro(qint32 id, const QString& texto)
     // A fueling stored already (by the poll or an earlier capture) must not become a second row,
     // nor advance the sequence a second time for ID 9999.
     const TDadosAbastecimento dados = TDadosAbastecimento::De(registro);
-    if (Arredonda(dados.Litragem, 2) != 0 && Arredonda(dados.PrecoUnit / 10000.0, 2) != 0) {
+    if (std::isfinite(dados.Litragem) && Arredonda(dados.Litragem, 2) != 0
+        && Arredonda(dados.PrecoUnit / 10000.0, 2) != 0) {
         bool gravado = false;
         try {
             const std::optional<TBico> bico =

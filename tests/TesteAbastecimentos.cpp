@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QSignalSpy>
 
+#include <cmath>
+
 namespace {
 
 const QStringList kColunas = {"Data", "Hora", "CodBico", "Combustivel", "Litragem", "Valor", "CodProd", "CodGrade",
@@ -149,6 +151,27 @@ private slots:
         ciclo.LeConcentradorTimer();
         QCOMPARE(posto.LinhasErro().size(), 1);
         QCOMPARE(posto.Respondedor.Caixas.size(), 3);
+    }
+
+    void ValoresQueNaoSaoNumerosSaoRecusados_data()
+    {
+        QTest::addColumn<double>("litros");
+        QTest::addColumn<double>("encerrante");
+        QTest::newRow("litros NaN") << std::nan("") << 1000.0;
+        QTest::newRow("litros infinitos") << HUGE_VAL << 1000.0;
+        QTest::newRow("encerrante infinito") << 10.0 << -HUGE_VAL;
+    }
+    void ValoresQueNaoSaoNumerosSaoRecusados()
+    {
+        QFETCH(double, litros);
+        QFETCH(double, encerrante);
+        TPostoTeste posto;
+        PreparaBicos(posto);
+        auto& ciclo = posto.IniciaMotor().Ciclo();
+        QVERIFY_THROWS_EXCEPTION(EErro, ciclo.ProcessaAbastecimento(
+                                            Abastecimento("44", litros, 58990, 589900, 37, "09/12/2025", "14:03:27", encerrante)));
+        QVERIFY(posto.Linhas("Select Id From MvAbast", {"Id"}).isEmpty());
+        QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
     }
 
     void HoraMovidaPassaAsColisoes()
