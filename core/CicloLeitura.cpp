@@ -148,30 +148,35 @@ bool TCicloLeitura::JaGravado(const TDadosAbastecimento& dados, const QString& c
                                      FParametros.ReabreParametros());
 }
 
-void TCicloLeitura::ProcessaAbastecimento(const TAbastecimento& Registro)
+QString TCicloLeitura::CodigoConcentrador(const QString& bicoHexa)
 {
-    ProcessaDados(TDadosAbastecimento::De(Registro), true);
+    return StrZero(QString::number(LeInteiro(QStringLiteral("$") + bicoHexa)), 3);
 }
 
-void TCicloLeitura::ProcessaAbastecimentoFid(const TAbastecimentoFid& Registro)
+TResultadoAbastecimento TCicloLeitura::ProcessaAbastecimento(const TAbastecimento& Registro)
 {
-    ProcessaDados(TDadosAbastecimento::De(Registro), false);
+    return ProcessaDados(TDadosAbastecimento::De(Registro), true);
+}
+
+TResultadoAbastecimento TCicloLeitura::ProcessaAbastecimentoFid(const TAbastecimentoFid& Registro)
+{
+    return ProcessaDados(TDadosAbastecimento::De(Registro), false);
 }
 
 // Both layouts take the same road; only the plain one passes a storing failure on to its caller.
-void TCicloLeitura::ProcessaDados(const TDadosAbastecimento& dados, bool repassaErro)
+TResultadoAbastecimento TCicloLeitura::ProcessaDados(const TDadosAbastecimento& dados, bool repassaErro)
 {
     TConexao& conexao = FContexto.CnTankora();
     try {
         if (!dados.Valido)
-            return;
+            return TResultadoAbastecimento::SemAbastecimento;
         if (Arredonda(dados.Litragem, 2) == 0 || Arredonda(dados.PrecoUnit / 10000.0, 2) == 0)
-            return;
+            return TResultadoAbastecimento::ValoresZerados;
         // A record whose floating-point fields are not numbers is refused, never stored as money.
         if (!std::isfinite(dados.Litragem) || !std::isfinite(dados.EncerranteFinal))
             throw EErroConversao(QStringLiteral("Abastecimento ID %1 com litragem ou encerrante inválido")
                                      .arg(dados.Id));
-        FBicoConcentrador = StrZero(QString::number(LeInteiro(QStringLiteral("$") + dados.Bico)), 3);
+        FBicoConcentrador = CodigoConcentrador(dados.Bico);
         const std::optional<TBico> bico = FBicos.LocalizaBico(FBicoConcentrador);
         if (!bico) {
             FContexto.GravaLogErro(QStringLiteral("O sistema não encontrou nenhum bico relacionado com o concentrador ")
@@ -179,7 +184,7 @@ void TCicloLeitura::ProcessaDados(const TDadosAbastecimento& dados, bool repassa
                                    + QStringLiteral(" Dinheiro: ")
                                    + FContexto.Regional().TextoNumero(dados.ValorTotal / 10000.0)
                                    + QStringLiteral(" Litros: ") + FContexto.Regional().TextoNumero(dados.Litragem));
-            return;
+            return TResultadoAbastecimento::BicoDesconhecido;
         }
         const QString combustivel = FParametros.Texto(QStringLiteral("ImpreDescBico")) == QLatin1String("S")
             ? bico->DescricaoBico
@@ -193,6 +198,7 @@ void TCicloLeitura::ProcessaDados(const TDadosAbastecimento& dados, bool repassa
         ConfirmaTransacao(conexao);
         FParametros.ConfirmaSequencia();
         QCoreApplication::processEvents();
+        return TResultadoAbastecimento::Gravado;
     } catch (const std::exception& e) {
         const QString mensagem = MensagemDe(e);
         conexao.Abandona();
@@ -204,6 +210,7 @@ void TCicloLeitura::ProcessaDados(const TDadosAbastecimento& dados, bool repassa
                 + QStringLiteral("\rFeche o sistema de conexão com o concentrador e o reinicie novamente!"));
         if (repassaErro)
             throw EErro(QStringLiteral("Erro ao tentar gravar o abastecimento ") + mensagem);
+        return TResultadoAbastecimento::Falhou;
     }
 }
 

@@ -30,6 +30,15 @@ struct TDadosAbastecimento {
     static TDadosAbastecimento De(const TAbastecimentoFid& registro);
 };
 
+// What became of one fueling record on the road to the database.
+enum class TResultadoAbastecimento {
+    Gravado,
+    SemAbastecimento, // presence flag 0: nothing waiting
+    ValoresZerados,   // litres or unit price round to zero
+    BicoDesconhecido, // no station nozzle on its concentrator code (written to the error log)
+    Falhou,           // storing failed; only the tag layout returns it, the plain one raises
+};
+
 // Status panel 0 at rest; the poll animation adds up to 13 full stops to it.
 inline const QString kProcurandoAbastecimentos = QStringLiteral(" Procurando Abastecimentos");
 
@@ -42,6 +51,7 @@ public:
     int IntervaloLeitura() const { return FIntervaloLeitura; }
     void DefineIntervaloLeitura(int milissegundos);
     bool LeituraAtiva() const { return FLeConcentrador.isActive(); }
+    const QTimer& LeConcentrador() const { return FLeConcentrador; }
     // Switches the timer off, and back on where an interval is set (dialogs that work alone).
     void ParaLeitura();
     void HabilitaLeitura();
@@ -63,9 +73,13 @@ public:
     // Whether this fueling, on this station nozzle, is stored already (see TRepositorioAbastecimentos).
     bool JaGravado(const TDadosAbastecimento& dados, const QString& codBico);
 
+    // The station's three-digit concentrator code for the record's two hexadecimal digits ("44"
+    // gives "068"); raises EErroConversao when they are not hexadecimal.
+    static QString CodigoConcentrador(const QString& bicoHexa);
+
     // Decoding and storing. The plain layout passes a storing failure on; the tag layout does not.
-    void ProcessaAbastecimento(const TAbastecimento& Registro);
-    void ProcessaAbastecimentoFid(const TAbastecimentoFid& Registro);
+    TResultadoAbastecimento ProcessaAbastecimento(const TAbastecimento& Registro);
+    TResultadoAbastecimento ProcessaAbastecimentoFid(const TAbastecimentoFid& Registro);
     // Inside the caller's transaction.
     void GravaAbastecimento(QString& PHora, const QString& PData, const QString& PCodBico,
                             const QString& PCombustivel, const QString& PCodProd, const QString& PCodGrade,
@@ -92,7 +106,7 @@ signals:
     void AtencaoSolicitada();
 
 private:
-    void ProcessaDados(const TDadosAbastecimento& dados, bool repassaErro);
+    TResultadoAbastecimento ProcessaDados(const TDadosAbastecimento& dados, bool repassaErro);
     void LeUmAbastecimento();
 
     TContexto& FContexto;

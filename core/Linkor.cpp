@@ -43,8 +43,16 @@ void TLinkor::Inicia()
     concentrador.PCarregaDllConcentrador();
     if (!concentrador.InicializaSerial(NumeroPortaSerial(FParametros.Texto(QStringLiteral("PortaConc")))))
         throw EErro(QStringLiteral("Erro ao tentar a conexão com a porta serial!!"));
-    if (FParametros.Texto(QStringLiteral("AcertaDataConc")) == QLatin1String("S"))
-        concentrador.AcertaDataHora();
+    if (FParametros.Texto(QStringLiteral("AcertaDataConc")) == QLatin1String("S")) {
+        // A clock the concentrator did not take is no reason to stop storing fuelings: it is logged
+        // and the start goes on, as it did before the driver reported it.
+        try {
+            concentrador.AcertaDataHora();
+        } catch (const std::exception& e) {
+            FContexto.GravaLogErro(QStringLiteral("Erro ao acertar a Data/Hora do concentrador na inicialização: ")
+                                   + MensagemDe(e));
+        }
+    }
     FCiclo.DefineIntervaloLeitura(static_cast<int>(FParametros.Inteiro(QStringLiteral("Tempoleconcentrador")) * 1000));
     const QString ini = LocalizaArquivo(FContexto.Relogio().PastaExecutavel(), QStringLiteral("TankoraECF.INI"));
     FCiclo.DefineUsaFid(!ini.isEmpty()

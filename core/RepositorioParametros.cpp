@@ -5,7 +5,7 @@
 
 TRepositorioParametros::TRepositorioParametros(TContexto& contexto)
     : FContexto(contexto), FParaPosto(&contexto.CnTankora()), FSequenciaAbast(&contexto.CnTankora()),
-      FAtualizaSequencia(&contexto.CnTankora())
+      FAtualizaSequencia(&contexto.CnTankora()), FAlteraTempo(&contexto.CnTankora())
 {
     FParaPosto.setObjectName(QStringLiteral("ParaPosto"));
     FParaPosto.DefineSQL(QStringLiteral("Select SequenciaAbast, AcertaDataConc, PortaConc, ImpreDescBico, \n"
@@ -13,6 +13,8 @@ TRepositorioParametros::TRepositorioParametros(TContexto& contexto)
                                         "From ParaPosto"));
     FSequenciaAbast.setObjectName(QStringLiteral("SequenciaAbast"));
     FSequenciaAbast.DefineSQL(QStringLiteral("Select SequenciaAbast From ParaPosto"));
+    FAlteraTempo.setObjectName(QStringLiteral("qryAlteraTempo"));
+    FAlteraTempo.DefineSQL(QStringLiteral("UPDATE paraposto set paraposto.tempoleconcentrador = :PTempo"));
 }
 
 void TRepositorioParametros::Abre()
@@ -82,4 +84,13 @@ void TRepositorioParametros::ConfirmaSequencia()
 void TRepositorioParametros::DescartaSequencia()
 {
     FSequenciaPendente.reset();
+}
+
+void TRepositorioParametros::AlteraTempoLeitura(qint64 segundos)
+{
+    FAlteraTempo.Fecha();
+    FAlteraTempo.DefineInteiro(QStringLiteral("PTempo"), segundos);
+    TGuardaTransacao transacao(FContexto.CnTankora());
+    FAlteraTempo.Executa();
+    transacao.Confirma();
 }

@@ -28,11 +28,15 @@ public:
     void DescartaSequencia();
     bool SequenciaAlterada() const { return FSequenciaAlterada; }
 
+    // Stores the seconds between two polls (column TEMPOLECONCENTRADOR, the station's one row).
+    void AlteraTempoLeitura(qint64 segundos);
+
 private:
     TContexto& FContexto;
     TConsulta FParaPosto;
     TConsulta FSequenciaAbast;
     TConsulta FAtualizaSequencia;
+    TConsulta FAlteraTempo;
     qint64 FSequenciaLida = 0; // what the sequence row held when last read or committed
     bool FSequenciaNula = false;
     std::optional<qint64> FSequenciaPendente; // written, not yet committed

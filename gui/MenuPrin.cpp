@@ -2,7 +2,10 @@
 
 #include "AlteraPreco.h"
 #include "BloqueiaBico.h"
+#include "CapturaAbastecimento.h"
+#include "ConfiguraTempoLeAbastecimento.h"
 #include "Erro.h"
+#include "ServicoRelogio.h"
 #include "TirarEncerrantes.h"
 
 #include <QApplication>
@@ -276,12 +279,6 @@ void TMenuPrin::Protegido(F&& trabalho)
     }
 }
 
-void TMenuPrin::AbrePlaceholder(const QString& funcao)
-{
-    FLinkor.Contexto().Mensagens().MostraMensagem(TTipoMensagem::Informacao,
-                   QStringLiteral("A função \"%1\" ainda não está disponível nesta versão.").arg(funcao));
-}
-
 void TMenuPrin::SpEncerrantesClick()
 {
     // One totalizer dialog at a time; it frees itself and clears the reference when it closes. The
@@ -300,7 +297,13 @@ void TMenuPrin::SpAlteraPrecoClick()
     TFAlteraPreco::FAlteraPreco->exec();
 }
 
-void TMenuPrin::SpeedButton2Click() { AbrePlaceholder(QStringLiteral("Data/Hora")); }
+void TMenuPrin::SpeedButton2Click()
+{
+    // A clock set ends the program; an error leaves the window open and polling.
+    if (TServicoRelogio(FLinkor.Contexto()).Sincroniza())
+        close();
+}
+
 void TMenuPrin::SpeedButton3Click()
 {
     // Created for this opening and freed when it ends, also when preparing it fails.
@@ -308,5 +311,15 @@ void TMenuPrin::SpeedButton3Click()
     dialogo.Executa();
 }
 
-void TMenuPrin::btnCapAbastClick() { AbrePlaceholder(QStringLiteral("Capturar Abast.")); }
-void TMenuPrin::btnConfTempoBuscaClick() { AbrePlaceholder(QStringLiteral("Tempo de busca")); }
+// Transient dialogs: one per opening, freed when it closes or an error passes.
+void TMenuPrin::btnCapAbastClick()
+{
+    const auto dialogo = std::make_unique<TFCapturaAbast>(FLinkor, this);
+    dialogo->Executa();
+}
+
+void TMenuPrin::btnConfTempoBuscaClick()
+{
+    const auto dialogo = std::make_unique<TFconfiguraTempoLeAbastecimento>(FLinkor, this);
+    dialogo->Executa();
+}

@@ -69,7 +69,6 @@ private:
     void SpeedButton3Click();
     void btnCapAbastClick();
     void btnConfTempoBuscaClick();
-    void AbrePlaceholder(const QString& funcao);
     // Runs a click's work; an error it raises goes to the default error box, never into Qt.
     template <typename F>
     void Protegido(F&& trabalho);

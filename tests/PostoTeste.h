@@ -96,7 +96,26 @@ public:
         return PortaAbre;
     }
     void FinalizaSerial() override { Finalizado = true; }
-    void AcertaDataHora() override { RelogioAcertado = true; }
+    int AcertosRelogio = 0;
+    bool RelogioMudo = false; // the clock command gets no answer
+    void AcertaDataHora() override
+    {
+        ++AcertosRelogio;
+        if (RelogioMudo)
+            throw EErro("O concentrador não confirmou o acerto da Data/Hora.");
+        RelogioAcertado = true;
+    }
+    // The fuelings kept in the concentrator's memory, by ID.
+    QMap<qint32, TAbastecimento> Registros;
+    QList<qint32> RegistrosPedidos;
+    bool FalhaRegistro = false;
+    TAbastecimento FLeRegistro(std::int32_t Id) override
+    {
+        RegistrosPedidos << Id;
+        if (FalhaRegistro)
+            throw EErro("falha de comunicação");
+        return Registros.value(Id, RegistroVazio<TAbastecimento>());
+    }
 
     // Price changes as sent, refused ones included; a nozzle in PrecosRecusados refuses.
     struct TAlteracaoPreco {
