@@ -5,3 +5,6 @@ add_dependencies(teste_fim_a_fim Companytec concentrador-sim)
 linkor_teste(teste_sinais FONTES TesteSinais.cpp SimuladorTeste.h LIBS db)
 add_dependencies(teste_sinais linkor Companytec concentrador-sim)
 linkor_teste(teste_numedit FONTES TesteNumEdit.cpp LIBS gui)
+# Power cuts: the program itself frozen and killed at random moments, then started again.
+linkor_teste(teste_quedas FONTES TesteQuedas.cpp FalhasTeste.h SimuladorTeste.h LIBS db)
+add_dependencies(teste_quedas linkor Companytec concentrador-sim)
