@@ -28,6 +28,8 @@ void PreparaAmbiente()
         return;
     const QString propria = QDir::tempPath() + QStringLiteral("/firebird-%1").arg(::getuid());
     QDir().mkpath(propria);
+    // Lock tables of our own: nobody else may write there.
+    QFile::setPermissions(propria, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("FIREBIRD_LOCK", QFile::encodeName(propria));
 }
 
