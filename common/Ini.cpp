@@ -26,9 +26,20 @@ QString DecodificaTexto(const QByteArray& bytes)
 TArquivoIni::TArquivoIni(const QString& caminho)
 {
     QFile arquivo(caminho);
-    if (!arquivo.open(QIODevice::ReadOnly))
-        return;
-    const QString texto = DecodificaTexto(arquivo.readAll());
+    if (arquivo.open(QIODevice::ReadOnly))
+        Interpreta(arquivo.readAll());
+}
+
+TArquivoIni TArquivoIni::CriaDeConteudo(const QByteArray& conteudo)
+{
+    TArquivoIni ini;
+    ini.Interpreta(conteudo);
+    return ini;
+}
+
+void TArquivoIni::Interpreta(const QByteArray& conteudo)
+{
+    const QString texto = DecodificaTexto(conteudo);
     QString secao;
     for (QString linha : texto.split('\n')) {
         linha = linha.trimmed();

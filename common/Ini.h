@@ -8,9 +8,14 @@
 class TArquivoIni {
 public:
     explicit TArquivoIni(const QString& caminho);
+    // The same reading over a file's bytes already in memory.
+    static TArquivoIni CriaDeConteudo(const QByteArray& conteudo);
     QString LeTexto(const QString& secao, const QString& chave, const QString& padrao) const;
 
 private:
+    TArquivoIni() = default;
+    void Interpreta(const QByteArray& conteudo);
+
     QHash<QString, QString> FValores; // "secao\nchave" in lower case -> value
 };
 

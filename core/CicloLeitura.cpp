@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 
+#include <cmath>
+
 namespace {
 
 constexpr int kPassosAnimacao = 14;
@@ -335,6 +337,9 @@ void TCicloLeitura::Armazena(const TDadosAbastecimento& dados)
         return;
     if (Arredonda(dados.Litragem, 2) == 0 || Arredonda(dados.PrecoUnit / 10000.0, 2) == 0)
         return;
+    // A record whose floating-point fields are not numbers is refused, never stored as money.
+    if (!std::isfinite(dados.Litragem) || !std::isfinite(dados.EncerranteFinal))
+        throw EErroConversao(QStringLiteral("Abastecimento ID %1 com litragem ou encerrante inválido").arg(dados.Id));
     FBicoConcentrador = StrZero(QString::number(LeInteiro(QStringLiteral("$") + dados.Bico)), 3);
     const std::optional<TBico> bico = FBicos.LocalizaBico(FBicoConcentrador);
     if (!bico) {

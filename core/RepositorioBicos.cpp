@@ -3,7 +3,8 @@
 #include "Contexto.h"
 
 TRepositorioBicos::TRepositorioBicos(TContexto& contexto)
-    : FBombas(&contexto.CnTankora()), FAtualizaStatus(&contexto.CnTankora())
+    : FBombas(&contexto.CnTankora()), FAtualizaStatus(&contexto.CnTankora()),
+      FBicosConcentrador(&contexto.CnTankora())
 {
     FBombas.setObjectName(QStringLiteral("Bombas"));
     FBombas.DefineSQL(QStringList{
@@ -22,6 +23,9 @@ TRepositorioBicos::TRepositorioBicos(TContexto& contexto)
     FAtualizaStatus.DefineSQL(QStringLiteral("UPDATE BOMBAS SET                                  BOMBAS.statusbico = "
                                              ":PStatusBico                  Where BOMBAS.codconcentrador = "
                                              ":PCodConcentrador "));
+    FBicosConcentrador.DefineSQL(QStringLiteral(
+        "Select CodBico, Descricao, CodConcentrador, PrecoVenda From Bombas where "
+        "Coalesce(bombas.codconcentrador, '') <> '' Order By CodBico"));
 }
 
 std::optional<TBico> TRepositorioBicos::LocalizaBico(const QString& codigo)
@@ -46,4 +50,17 @@ void TRepositorioBicos::GravaStatusBico(const QString& letra, const QString& cod
     FAtualizaStatus.DefineTexto(QStringLiteral("PStatusBico"), letra);
     FAtualizaStatus.DefineTexto(QStringLiteral("PCodConcentrador"), codigo);
     FAtualizaStatus.Executa();
+}
+
+QList<TBicoConcentrador> TRepositorioBicos::BicosConcentrador()
+{
+    FBicosConcentrador.Fecha();
+    FBicosConcentrador.Abre();
+    QList<TBicoConcentrador> bicos;
+    for (; !FBicosConcentrador.Fim(); FBicosConcentrador.Proximo())
+        bicos << TBicoConcentrador{FBicosConcentrador.CampoTexto(QStringLiteral("CodBico")),
+                                   FBicosConcentrador.CampoTexto(QStringLiteral("Descricao")),
+                                   FBicosConcentrador.CampoTexto(QStringLiteral("CodConcentrador"))};
+    FBicosConcentrador.Fecha();
+    return bicos;
 }

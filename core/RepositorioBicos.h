@@ -3,6 +3,8 @@
 // writes them.
 #include "Conexao.h"
 
+#include <QList>
+
 #include <optional>
 
 class TContexto;
@@ -18,6 +20,13 @@ struct TBico {
     QString DescricaoProduto;
 };
 
+// A nozzle on the concentrator, as the block dialog lists it.
+struct TBicoConcentrador {
+    QString CodBico;
+    QString Descricao;
+    QString CodConcentrador;
+};
+
 class TRepositorioBicos {
 public:
     explicit TRepositorioBicos(TContexto& contexto);
@@ -26,8 +35,11 @@ public:
     std::optional<TBico> LocalizaBico(const QString& codigo);
     // Writes one status letter to every nozzle with that concentrator code.
     void GravaStatusBico(const QString& letra, const QString& codigo);
+    // The nozzles with a concentrator code, by nozzle code.
+    QList<TBicoConcentrador> BicosConcentrador();
 
 private:
     TConsulta FBombas;
     TConsulta FAtualizaStatus;
+    TConsulta FBicosConcentrador;
 };

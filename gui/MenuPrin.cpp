@@ -1,6 +1,9 @@
 #include "MenuPrin.h"
 
+#include "AlteraPreco.h"
+#include "BloqueiaBico.h"
 #include "Erro.h"
+#include "TirarEncerrantes.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -305,9 +308,31 @@ void TMenuPrin::AbrePlaceholder(const QString& funcao)
                    QStringLiteral("A função \"%1\" ainda não está disponível nesta versão.").arg(funcao));
 }
 
-void TMenuPrin::SpEncerrantesClick() { AbrePlaceholder(QStringLiteral("Capturar Encerrantes")); }
-void TMenuPrin::SpAlteraPrecoClick() { AbrePlaceholder(QStringLiteral("Altera Preços")); }
+void TMenuPrin::SpEncerrantesClick()
+{
+    // One totalizer dialog at a time; it frees itself and clears the reference when it closes. The
+    // poll timer keeps running: its ticks skip while the dialog holds a transaction open.
+    if (!TFTirarEncerrantes::FTirarEncerrantes)
+        TFTirarEncerrantes::FTirarEncerrantes = new TFTirarEncerrantes(FLinkor.Contexto(), this);
+    TFTirarEncerrantes::FTirarEncerrantes->exec();
+}
+
+void TMenuPrin::SpAlteraPrecoClick()
+{
+    // One price dialog at a time; it frees itself and clears the reference when it closes. The
+    // poll timer keeps running: its ticks skip while the dialog holds a transaction open.
+    if (!TFAlteraPreco::FAlteraPreco)
+        TFAlteraPreco::FAlteraPreco = new TFAlteraPreco(FLinkor.Contexto(), this);
+    TFAlteraPreco::FAlteraPreco->exec();
+}
+
 void TMenuPrin::SpeedButton2Click() { AbrePlaceholder(QStringLiteral("Data/Hora")); }
-void TMenuPrin::SpeedButton3Click() { AbrePlaceholder(QStringLiteral("Bloq./Desb. Bico")); }
+void TMenuPrin::SpeedButton3Click()
+{
+    // Created for this opening and freed when it ends, also when preparing it fails.
+    TFBloqDesbBico dialogo(FLinkor.Contexto(), this);
+    dialogo.Executa();
+}
+
 void TMenuPrin::btnCapAbastClick() { AbrePlaceholder(QStringLiteral("Capturar Abast.")); }
 void TMenuPrin::btnConfTempoBuscaClick() { AbrePlaceholder(QStringLiteral("Tempo de busca")); }

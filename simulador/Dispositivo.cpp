@@ -7,6 +7,18 @@
 using namespace Protocolo;
 
 namespace {
+// What a pump's displays can show. Prices and volumes stay within them, so that every fueling's
+// money fits the 1/10000 fixed-point fields.
+constexpr double PrecoMaximo = 9999.999;
+constexpr double LitrosMaximos = 99999.999;
+constexpr double ValorMaximo = PrecoMaximo * LitrosMaximos;
+
+// The total to the cent, in 1/10000.
+std::int64_t CalculaTotal(double litros, double preco)
+{
+    return std::llround(litros * preco * 100.0) * 100;
+}
+
 std::string FormataRelogio(std::time_t instante, const char* formato)
 {
     std::tm local{};
@@ -194,7 +206,7 @@ std::optional<TQuadro> TDispositivo::AtendePedido(const TQuadro& pedido)
     case CmdAlteraPreco: {
         TBicoSimulado* bico = ProcuraBico(leitor.Texto());
         const double preco = leitor.Real();
-        const bool aceito = leitor.Ok() && bico && std::isfinite(preco) && preco >= 0;
+        const bool aceito = leitor.Ok() && bico && std::isfinite(preco) && preco >= 0 && preco <= PrecoMaximo;
         if (aceito)
             bico->Preco = preco;
         escritor.Byte(aceito ? 1 : 0);
@@ -249,7 +261,7 @@ void TDispositivo::AbastecimentoAutomatico(std::mt19937& gerador)
     dados.Bico = CodigoHexa(bico.Codigo);
     dados.Litragem = litros;
     dados.PrecoUnit = ConverteDinheiro(bico.Preco);
-    dados.ValorTotal = std::llround(litros * bico.Preco * 100.0) * 100;
+    dados.ValorTotal = CalculaTotal(litros, bico.Preco);
     dados.Data = FormataRelogio(Relogio(), "%d/%m/%Y");
     dados.Hora = FormataRelogio(Relogio(), "%H:%M:%S");
     bico.Encerrante += litros;
@@ -296,17 +308,18 @@ TRespostaControle TDispositivo::Abastece(const std::map<std::string, std::string
         return Recusa("bico desconhecido: " + *bicoTexto);
     const auto litros = LeDecimal(valor("litros").value_or(""));
     const auto preco = LeDecimal(valor("preco").value_or(""));
-    if (!litros || *litros <= 0 || !preco || *preco < 0)
-        return Recusa("litros= e preco= devem ser números positivos");
+    if (!litros || *litros <= 0 || *litros > LitrosMaximos || !preco || *preco < 0 || *preco > PrecoMaximo)
+        return Recusa("litros= e preco= devem ser números positivos, até " + TextoDecimal(LitrosMaximos) + " e " +
+                      TextoDecimal(PrecoMaximo));
 
     TDadosAbastecimento dados;
     dados.Bico = CodigoHexa(bico->Codigo);
     dados.Litragem = *litros;
     dados.PrecoUnit = ConverteDinheiro(*preco);
-    dados.ValorTotal = std::llround(*litros * *preco * 100.0) * 100;
+    dados.ValorTotal = CalculaTotal(*litros, *preco);
     if (const auto total = valor("total")) {
         const auto lido = LeDecimal(*total);
-        if (!lido)
+        if (!lido || *lido < 0 || *lido > ValorMaximo)
             return Recusa("total inválido: " + *total);
         dados.ValorTotal = ConverteDinheiro(*lido);
     }

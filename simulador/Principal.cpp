@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <sstream>
 #include <string>
@@ -156,6 +157,12 @@ struct TEnvioAtrasado {
     Protocolo::TBytes Bytes;
 };
 
+// A file as the file system knows it, to recognise our own socket at the end.
+struct TIdentidade {
+    dev_t Dispositivo;
+    ino_t Inode;
+};
+
 struct TServidor {
     std::string Link;
     std::string Controle;
@@ -163,6 +170,8 @@ struct TServidor {
     int Mestre = -1;
     int Escravo = -1;
     int Escuta = -1;
+    std::string LinkCriado; // the pseudo-terminal our link points to, once made
+    std::optional<TIdentidade> ControleCriado;
     std::vector<TEnvioAtrasado> Atrasados;
     Protocolo::TLeitorQuadros Leitor;
     std::mt19937 Gerador{std::random_device{}()};
@@ -235,6 +244,48 @@ struct TServidor {
     }
 };
 
+// A link left by a simulator that died points to a pseudo-terminal that is gone; that one is
+// replaced. Anything else at the path belongs to somebody else and stays.
+bool LiberaLinkAbandonado(const std::string& caminho)
+{
+    struct stat info{};
+    if (::lstat(caminho.c_str(), &info) != 0)
+        return true;
+    char destino[4096];
+    const ssize_t tamanho = S_ISLNK(info.st_mode) ? ::readlink(caminho.c_str(), destino, sizeof destino - 1) : -1;
+    const bool abandonado = tamanho > 0 && std::string(destino, static_cast<std::size_t>(tamanho)).starts_with("/dev/pts/") &&
+                            ::stat(caminho.c_str(), &info) != 0 && errno == ENOENT;
+    if (!abandonado) {
+        std::fprintf(stderr, "%s já existe e não foi criado por um simulador; nada foi alterado\n", caminho.c_str());
+        return false;
+    }
+    ::unlink(caminho.c_str());
+    return true;
+}
+
+// A socket left by a simulator that died accepts no connection; that one is replaced. A live one
+// or anything else at the path stays.
+bool LiberaSocketAbandonado(const std::string& caminho, const sockaddr_un& endereco)
+{
+    struct stat info{};
+    if (::lstat(caminho.c_str(), &info) != 0)
+        return true;
+    bool abandonado = false;
+    if (S_ISSOCK(info.st_mode)) {
+        const int sonda = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        abandonado = sonda >= 0 && ::connect(sonda, reinterpret_cast<const sockaddr*>(&endereco), sizeof endereco) != 0 &&
+                     errno == ECONNREFUSED;
+        if (sonda >= 0)
+            ::close(sonda);
+    }
+    if (!abandonado) {
+        std::fprintf(stderr, "%s já existe e não é um socket abandonado; nada foi alterado\n", caminho.c_str());
+        return false;
+    }
+    ::unlink(caminho.c_str());
+    return true;
+}
+
 bool CriaTerminal(TServidor& servidor)
 {
     servidor.Mestre = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -255,18 +306,13 @@ bool CriaTerminal(TServidor& servidor)
     ::tcsetattr(servidor.Escravo, TCSANOW, &modo);
     ::fcntl(servidor.Mestre, F_SETFL, ::fcntl(servidor.Mestre, F_GETFL) | O_NONBLOCK);
 
-    struct stat info{};
-    if (::lstat(servidor.Link.c_str(), &info) == 0) {
-        if (!S_ISLNK(info.st_mode)) {
-            std::fprintf(stderr, "%s existe e não é um link simbólico\n", servidor.Link.c_str());
-            return false;
-        }
-        ::unlink(servidor.Link.c_str());
-    }
+    if (!LiberaLinkAbandonado(servidor.Link))
+        return false;
     if (::symlink(dispositivo.c_str(), servidor.Link.c_str()) != 0) {
         std::fprintf(stderr, "não foi possível criar %s: %s\n", servidor.Link.c_str(), std::strerror(errno));
         return false;
     }
+    servidor.LinkCriado = dispositivo;
     return true;
 }
 
@@ -274,15 +320,22 @@ bool CriaControle(TServidor& servidor)
 {
     bool valido = false;
     const sockaddr_un endereco = EnderecoSocket(servidor.Controle, valido);
-    if (!valido)
+    if (!valido) {
+        std::fprintf(stderr, "caminho de socket longo demais: %s\n", servidor.Controle.c_str());
         return false;
-    struct stat info{};
-    if (::lstat(servidor.Controle.c_str(), &info) == 0 && S_ISSOCK(info.st_mode))
-        ::unlink(servidor.Controle.c_str());
+    }
+    if (!LiberaSocketAbandonado(servidor.Controle, endereco))
+        return false;
     servidor.Escuta = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (servidor.Escuta < 0 ||
-        ::bind(servidor.Escuta, reinterpret_cast<const sockaddr*>(&endereco), sizeof endereco) != 0 ||
-        ::listen(servidor.Escuta, 8) != 0) {
+        ::bind(servidor.Escuta, reinterpret_cast<const sockaddr*>(&endereco), sizeof endereco) != 0) {
+        std::fprintf(stderr, "não foi possível escutar em %s: %s\n", servidor.Controle.c_str(), std::strerror(errno));
+        return false;
+    }
+    struct stat info{};
+    if (::lstat(servidor.Controle.c_str(), &info) == 0)
+        servidor.ControleCriado = TIdentidade{info.st_dev, info.st_ino};
+    if (::listen(servidor.Escuta, 8) != 0) {
         std::fprintf(stderr, "não foi possível escutar em %s: %s\n", servidor.Controle.c_str(), std::strerror(errno));
         return false;
     }
@@ -301,6 +354,19 @@ std::optional<std::vector<int>> LeBicos(const std::string& lista)
     if (bicos.empty())
         return std::nullopt;
     return bicos;
+}
+
+// Only what this process created goes away, and only while it is still what we made.
+void RemoveCriados(const TServidor& servidor)
+{
+    char destino[4096];
+    const ssize_t tamanho = servidor.LinkCriado.empty() ? -1 : ::readlink(servidor.Link.c_str(), destino, sizeof destino - 1);
+    if (tamanho > 0 && std::string(destino, static_cast<std::size_t>(tamanho)) == servidor.LinkCriado)
+        ::unlink(servidor.Link.c_str());
+    struct stat info{};
+    if (servidor.ControleCriado && ::lstat(servidor.Controle.c_str(), &info) == 0 && S_ISSOCK(info.st_mode) &&
+        info.st_dev == servidor.ControleCriado->Dispositivo && info.st_ino == servidor.ControleCriado->Inode)
+        ::unlink(servidor.Controle.c_str());
 }
 
 int ExecutaServidor(int argc, char** argv)
@@ -374,12 +440,7 @@ int ExecutaServidor(int argc, char** argv)
             }
         }
     }
-    // Only what we created goes away.
-    struct stat info{};
-    if (servidor.Mestre >= 0 && ::lstat(link.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
-        ::unlink(link.c_str());
-    if (servidor.Escuta >= 0)
-        ::unlink(controle.c_str());
+    RemoveCriados(servidor);
     return saida;
 }
 } // namespace

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QSignalSpy>
 
+#include <cmath>
+
 namespace {
 
 const QStringList kColunas = {"Data", "Hora", "CodBico", "Combustivel", "Litragem", "Valor", "CodProd", "CodGrade",
@@ -158,6 +160,27 @@ private slots:
         ciclo.LeConcentradorTimer();
         QCOMPARE(posto.LinhasErro().mid(3), QStringList(rastro.arg("0037")));
         QCOMPARE(posto.Respondedor.Caixas.size(), 3);
+    }
+
+    void ValoresQueNaoSaoNumerosSaoRecusados_data()
+    {
+        QTest::addColumn<double>("litros");
+        QTest::addColumn<double>("encerrante");
+        QTest::newRow("litros NaN") << std::nan("") << 1000.0;
+        QTest::newRow("litros infinitos") << HUGE_VAL << 1000.0;
+        QTest::newRow("encerrante infinito") << 10.0 << -HUGE_VAL;
+    }
+    void ValoresQueNaoSaoNumerosSaoRecusados()
+    {
+        QFETCH(double, litros);
+        QFETCH(double, encerrante);
+        TPostoTeste posto;
+        PreparaBicos(posto);
+        auto& ciclo = posto.IniciaMotor().Ciclo();
+        QVERIFY_THROWS_EXCEPTION(EErro, ciclo.ProcessaAbastecimento(
+                                            Abastecimento("44", litros, 58990, 589900, 37, "09/12/2025", "14:03:27", encerrante)));
+        QVERIFY(posto.Linhas("Select Id From MvAbast", {"Id"}).isEmpty());
+        QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
     }
 
     void HoraMovidaPassaAsColisoes()

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
@@ -13,7 +14,11 @@
 #include <QTest>
 
 #include <cstdio>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 constexpr int Porta = 3;
@@ -232,6 +237,10 @@ private slots:
         QTest::newRow("bico desconhecido") << QStringList{"abastece", "bico=99", "litros=1", "preco=1"};
         QTest::newRow("litros faltando") << QStringList{"abastece", "bico=44", "preco=1"};
         QTest::newRow("virgula decimal") << QStringList{"abastece", "bico=44", "litros=1,5", "preco=1"};
+        // Beyond what a pump shows, and what the money fields hold.
+        QTest::newRow("preco enorme") << QStringList{"abastece", "bico=44", "litros=1", "preco=1e300"};
+        QTest::newRow("litros enormes") << QStringList{"abastece", "bico=44", "litros=1e18", "preco=5"};
+        QTest::newRow("total enorme") << QStringList{"abastece", "bico=44", "litros=1", "preco=5", "total=1e300"};
         QTest::newRow("modo de falha") << QStringList{"falha", "modo=quebrado"};
         QTest::newRow("comando") << QStringList{"explode"};
     }
@@ -269,6 +278,101 @@ private slots:
         QCOMPARE(Estado("pendentes"), QString("0"));
         QVERIFY(Driver.InicializaSerial(Porta));
         QCOMPARE(Driver.GetLeAbastecimento().Valido, 0);
+    }
+
+    // A start that finds something else at its paths refuses and leaves it as it was; the running
+    // simulator keeps its socket.
+    void CaminhoOcupadoNaoEApagado_data()
+    {
+        QTest::addColumn<bool>("noControle");
+        QTest::addColumn<QString>("ocupante");
+        QTest::newRow("arquivo no controle") << true << "arquivo";
+        QTest::newRow("link alheio no controle") << true << "link";
+        QTest::newRow("simulador vivo no controle") << true << "socket vivo";
+        QTest::newRow("arquivo no link") << false << "arquivo";
+        QTest::newRow("link alheio no link") << false << "link";
+    }
+    void CaminhoOcupadoNaoEApagado()
+    {
+        QFETCH(bool, noControle);
+        QFETCH(QString, ocupante);
+        QTemporaryDir pasta;
+        QVERIFY(pasta.isValid());
+        QFile alheio(pasta.filePath("alheio.txt"));
+        QVERIFY(alheio.open(QIODevice::WriteOnly));
+        alheio.write("dados de outro programa\n");
+        alheio.close();
+
+        QString ocupado = pasta.filePath("ocupado");
+        if (ocupante == "arquivo")
+            QVERIFY(QFile::copy(alheio.fileName(), ocupado));
+        else if (ocupante == "link")
+            QVERIFY(QFile::link(alheio.fileName(), ocupado));
+        else
+            ocupado = Controle;
+        const QString link = noControle ? pasta.filePath("tty") : ocupado;
+        const QString controle = noControle ? ocupado : pasta.filePath("controle");
+
+        QProcess outro;
+        outro.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+        outro.start(Executavel("concentrador-sim"), {"--link", link, "--controle", controle});
+        const bool terminou = outro.waitForFinished(5000);
+        if (!terminou) {
+            outro.kill();
+            outro.waitForFinished(5000);
+        }
+        QVERIFY2(terminou, "the second simulator took over an occupied path");
+        QVERIFY(outro.exitCode() != 0);
+        QVERIFY(outro.readAllStandardError().contains(QFile::encodeName(ocupado)));
+
+        if (ocupante == "socket vivo") {
+            QVERIFY(QFileInfo::exists(Controle));
+            QCOMPARE(Estado("pendentes"), QString("0"));
+        } else {
+            const QFileInfo info(ocupado);
+            QCOMPARE(info.isSymLink(), ocupante == "link");
+            QFile sobrevivente(ocupado);
+            QVERIFY(sobrevivente.open(QIODevice::ReadOnly));
+            QCOMPARE(sobrevivente.readAll(), QByteArray("dados de outro programa\n"));
+        }
+        // What the refused start did create is gone again.
+        QCOMPARE(QDir(pasta.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+                 ocupante == "socket vivo" ? QStringList{"alheio.txt"} : QStringList({"alheio.txt", "ocupado"}));
+    }
+
+    // Leftovers of a simulator that was killed are taken over: a socket nobody listens on and a
+    // link to a pseudo-terminal that is gone.
+    void RestosAbandonadosSaoReaproveitados()
+    {
+        QTemporaryDir pasta;
+        QVERIFY(pasta.isValid());
+        TSimuladorTeste outro;
+        outro.Link = pasta.filePath("tty");
+        outro.Controle = pasta.filePath("controle");
+        QVERIFY(QFile::link("/dev/pts/999999", outro.Link));
+        const int abandonado = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un endereco{};
+        endereco.sun_family = AF_UNIX;
+        const QByteArray caminho = QFile::encodeName(outro.Controle);
+        QVERIFY(abandonado >= 0 && static_cast<std::size_t>(caminho.size()) < sizeof endereco.sun_path);
+        std::memcpy(endereco.sun_path, caminho.constData(), static_cast<std::size_t>(caminho.size()) + 1);
+        QCOMPARE(::bind(abandonado, reinterpret_cast<const sockaddr*>(&endereco), sizeof endereco), 0);
+        ::close(abandonado);
+
+        QVERIFY(outro.IniciaSimulador());
+        bool aceito = false;
+        for (int tentativa = 0; tentativa < 100 && !aceito; ++tentativa) {
+            outro.Ctl({"estado"}, &aceito);
+            if (!aceito)
+                QTest::qWait(50);
+        }
+        QVERIFY(aceito);
+        QVERIFY(QFileInfo(outro.Link).symLinkTarget().startsWith("/dev/pts/"));
+        QVERIFY(QFileInfo(outro.Link).exists());
+        outro.Simulador.terminate();
+        QVERIFY(outro.Simulador.waitForFinished(5000));
+        QCOMPARE(outro.Simulador.exitCode(), 0);
+        QVERIFY(QDir(pasta.path()).isEmpty(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot));
     }
 
     // Last: stops and restarts the simulator behind the same path.
