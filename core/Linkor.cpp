@@ -30,7 +30,8 @@ void TLinkor::Inicia()
     FVersao = QStringLiteral("v15.11dc");
     FCiclo.IniciaLog();
     TConexao& conexao = FContexto.CnTankora();
-    AbreBanco(conexao, FContexto.Relogio(), FContexto.Mensagens());
+    AbreBanco(conexao, FContexto.Relogio(), FContexto.Mensagens(), DefinicaoDbTankora(),
+              [this](const QString& linha) { FContexto.GravaLogErro(linha); });
     FParametros.Abre();
     if (FParametros.Texto(QStringLiteral("usaconcentrador")) != QLatin1String("S")) {
         FContexto.Mensagens().MostraMensagem(TTipoMensagem::Informacao,

@@ -2,7 +2,6 @@
 
 #include "Erro.h"
 #include "Linkor.h"
-#include "RepositorioBicos.h"
 #include "Textos.h"
 
 #include <QScopeGuard>
@@ -54,31 +53,17 @@ void TServicoCaptura::CapturaRegistro(qint32 id, const QString& texto)
         return;
     }
 
-    // A fueling stored already (by the poll or an earlier capture) must not become a second row,
-    // nor advance the sequence a second time for ID 9999.
-    const TDadosAbastecimento dados = TDadosAbastecimento::De(registro);
-    if (std::isfinite(dados.Litragem) && Arredonda(dados.Litragem, 2) != 0
-        && Arredonda(dados.PrecoUnit / 10000.0, 2) != 0) {
-        bool gravado = false;
-        try {
-            const std::optional<TBico> bico =
-                TRepositorioBicos(contexto).LocalizaBico(TCicloLeitura::CodigoConcentrador(dados.Bico));
-            gravado = bico && ciclo.JaGravado(dados, bico->CodBico);
-        } catch (const EErroConversao&) {
-            // A code or date the road cannot read either: it reports the failure itself.
-        }
-        if (gravado) {
-            mensagens.MostraMensagem(TTipoMensagem::Alerta,
-                                     QStringLiteral("O abastecimento ") + texto
-                                         + QStringLiteral(" já está gravado. Nada foi gravado novamente."));
-            return;
-        }
-    }
-
+    // A fueling stored already (by the poll or an earlier capture) is passed over by the road: it
+    // never becomes a second row, nor advances the sequence a second time for ID 9999.
     switch (ciclo.ProcessaAbastecimento(registro)) {
     case TResultadoAbastecimento::Gravado:
         mensagens.MostraMensagem(TTipoMensagem::Informacao, QStringLiteral("Abastecimento ") + texto
                                                                 + QStringLiteral(" capturado com sucesso! "));
+        break;
+    case TResultadoAbastecimento::JaGravado:
+        mensagens.MostraMensagem(TTipoMensagem::Alerta,
+                                 QStringLiteral("O abastecimento ") + texto
+                                     + QStringLiteral(" já está gravado. Nada foi gravado novamente."));
         break;
     case TResultadoAbastecimento::ValoresZerados:
         mensagens.MostraMensagem(TTipoMensagem::Alerta,

@@ -389,6 +389,8 @@ ITransaction* TConexao::TImplementacao::IniciaTransacaoFirebird()
         tpb->insertTag(&st, isc_tpb_read_committed);
         tpb->insertTag(&st, isc_tpb_rec_version);
         tpb->insertTag(&st, isc_tpb_wait);
+        // Another program holding a row must not freeze the program for ever.
+        tpb->insertInt(&st, isc_tpb_lock_timeout, TConexao::kEsperaBloqueioSegundos);
         ITransaction* transacao = Anexo->startTransaction(&st, tpb->getBufferLength(&st), tpb->getBuffer(&st));
         tpb->dispose();
         return transacao;
@@ -482,7 +484,7 @@ void TConexao::Conecta()
     } catch (const FbException& erro) {
         if (dpb)
             dpb->dispose();
-        throw EErro(MensagemFirebird(erro));
+        throw F->Falha(erro);
     }
 }
 
@@ -501,11 +503,38 @@ void TConexao::Desconecta()
         F->Anexo->release();
     st.dispose();
     F->Anexo = nullptr;
+    F->Perdida = false;
 }
 
 bool TConexao::Conectado() const
 {
     return F->Anexo != nullptr;
+}
+
+bool TConexao::Perdida() const
+{
+    return F->Perdida;
+}
+
+void TConexao::Reconecta()
+{
+    Desconecta();
+    Conecta();
+}
+
+EErroBanco TConexao::TImplementacao::Falha(const FbException& erro)
+{
+    const TNaturezaErroBanco natureza = NaturezaFirebird(erro);
+    if (natureza == TNaturezaErroBanco::Conexao && Anexo)
+        Perdida = true;
+    return EErroBanco(MensagemFirebird(erro), natureza);
+}
+
+void RepassaComPrefixo(const QString& prefixo, const std::exception& erro)
+{
+    if (const auto* banco = dynamic_cast<const EErroBanco*>(&erro))
+        throw EErroBanco(prefixo + banco->Mensagem(), banco->Natureza());
+    throw EErro(prefixo + MensagemDe(erro));
 }
 
 bool TConexao::EmTransacao() const
@@ -521,7 +550,7 @@ void TConexao::IniciaTransacao()
     try {
         F->Transacao = F->IniciaTransacaoFirebird();
     } catch (const FbException& erro) {
-        throw EErro(MensagemFirebird(erro));
+        throw F->Falha(erro);
     }
 }
 
@@ -535,7 +564,7 @@ void TConexao::Confirma()
         F->Transacao = nullptr;
     } catch (const FbException& erro) {
         // still active: the caller rolls it back
-        throw EErro(MensagemFirebird(erro));
+        throw F->Falha(erro);
     }
 }
 
@@ -549,7 +578,7 @@ void TConexao::Desfaz()
         F->Transacao = nullptr;
     } catch (const FbException& erro) {
         Solta(F->Transacao);
-        throw EErro(MensagemFirebird(erro));
+        throw F->Falha(erro);
     }
 }
 
@@ -750,7 +779,7 @@ int TConsulta::RodaComando(bool buscaLinhas)
             transacao = nullptr;
         }
     } catch (const FbException& erro) {
-        const QString mensagem = MensagemFirebird(erro);
+        const EErroBanco falha = conexao.Falha(erro);
         Solta(cursor);
         Solta(saida);
         Solta(nativaEntrada);
@@ -760,7 +789,7 @@ int TConsulta::RodaComando(bool buscaLinhas)
             AbandonaTransacao(transacao);
         FColunas.clear();
         FLinhas.clear();
-        throw EErro(mensagem);
+        throw falha;
     } catch (...) {
         Solta(cursor);
         Solta(saida);

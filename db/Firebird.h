@@ -20,6 +20,8 @@ Firebird::IUtil* UtilFirebird();
 
 // The server's message text of a failed call.
 QString MensagemFirebird(const Firebird::FbException& erro);
+// What kind of failure it was, from the error codes the server sent.
+TNaturezaErroBanco NaturezaFirebird(const Firebird::FbException& erro);
 
 // A status object for one call chain; failures throw Firebird::FbException.
 class TStatusFirebird : public Firebird::ThrowStatusWrapper {
@@ -39,6 +41,10 @@ struct TConexao::TImplementacao {
     Firebird::ITransaction* Transacao = nullptr;
     QSet<TConsulta*> Consultas; // attached statements
     TConfiguracaoRegional Regional;
+    bool Perdida = false;
+
+    // The error to raise for a failed call; a lost connection is remembered.
+    EErroBanco Falha(const Firebird::FbException& erro);
 
     qsizetype Indice(const QString& nome) const;
     // The transaction statements run in: the open one, or a new one the caller must end.

@@ -13,6 +13,7 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QStyle>
@@ -181,6 +182,31 @@ void TMenuPrin::LigaMotor()
     connect(&ciclo, &TCicloLeitura::LinhaLogEscrita, VisualizaLog, &QPlainTextEdit::appendPlainText);
     connect(&ciclo, &TCicloLeitura::TextoStatusAlterado, FPainel0, &QLabel::setText);
     connect(&ciclo, &TCicloLeitura::AtencaoSolicitada, this, &TMenuPrin::MostraJanela);
+    connect(&ciclo, &TCicloLeitura::AvisoAlterado, this, &TMenuPrin::MostraAviso);
+}
+
+void TMenuPrin::MostraAviso(const QString& aviso)
+{
+    const bool novo = FAviso.isEmpty() && !aviso.isEmpty();
+    FAviso = aviso;
+    if (CoolTrayIcon1)
+        CoolTrayIcon1->setToolTip(DicaBandeja());
+    if (aviso.isEmpty()) {
+        // All is well again: the notice goes by itself.
+        if (FCaixaAviso)
+            FCaixaAviso->close();
+        return;
+    }
+    // One notice per outage, never modal: polling goes on underneath it.
+    if (!FCaixaAviso) {
+        FCaixaAviso = new QMessageBox(QMessageBox::Warning, QStringLiteral("Alerta"), QString(), QMessageBox::Ok, this);
+        FCaixaAviso->setObjectName(QStringLiteral("CaixaAviso"));
+        FCaixaAviso->setWindowModality(Qt::NonModal);
+        FCaixaAviso->button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+    }
+    FCaixaAviso->setText(aviso);
+    if (novo)
+        FCaixaAviso->show();
 }
 
 void TMenuPrin::FormCreate()
@@ -238,7 +264,7 @@ void TMenuPrin::FormShow()
 {
     FDicaBandeja = windowTitle();
     if (CoolTrayIcon1)
-        CoolTrayIcon1->setToolTip(FDicaBandeja);
+        CoolTrayIcon1->setToolTip(DicaBandeja());
     setWindowTitle(QStringLiteral("Tankora for Windows - Comunicador CompanyTec ") + FLinkor.Versao());
 }
 
