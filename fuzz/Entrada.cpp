@@ -27,10 +27,3 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dados, std::size_t tam
     }
     return 0;
 }
-
-// The Firebird client keeps its character-set converters and engine state for the life of the
-// process, which the leak checker reports at exit; they are not ours and not per input.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libfbclient.so\nleak:libEngine12.so\nleak:libQt6Core.so\n";
-}
