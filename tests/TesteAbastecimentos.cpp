@@ -293,7 +293,7 @@ private slots:
                       "If (New.CodConcentrador = '005') Then Exception ERRO_STATUS; End");
         auto& ciclo = posto.IniciaMotor().Ciclo();
         ciclo.ParaLeitura();
-        posto.Falso->Status = "LL";
+        posto.Falso->Status = "LP"; // position 2 changes, so its nozzles are written
         posto.Conexao(); // attached before the program's connection is cut
         posto.Relogio.AoConsultar = [&] {
             posto.Relogio.AoConsultar = nullptr;
