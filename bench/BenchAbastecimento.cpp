@@ -86,7 +86,7 @@ struct TPostoBancada {
     }
 };
 
-void ImprimePlanos(TConexao& conexao)
+void ImprimePlanos(TConexao& conexao, qint64 linhas)
 {
     QStringList planos;
     for (TConsulta* consulta : std::as_const(conexao.Implementacao().Consultas)) {
@@ -94,10 +94,11 @@ void ImprimePlanos(TConexao& conexao)
         if (!sql.contains(QStringLiteral("MvAbast"), Qt::CaseInsensitive)
             && !sql.contains(QStringLiteral("Bombas"), Qt::CaseInsensitive))
             continue;
-        planos << QStringLiteral("    %1\n      %2").arg(sql.left(110), consulta->Plano().simplified());
+        const QString plano = consulta->Plano().simplified();
+        planos << QStringLiteral("    %1\n      %2").arg(sql.left(110), plano.isEmpty() ? QStringLiteral("(no plan: an INSERT)") : plano);
     }
     planos.sort();
-    Nota(QStringLiteral("Query plans of the fueling road's statements, MvAbast with 1,000,000 rows:"));
+    Nota(QStringLiteral("Query plans of the engine's statements on MvAbast and Bombas, MvAbast with %L1 rows:").arg(linhas));
     for (const QString& p : planos)
         Nota(p);
 }
@@ -161,7 +162,7 @@ try {
         Linha("2", QStringLiteral("One fueling with %L1 rows in MvAbast").arg(muitas), Ms(comparacao.MedianaMs()),
               Ms(comparacao.MedianaMsBase()) + " with 1,000 rows", Razao(comparacao.MedianaMs(), comparacao.MedianaMsBase()),
               "<= 1.1x", razao <= 1.1);
-        ImprimePlanos(grande.Posto.Contexto->CnTankora());
+        ImprimePlanos(grande.Posto.Contexto->CnTankora(), grande.Linhas());
     }
     return 0;
 } catch (const std::exception& e) {

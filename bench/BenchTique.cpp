@@ -10,6 +10,8 @@
 #include "PostoTeste.h"
 #include "SimuladorTeste.h"
 
+#include <QThread>
+
 using namespace Bancada;
 
 namespace {
@@ -57,10 +59,18 @@ try {
         DefineMonitor(posto, true);
         MedeBloco(porBloco, [&](int) { ciclo.LeConcentradorTimer(); }); // the letters as the concentrator has them
         TComparacao comparacao;
+        // After each switch a few ticks go unmeasured: the switch's own commit (on another
+        // attachment) reaches the disk meanwhile, not inside the block.
+        const auto comuta = [&](bool ligado) {
+            DefineMonitor(posto, ligado);
+            for (int i = 0; i < 20; ++i)
+                ciclo.LeConcentradorTimer();
+            QThread::msleep(50);
+        };
         for (int r = 0; r < repeticoes; ++r) {
-            DefineMonitor(posto, true);
+            comuta(true);
             const TBloco ligado = MedeBloco(porBloco, [&](int) { ciclo.LeConcentradorTimer(); });
-            DefineMonitor(posto, false);
+            comuta(false);
             const TBloco desligado = MedeBloco(porBloco, [&](int) { ciclo.LeConcentradorTimer(); });
             comparacao.Acrescenta(ligado, desligado);
         }

@@ -376,6 +376,36 @@ private slots:
         QCOMPARE(posto.LinhasErro().size(), 1);
     }
 
+    void StatusSoGravaLetrasMudadas()
+    {
+        // A refresh writes only the nozzles whose letter changed, and a letter changed meanwhile
+        // by another program is written back by the next one.
+        TPostoTeste posto;
+        posto.Executa("Create Generator ATUALIZACOES");
+        posto.Executa("Create Trigger CONTA_ATUALIZACOES For Bombas After Update As "
+                      "Declare n Double Precision; Begin n = Gen_Id(ATUALIZACOES, 1); End");
+        auto atualizacoes = [&] {
+            return posto.Linhas("Select Gen_Id(ATUALIZACOES, 0) As N From RDB$DATABASE", {"N"}).value(0).toInt();
+        };
+        auto status = [&] {
+            return posto.Linhas("Select CodConcentrador, statusbico From Bombas Where CodConcentrador Is Not Null "
+                                "Order By CodConcentrador", {"CodConcentrador", "statusbico"}).join(' ');
+        };
+        auto& ciclo = posto.IniciaMotor().Ciclo();
+        ciclo.ParaLeitura();
+        posto.Falso->Status = "LP"; // every demo nozzle holds "L"
+        ciclo.AtualizaStatusBicos();
+        QCOMPARE(atualizacoes(), 4);
+        ciclo.AtualizaStatusBicos();
+        QCOMPARE(atualizacoes(), 4);
+        posto.Executa("Update Bombas Set statusbico = 'B' Where CodConcentrador = '069'");
+        posto.Executa("Update Bombas Set statusbico = Null Where CodConcentrador = '004'");
+        ciclo.AtualizaStatusBicos();
+        QCOMPARE(atualizacoes(), 8);
+        QCOMPARE(status(), QString("004|L 005|P 068|L 069|P 132|L 133|P 196|L 197|P"));
+        QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
+    }
+
     void FalhaDoStatusNaPosicao7()
     {
         TPostoTeste posto;
