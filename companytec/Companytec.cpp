@@ -22,6 +22,8 @@ std::mutex gTrava;
 TPorta gPorta;
 // Delivery number of the last fueling handed to the caller and not yet acknowledged (0: none).
 std::uint32_t gUltimaEntregue = 0;
+// The opening of the port it was delivered over.
+unsigned gAberturaEntregue = 0;
 std::string gTextoPreco = "0";
 
 std::string TextoOuVazio(const char* texto)
@@ -38,6 +40,11 @@ std::optional<TQuadro> Pede(std::uint8_t comando, const TBytes& dados = {})
 
 std::optional<TDadosAbastecimento> PedeAbastecimento()
 {
+    // After the link was lost and found again the device may be another one (restarted, its
+    // numbering begun afresh): an old acknowledgement could drop a fueling nobody received. The
+    // fueling it meant is delivered again instead, which the program recognises.
+    if (gPorta.Escolhida() && gPorta.Prepara() && gPorta.Aberturas() != gAberturaEntregue)
+        gUltimaEntregue = 0;
     const auto resposta = Pede(CmdLeAbastecimento, TEscritor().Natural32(gUltimaEntregue).Bytes());
     if (!resposta)
         return std::nullopt;
@@ -45,8 +52,10 @@ std::optional<TDadosAbastecimento> PedeAbastecimento()
     if (leitor.Byte() != 1)
         return std::nullopt;
     auto dados = DecodificaAbastecimento(leitor);
-    if (dados)
+    if (dados) {
         gUltimaEntregue = dados->Chave;
+        gAberturaEntregue = gPorta.Aberturas();
+    }
     return dados;
 }
 
@@ -76,7 +85,9 @@ ENTRADA(std::int32_t, FechaSerial)()
     std::lock_guard trava(gTrava);
     if (!gPorta.Escolhida())
         return 0;
-    // A clean close acknowledges the last fueling delivered.
+    // A clean close acknowledges the last fueling delivered, to the device that delivered it.
+    if (gPorta.Prepara() && gPorta.Aberturas() != gAberturaEntregue)
+        gUltimaEntregue = 0;
     if (Pede(CmdFecha, TEscritor().Natural32(gUltimaEntregue).Bytes()))
         gUltimaEntregue = 0;
     gPorta.Fecha();

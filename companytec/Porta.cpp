@@ -67,6 +67,7 @@ bool TPorta::AbreDispositivo()
         ::tcflush(FDescritor, TCIOFLUSH);
     }
     FLeitor.Limpa();
+    ++FAberturas;
     return true;
 }
 

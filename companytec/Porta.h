@@ -20,6 +20,11 @@ public:
     void Fecha();
     // Whether a port was chosen (it may be closed after a failure and reopened on the next request).
     bool Escolhida() const { return !FCaminho.empty(); }
+    // Opens the chosen device again when a failure closed it; false when it is not there.
+    bool Prepara() { return FDescritor >= 0 || AbreDispositivo(); }
+    // Counts the openings of the device: what was said over one opening may mean nothing to the
+    // device found at the next (a concentrator restarted behind the same path).
+    unsigned Aberturas() const { return FAberturas; }
 
     // Sends the request and waits at most `milissegundos` for its own answer. Answers to other
     // requests, garbage and broken frames are dropped. Nothing when no valid answer came in time.
@@ -34,5 +39,6 @@ private:
     std::string FCaminho;
     int FDescritor = -1;
     std::uint8_t FNumero = 0;
+    unsigned FAberturas = 0;
     Protocolo::TLeitorQuadros FLeitor;
 };

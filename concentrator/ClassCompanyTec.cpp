@@ -254,5 +254,7 @@ void TCompanyTec::FinalizaSerial()
 
 void TCompanyTec::AcertaDataHora()
 {
-    ENTRADA(SetClock)("AUTO");
+    // Without this the operator would be told the clock was set when the concentrator never heard it.
+    if (ENTRADA(SetClock)("AUTO") == 0)
+        throw EErro(QStringLiteral("O concentrador não confirmou o acerto da Data/Hora: o relógio dele não foi alterado."));
 }

@@ -37,6 +37,7 @@ public:
     bool InicializaSerial(std::uint8_t Porta) override;
     double PrecoUnitario(const QString& Bico) override;
     void FinalizaSerial() override;
+    // Raises EErro when the library reports that the concentrator did not take the command.
     void AcertaDataHora() override;
 
     // The library file the process loads. Empty (the default) means the usual search: beside the

@@ -110,9 +110,14 @@ void TCicloLeitura::LeConcentradorTimer()
         if (FContexto.CnTankora().EmTransacao())
             return;
         AnimaStatus();
-        LeUmAbastecimento();
-        if (FParametros.Texto(QStringLiteral("visualizastatusbomba")) == QLatin1String("S"))
-            AtualizaStatusBicos();
+        DescarregaLogs();
+        // While the database cannot be reached nothing is read: the concentrator keeps the fuelings.
+        if (BancoAlcancavel()) {
+            LeUmAbastecimento();
+            if (!FBancoIndisponivel
+                && FParametros.Texto(QStringLiteral("visualizastatusbomba")) == QLatin1String("S"))
+                AtualizaStatusBicos();
+        }
         QCoreApplication::processEvents();
     } catch (const std::exception& e) {
         FContexto.MostraErroPadrao(MensagemDe(e));
@@ -122,14 +127,123 @@ void TCicloLeitura::LeConcentradorTimer()
 void TCicloLeitura::LeUmAbastecimento()
 {
     try {
+        if (FPendente) {
+            const TDadosAbastecimento pendente = *FPendente;
+            ArmazenaNoCiclo(pendente);
+            return;
+        }
         TConcentrador& concentrador = *FContexto.Concentrador();
         if (FUsaFid)
-            ProcessaAbastecimentoFid(concentrador.GetLeAbastecimentoFID());
+            ArmazenaNoCiclo(TDadosAbastecimento::De(concentrador.GetLeAbastecimentoFID()));
         else
-            ProcessaAbastecimento(concentrador.GetLeAbastecimento());
+            ArmazenaNoCiclo(TDadosAbastecimento::De(concentrador.GetLeAbastecimento()));
     } catch (const std::exception& e) {
-        FContexto.GravaLogErro(QStringLiteral("Erro ao ler abastecimento: ") + MensagemDe(e));
+        RegistraErro(QStringLiteral("Erro ao ler abastecimento: ") + MensagemDe(e));
     }
+}
+
+bool TCicloLeitura::BancoAlcancavel()
+{
+    TConexao& conexao = FContexto.CnTankora();
+    if (conexao.Conectado() && !conexao.Perdida())
+        return true;
+    // One attempt per tick, without a question: the operator may be away for hours.
+    try {
+        conexao.Reconecta();
+    } catch (const std::exception& e) {
+        IniciaIndisponibilidade(MensagemDe(e), nullptr);
+        return false;
+    }
+    if (!FPendente)
+        EncerraIndisponibilidade();
+    return true;
+}
+
+void TCicloLeitura::IniciaIndisponibilidade(const QString& motivo, const TDadosAbastecimento* dados)
+{
+    if (!FBancoIndisponivel) {
+        FBancoIndisponivel = true;
+        QString linha = QStringLiteral("Banco de dados inacessível: ") + QString(motivo).replace('\n', ' ');
+        if (dados)
+            linha += QStringLiteral(" Abastecimento aguardando gravação: ") + Rastro(*dados);
+        RegistraErro(linha);
+    }
+    AtualizaAviso();
+}
+
+void TCicloLeitura::EncerraIndisponibilidade()
+{
+    if (!FBancoIndisponivel)
+        return;
+    FBancoIndisponivel = false;
+    RegistraErro(QStringLiteral("Banco de dados acessível novamente."));
+    AtualizaAviso();
+}
+
+void TCicloLeitura::DescarregaLogs()
+{
+    if (!FLogSemGravacao)
+        return;
+    const bool erros = FContexto.LogErros().Descarrega();
+    const bool abastecimentos = FLogAbastecimentos.Descarrega();
+    if (erros && abastecimentos) {
+        FLogSemGravacao = false;
+        RegistraErro(QStringLiteral("Os arquivos de log voltaram a aceitar gravação; as linhas retidas foram gravadas."));
+        AtualizaAviso();
+    }
+}
+
+void TCicloLeitura::AtualizaAviso()
+{
+    QString aviso;
+    QString status;
+    if (FBancoIndisponivel) {
+        status = kStatusBancoInacessivel;
+        aviso = FPendente ? QStringLiteral("Banco de dados inacessível: um abastecimento aguarda para ser gravado. "
+                                           "A leitura continua sozinha quando o banco voltar.")
+                          : QStringLiteral("Banco de dados inacessível. A leitura continua sozinha quando o banco "
+                                           "voltar.");
+    }
+    if (FLogSemGravacao) {
+        if (status.isEmpty())
+            status = kStatusLogSemGravacao;
+        const QString motivo = !FLogAbastecimentos.Motivo().isEmpty() ? FLogAbastecimentos.Motivo()
+                                                                      : FContexto.LogErros().Motivo();
+        aviso += QString(aviso.isEmpty() ? "" : "\n")
+            + QStringLiteral("Os arquivos de log não podem ser gravados (%1). Os abastecimentos continuam sendo "
+                             "gravados no banco de dados; as linhas do log serão gravadas quando a pasta aceitar "
+                             "gravação.")
+                  .arg(motivo);
+    }
+    if (!status.isEmpty())
+        DefineTextoStatus(status);
+    else if (FTextoStatus == kStatusBancoInacessivel || FTextoStatus == kStatusLogSemGravacao)
+        DefineTextoStatus(kProcurandoAbastecimentos);
+    if (aviso != FAviso) {
+        FAviso = aviso;
+        emit AvisoAlterado(aviso);
+    }
+}
+
+void TCicloLeitura::RegistraErro(const QString& mensagem)
+{
+    try {
+        FContexto.GravaLogErro(mensagem);
+    } catch (const std::exception&) {
+        // kept by the log and written once the folder accepts writing
+        if (!FLogSemGravacao) {
+            FLogSemGravacao = true;
+            AtualizaAviso();
+        }
+    }
+}
+
+QString TCicloLeitura::Rastro(const TDadosAbastecimento& dados) const
+{
+    const TConfiguracaoRegional& regional = FContexto.Regional();
+    return QStringLiteral("ID: %1 Bico: %2 Data: %3 Hora: %4 Litros: %5 Valor: %6")
+        .arg(StrZero(QString::number(dados.Id), 4), dados.Bico, dados.Data, dados.Hora,
+             regional.TextoNumero(dados.Litragem), regional.TextoNumero(dados.ValorTotal / 10000.0));
 }
 
 void TCicloLeitura::AnimaStatus()
@@ -144,67 +258,134 @@ void TCicloLeitura::AnimaStatus()
 
 bool TCicloLeitura::JaGravado(const TDadosAbastecimento& dados, const QString& codBico)
 {
-    return FAbastecimentos.JaGravado(dados.Id, FContexto.Regional().LeData(dados.Data), codBico, dados.Litragem,
-                                     FParametros.ReabreParametros());
+    QDate data;
+    try {
+        data = FContexto.Regional().LeData(dados.Data);
+    } catch (const EErroConversao&) {
+        return false;
+    }
+    return FAbastecimentos.JaGravado(dados.Id, data, codBico, dados.Litragem, FParametros.ReabreParametros());
 }
 
-void TCicloLeitura::ProcessaAbastecimento(const TAbastecimento& Registro)
+QString TCicloLeitura::CodigoConcentrador(const QString& bicoHexa)
 {
-    ProcessaDados(TDadosAbastecimento::De(Registro), true);
+    return StrZero(QString::number(LeInteiro(QStringLiteral("$") + bicoHexa)), 3);
 }
 
-void TCicloLeitura::ProcessaAbastecimentoFid(const TAbastecimentoFid& Registro)
+TResultadoAbastecimento TCicloLeitura::ProcessaAbastecimento(const TAbastecimento& Registro)
 {
-    ProcessaDados(TDadosAbastecimento::De(Registro), false);
+    return ProcessaDados(TDadosAbastecimento::De(Registro), true);
+}
+
+TResultadoAbastecimento TCicloLeitura::ProcessaAbastecimentoFid(const TAbastecimentoFid& Registro)
+{
+    return ProcessaDados(TDadosAbastecimento::De(Registro), false);
 }
 
 // Both layouts take the same road; only the plain one passes a storing failure on to its caller.
-void TCicloLeitura::ProcessaDados(const TDadosAbastecimento& dados, bool repassaErro)
+TResultadoAbastecimento TCicloLeitura::ProcessaDados(const TDadosAbastecimento& dados, bool repassaErro)
 {
-    TConexao& conexao = FContexto.CnTankora();
     try {
-        if (!dados.Valido)
-            return;
-        if (Arredonda(dados.Litragem, 2) == 0 || Arredonda(dados.PrecoUnit / 10000.0, 2) == 0)
-            return;
-        // A record whose floating-point fields are not numbers is refused, never stored as money.
-        if (!std::isfinite(dados.Litragem) || !std::isfinite(dados.EncerranteFinal))
-            throw EErroConversao(QStringLiteral("Abastecimento ID %1 com litragem ou encerrante inválido")
-                                     .arg(dados.Id));
-        FBicoConcentrador = StrZero(QString::number(LeInteiro(QStringLiteral("$") + dados.Bico)), 3);
-        const std::optional<TBico> bico = FBicos.LocalizaBico(FBicoConcentrador);
-        if (!bico) {
-            FContexto.GravaLogErro(QStringLiteral("O sistema não encontrou nenhum bico relacionado com o concentrador ")
-                                   + FBicoConcentrador + QStringLiteral(" ID: ") + StrZero(QString::number(dados.Id), 4)
-                                   + QStringLiteral(" Dinheiro: ")
-                                   + FContexto.Regional().TextoNumero(dados.ValorTotal / 10000.0)
-                                   + QStringLiteral(" Litros: ") + FContexto.Regional().TextoNumero(dados.Litragem));
+        return Armazena(dados);
+    } catch (const std::exception& e) {
+        FalhaDoAbastecimento(dados, MensagemDe(e), repassaErro);
+    }
+    return TResultadoAbastecimento::Falhou;
+}
+
+void TCicloLeitura::ArmazenaNoCiclo(const TDadosAbastecimento& dados)
+{
+    try {
+        Armazena(dados);
+    } catch (const EErroBanco& e) {
+        if (!e.Transitorio()) {
+            FPendente.reset();
+            FalhaDoAbastecimento(dados, e.Mensagem(), !FUsaFid);
             return;
         }
-        const QString combustivel = FParametros.Texto(QStringLiteral("ImpreDescBico")) == QLatin1String("S")
-            ? bico->DescricaoBico
-            : bico->DescricaoProduto;
-        const QString grade = SubstituiTexto(bico->Grade, QStringLiteral("/"), QString());
-        IniciaTransacao(conexao);
-        QString hora = dados.Hora;
-        GravaAbastecimento(hora, dados.Data, bico->CodBico, combustivel, bico->CodProd, grade, dados.CodFid,
-                           dados.Litragem, dados.ValorTotal / 10000.0, dados.PrecoUnit / 10000.0, 0,
-                           dados.EncerranteFinal, dados.Id, FBicoConcentrador);
-        ConfirmaTransacao(conexao);
-        FParametros.ConfirmaSequencia();
-        QCoreApplication::processEvents();
-    } catch (const std::exception& e) {
-        const QString mensagem = MensagemDe(e);
-        conexao.Abandona();
+        // Kept for the next ticks; the library's next read would acknowledge it, so none happens.
+        FContexto.CnTankora().Abandona();
         FParametros.DescartaSequencia();
-        emit AtencaoSolicitada();
-        FContexto.Mensagens().MostraMensagem(
-            TTipoMensagem::Erro,
-            QStringLiteral("Ocorreu um erro ao realizar a leitura do abastecimento:\r") + mensagem
-                + QStringLiteral("\rFeche o sistema de conexão com o concentrador e o reinicie novamente!"));
-        if (repassaErro)
-            throw EErro(QStringLiteral("Erro ao tentar gravar o abastecimento ") + mensagem);
+        FLinhasAdiadas.clear();
+        FPendente = dados;
+        IniciaIndisponibilidade(e.Mensagem(), &dados);
+        return;
+    } catch (const std::exception& e) {
+        FPendente.reset();
+        FalhaDoAbastecimento(dados, MensagemDe(e), !FUsaFid);
+        return;
     }
+    FPendente.reset();
+    EncerraIndisponibilidade();
+}
+
+void TCicloLeitura::FalhaDoAbastecimento(const TDadosAbastecimento& dados, const QString& mensagem,
+                                         bool repassaErro)
+{
+    FContexto.CnTankora().Abandona();
+    FParametros.DescartaSequencia();
+    FLinhasAdiadas.clear();
+    // What the operator needs to capture it by ID later.
+    RegistraErro(QStringLiteral("Abastecimento não gravado: ") + Rastro(dados));
+    emit AtencaoSolicitada();
+    FContexto.Mensagens().MostraMensagem(
+        TTipoMensagem::Erro,
+        QStringLiteral("Ocorreu um erro ao realizar a leitura do abastecimento:\r") + mensagem
+            + QStringLiteral("\rFeche o sistema de conexão com o concentrador e o reinicie novamente!"));
+    if (repassaErro)
+        throw EErro(QStringLiteral("Erro ao tentar gravar o abastecimento ") + mensagem);
+}
+
+TResultadoAbastecimento TCicloLeitura::Armazena(const TDadosAbastecimento& dados)
+{
+    TConexao& conexao = FContexto.CnTankora();
+    if (!dados.Valido)
+        return TResultadoAbastecimento::SemAbastecimento;
+    if (Arredonda(dados.Litragem, 2) == 0 || Arredonda(dados.PrecoUnit / 10000.0, 2) == 0)
+        return TResultadoAbastecimento::ValoresZerados;
+    // A record whose floating-point fields are not numbers is refused, never stored as money.
+    if (!std::isfinite(dados.Litragem) || !std::isfinite(dados.EncerranteFinal))
+        throw EErroConversao(QStringLiteral("Abastecimento ID %1 com litragem ou encerrante inválido").arg(dados.Id));
+    FBicoConcentrador = CodigoConcentrador(dados.Bico);
+    const std::optional<TBico> bico = FBicos.LocalizaBico(FBicoConcentrador);
+    if (!bico) {
+        RegistraErro(QStringLiteral("O sistema não encontrou nenhum bico relacionado com o concentrador ")
+                     + FBicoConcentrador + QStringLiteral(" ID: ") + StrZero(QString::number(dados.Id), 4)
+                     + QStringLiteral(" Dinheiro: ") + FContexto.Regional().TextoNumero(dados.ValorTotal / 10000.0)
+                     + QStringLiteral(" Litros: ") + FContexto.Regional().TextoNumero(dados.Litragem));
+        return TResultadoAbastecimento::BicoDesconhecido;
+    }
+    const bool propria = !conexao.EmTransacao();
+    IniciaTransacao(conexao);
+    // The counter as it is now: another program may have advanced it.
+    FParametros.Rele();
+    const QString combustivel = FParametros.Texto(QStringLiteral("ImpreDescBico")) == QLatin1String("S")
+        ? bico->DescricaoBico
+        : bico->DescricaoProduto;
+    const QString grade = SubstituiTexto(bico->Grade, QStringLiteral("/"), QString());
+    // Delivered again (the library delivers at least once; a crash before its acknowledgement):
+    // never a second row, never a second advance of the sequence.
+    if (JaGravado(dados, bico->CodBico)) {
+        if (propria)
+            DesfazTransacao(conexao);
+        RegistraErro(QStringLiteral("Abastecimento já gravado, recebido novamente e ignorado: ") + Rastro(dados));
+        return TResultadoAbastecimento::JaGravado;
+    }
+    QString hora = dados.Hora;
+    FAdiaLinhas = true;
+    FLinhasAdiadas.clear();
+    auto libera = qScopeGuard([this] { FAdiaLinhas = false; });
+    GravaAbastecimento(hora, dados.Data, bico->CodBico, combustivel, bico->CodProd, grade, dados.CodFid,
+                       dados.Litragem, dados.ValorTotal / 10000.0, dados.PrecoUnit / 10000.0, 0,
+                       dados.EncerranteFinal, dados.Id, FBicoConcentrador);
+    ConfirmaTransacao(conexao);
+    FParametros.ConfirmaSequencia();
+    FAdiaLinhas = false;
+    const QStringList linhas = std::exchange(FLinhasAdiadas, {});
+    for (const QString& linha : linhas)
+        GravaLinhaLog(linha);
+    QCoreApplication::processEvents();
+    return TResultadoAbastecimento::Gravado;
 }
 
 void TCicloLeitura::GravaAbastecimento(QString& PHora, const QString& PData, const QString& PCodBico,
@@ -247,22 +428,27 @@ void TCicloLeitura::GravaAbastecimento(QString& PHora, const QString& PData, con
         linha.EncerranteFinal = PEncerranteFinal;
         try {
             FAbastecimentos.Insere(linha);
-        } catch (const std::exception& e) {
+        } catch (const EErroBanco& e) {
+            // The connection or a lock: the whole fueling is tried again later, so this attempt
+            // leaves no line of its own.
+            if (e.Transitorio())
+                RepassaComPrefixo(QStringLiteral("Erro ao tentar gravar o abastecimento "), e);
             const QString mensagem = MensagemDe(e);
             FContexto.GravaLogErro(QStringLiteral("Erro ao tentar gravar o abastecimento:  Sequencia: ")
                                    + QString::number(linha.Sequencia) + QStringLiteral(" Data: ")
                                    + regional.TextoData(linha.Data) + QStringLiteral(" Hora: ") + PHora
                                    + QStringLiteral(" Bico: ") + PCodBico + QStringLiteral(" Erro: ") + mensagem);
+            FAdiaLinhas = false; // a refused fueling still appears in the log
             EscreveLinhaLog(PData, PHora, PCodBico, PLitragem, PValor, PPrecoUnit,
                             QString::number(FParametros.ReabreParametros()), QString::number(PId), CodConcentrador);
-            throw EErro(QStringLiteral("Erro ao tentar gravar o abastecimento ") + mensagem);
+            RepassaComPrefixo(QStringLiteral("Erro ao tentar gravar o abastecimento "), e);
         }
         EscreveLinhaLog(PData, PHora, PCodBico, PLitragem, PValor, PPrecoUnit,
                         QString::number(FParametros.ReabreParametros()), QString::number(PId), CodConcentrador);
         if (PId == 9999)
             FParametros.AtualizaSequencia();
     } catch (const std::exception& e) {
-        throw EErro(QStringLiteral("Erro ao Gravar o Abastecimento") + MensagemDe(e));
+        RepassaComPrefixo(QStringLiteral("Erro ao Gravar o Abastecimento"), e);
     }
 }
 
@@ -282,8 +468,25 @@ void TCicloLeitura::EscreveLinhaLog(const QString& Data, const QString& Hora, co
     const TConfiguracaoRegional& regional = FContexto.Regional();
     const QString linha =
         MontaLinhaLog(Data, Hora, Bico, Litragem, Valor, PrecoUnit, Sequencia, Id, CodConcentrador, regional);
-    FLogAbastecimentos.Acrescenta(
-        FContexto.Relogio().PastaExecutavel() + NomeLogDoDia(FContexto.Relogio().Agora().date(), regional), linha);
+    if (FAdiaLinhas)
+        FLinhasAdiadas << linha;
+    else
+        GravaLinhaLog(linha);
+}
+
+void TCicloLeitura::GravaLinhaLog(const QString& linha)
+{
+    try {
+        FLogAbastecimentos.Acrescenta(FContexto.Relogio().PastaExecutavel()
+                                          + NomeLogDoDia(FContexto.Relogio().Agora().date(), FContexto.Regional()),
+                                      linha);
+    } catch (const std::exception&) {
+        // The fueling is stored: the line is kept and written once the folder accepts writing.
+        if (!FLogSemGravacao) {
+            FLogSemGravacao = true;
+            AtualizaAviso();
+        }
+    }
     emit LinhaLogEscrita(linha);
 }
 
@@ -334,13 +537,27 @@ void TCicloLeitura::AtualizaStatusBicos()
                 FBicos.GravaStatusBico(QString(letra), codigo);
             } catch (const std::exception& e) {
                 const QString mensagem = MensagemDe(e);
-                FContexto.GravaLogErro(QStringLiteral("Erro ao tentar gravar status do bico ")
-                                       + StrZero(QString::number(p), 2));
+                const auto* banco = dynamic_cast<const EErroBanco*>(&e);
+                const bool transitorio = banco && banco->Transitorio();
+                // A row another program holds, or a database that went away, repeats every tick:
+                // one line until the status is written again, and no box.
+                if (!transitorio || !FFalhaStatusBanco)
+                    RegistraErro(QStringLiteral("Erro ao tentar gravar status do bico ") + StrZero(QString::number(p), 2)
+                                 + (transitorio ? QStringLiteral(": ") + mensagem : QString()));
                 // What was written before the failure stays, as if each update had been committed.
-                transacao.Confirma();
+                try {
+                    transacao.Confirma();
+                } catch (const std::exception&) {
+                    // the status error is the one to report
+                }
+                if (transitorio) {
+                    FFalhaStatusBanco = true;
+                    return;
+                }
                 throw EErro(QStringLiteral("Erro ao tentar gravar o status do bico") + mensagem);
             }
         }
     }
     transacao.Confirma();
+    FFalhaStatusBanco = false;
 }

@@ -28,8 +28,9 @@ public:
     const TConfiguracaoRegional& Regional() const { return FRegional; }
 
     // Appends "dd/mm/yy hh:mm:ss message" to LogErroConcentrador beside the executable; raises
-    // EErro when the file cannot be written.
+    // EErro when the file cannot be written (the line is kept and written later, see TLogArquivo).
     void GravaLogErro(const QString& mensagem);
+    TLogArquivo& LogErros() { return FLogErros; }
     // The application's default error handler: the error box, with its full-stop rule.
     void MostraErroPadrao(const QString& mensagem) { FMensagens.MostraErroPadrao(mensagem); }
 

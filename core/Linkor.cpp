@@ -30,7 +30,8 @@ void TLinkor::Inicia()
     FVersao = QStringLiteral("v15.11dc");
     FCiclo.IniciaLog();
     TConexao& conexao = FContexto.CnTankora();
-    AbreBanco(conexao, FContexto.Relogio(), FContexto.Mensagens());
+    AbreBanco(conexao, FContexto.Relogio(), FContexto.Mensagens(), DefinicaoDbTankora(),
+              [this](const QString& linha) { FContexto.GravaLogErro(linha); });
     FParametros.Abre();
     if (FParametros.Texto(QStringLiteral("usaconcentrador")) != QLatin1String("S")) {
         FContexto.Mensagens().MostraMensagem(TTipoMensagem::Informacao,
@@ -43,8 +44,16 @@ void TLinkor::Inicia()
     concentrador.PCarregaDllConcentrador();
     if (!concentrador.InicializaSerial(NumeroPortaSerial(FParametros.Texto(QStringLiteral("PortaConc")))))
         throw EErro(QStringLiteral("Erro ao tentar a conexão com a porta serial!!"));
-    if (FParametros.Texto(QStringLiteral("AcertaDataConc")) == QLatin1String("S"))
-        concentrador.AcertaDataHora();
+    if (FParametros.Texto(QStringLiteral("AcertaDataConc")) == QLatin1String("S")) {
+        // A clock the concentrator did not take is no reason to stop storing fuelings: it is logged
+        // and the start goes on, as it did before the driver reported it.
+        try {
+            concentrador.AcertaDataHora();
+        } catch (const std::exception& e) {
+            FContexto.GravaLogErro(QStringLiteral("Erro ao acertar a Data/Hora do concentrador na inicialização: ")
+                                   + MensagemDe(e));
+        }
+    }
     FCiclo.DefineIntervaloLeitura(static_cast<int>(FParametros.Inteiro(QStringLiteral("Tempoleconcentrador")) * 1000));
     const QString ini = LocalizaArquivo(FContexto.Relogio().PastaExecutavel(), QStringLiteral("TankoraECF.INI"));
     FCiclo.DefineUsaFid(!ini.isEmpty()

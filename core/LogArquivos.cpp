@@ -40,17 +40,56 @@ QString MontaLinhaErro(const QDateTime& momento, const QString& mensagem, const 
 
 void TLogArquivo::Acrescenta(const QString& caminho, const QString& linha)
 {
-    if (FOcupado) {
-        FPendentes.append({caminho, linha});
-        return;
-    }
+    Retem(caminho, linha);
+    if (FOcupado)
+        return; // the outer call writes it right after its own
     FOcupado = true;
     auto libera = qScopeGuard([this] { FOcupado = false; });
-    Grava(caminho, linha);
-    while (!FPendentes.isEmpty()) {
-        const auto [outroCaminho, outraLinha] = FPendentes.takeFirst();
-        Grava(outroCaminho, outraLinha);
+    GravaRetidas();
+}
+
+bool TLogArquivo::Descarrega()
+{
+    if (FOcupado)
+        return FRetidas.isEmpty();
+    FOcupado = true;
+    auto libera = qScopeGuard([this] { FOcupado = false; });
+    try {
+        GravaRetidas();
+    } catch (const EErro&) {
+        return false;
     }
+    return true;
+}
+
+void TLogArquivo::Retem(const QString& caminho, const QString& linha)
+{
+    if (FRetidas.size() >= kMaximoRetidas) {
+        FRetidas.removeFirst();
+        ++FDescartadas;
+    }
+    FRetidas.append({caminho, linha});
+}
+
+void TLogArquivo::GravaRetidas()
+{
+    while (!FRetidas.isEmpty()) {
+        const auto& [caminho, linha] = FRetidas.first();
+        try {
+            if (FDescartadas > 0) {
+                Grava(caminho, QStringLiteral("(%1 linhas anteriores perdidas: o arquivo ficou sem gravação por "
+                                              "muito tempo)")
+                                   .arg(FDescartadas));
+                FDescartadas = 0;
+            }
+            Grava(caminho, linha);
+        } catch (const EErro& e) {
+            FMotivo = e.Mensagem();
+            throw;
+        }
+        FRetidas.removeFirst();
+    }
+    FMotivo.clear();
 }
 
 void TLogArquivo::Grava(const QString& caminho, const QString& linha)

@@ -22,15 +22,29 @@ QString MontaLinhaErro(const QDateTime& momento, const QString& mensagem, const 
 // file is readable by everyone and writable by its owner only.
 // A line asked for while another line of the same log is being written (only possible from a
 // nested message loop) is queued and written right after it: no wait, no interleaving.
+// A line that cannot be written is kept, in order, and written before any later line once the
+// file accepts writing again (a folder turned read-only, a full disk).
 class TLogArquivo {
 public:
-    // Raises EErro with the file system's reason when the file cannot be written; the line that
-    // failed is not kept.
+    // Raises EErro with the file system's reason when the file cannot be written; the line is kept.
     void Acrescenta(const QString& caminho, const QString& linha);
+    // Writes the kept lines; true when none is left. Never raises; the reason of a failure is
+    // in Motivo().
+    bool Descarrega();
+    qsizetype Retidas() const { return FRetidas.size(); }
+    const QString& Motivo() const { return FMotivo; }
+
+    // Lines kept beyond this many are dropped, oldest first, and the count of dropped lines is
+    // written in their place once writing works again.
+    static constexpr qsizetype kMaximoRetidas = 100000;
 
 private:
     bool FOcupado = false;
-    QList<std::pair<QString, QString>> FPendentes;
+    QList<std::pair<QString, QString>> FRetidas;
+    qsizetype FDescartadas = 0;
+    QString FMotivo;
+    void Retem(const QString& caminho, const QString& linha);
+    void GravaRetidas(); // raises at the first line that fails; the rest stays kept
     static void Grava(const QString& caminho, const QString& linha);
 };
 

@@ -4,7 +4,7 @@
 
 TRepositorioBicos::TRepositorioBicos(TContexto& contexto)
     : FConexao(contexto.CnTankora()), FBombas(&contexto.CnTankora()), FAtualizaStatus(&contexto.CnTankora()),
-      FStatusGravados(&contexto.CnTankora())
+      FStatusGravados(&contexto.CnTankora()), FBicosConcentrador(&contexto.CnTankora())
 {
     FBombas.setObjectName(QStringLiteral("Bombas"));
     FBombas.DefineSQL(QStringList{
@@ -28,6 +28,9 @@ TRepositorioBicos::TRepositorioBicos(TContexto& contexto)
                                              "BOMBAS.statusbico <> :PStatusBico)"));
     FStatusGravados.DefineSQL(QStringLiteral("Select CodConcentrador, statusbico From Bombas "
                                              "Where CodConcentrador Is Not Null"));
+    FBicosConcentrador.DefineSQL(QStringLiteral(
+        "Select CodBico, Descricao, CodConcentrador, PrecoVenda From Bombas where "
+        "Coalesce(bombas.codconcentrador, '') <> '' Order By CodBico"));
 }
 
 std::optional<TBico> TRepositorioBicos::LocalizaBico(const QString& codigo)
@@ -84,4 +87,17 @@ void TRepositorioBicos::GravaStatusBico(const QString& letra, const QString& cod
     FAtualizaStatus.Executa();
     if (gravada)
         *gravada = letra;
+}
+
+QList<TBicoConcentrador> TRepositorioBicos::BicosConcentrador()
+{
+    FBicosConcentrador.Fecha();
+    FBicosConcentrador.Abre();
+    QList<TBicoConcentrador> bicos;
+    for (; !FBicosConcentrador.Fim(); FBicosConcentrador.Proximo())
+        bicos << TBicoConcentrador{FBicosConcentrador.CampoTexto(QStringLiteral("CodBico")),
+                                   FBicosConcentrador.CampoTexto(QStringLiteral("Descricao")),
+                                   FBicosConcentrador.CampoTexto(QStringLiteral("CodConcentrador"))};
+    FBicosConcentrador.Fecha();
+    return bicos;
 }

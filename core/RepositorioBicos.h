@@ -4,6 +4,7 @@
 #include "Conexao.h"
 
 #include <QHash>
+#include <QList>
 
 #include <optional>
 
@@ -20,6 +21,13 @@ struct TBico {
     QString DescricaoProduto;
 };
 
+// A nozzle on the concentrator, as the block dialog lists it.
+struct TBicoConcentrador {
+    QString CodBico;
+    QString Descricao;
+    QString CodConcentrador;
+};
+
 class TRepositorioBicos {
 public:
     explicit TRepositorioBicos(TContexto& contexto);
@@ -31,6 +39,8 @@ public:
     // whole status refresh) and only the codes whose letter changed are written, so a refresh in
     // which nothing changed writes nothing at all.
     void GravaStatusBico(const QString& letra, const QString& codigo);
+    // The nozzles with a concentrator code, by nozzle code.
+    QList<TBicoConcentrador> BicosConcentrador();
 
 private:
     TConexao& FConexao;
@@ -43,4 +53,5 @@ private:
     std::optional<quint64> FTransacaoStatus;
 
     void LeStatusGravados();
+    TConsulta FBicosConcentrador;
 };

@@ -5,7 +5,7 @@
 
 TRepositorioParametros::TRepositorioParametros(TContexto& contexto)
     : FContexto(contexto), FParaPosto(&contexto.CnTankora()), FSequenciaAbast(&contexto.CnTankora()),
-      FAtualizaSequencia(&contexto.CnTankora())
+      FAtualizaSequencia(&contexto.CnTankora()), FAlteraTempo(&contexto.CnTankora())
 {
     FParaPosto.setObjectName(QStringLiteral("ParaPosto"));
     FParaPosto.DefineSQL(QStringLiteral("Select SequenciaAbast, AcertaDataConc, PortaConc, ImpreDescBico, \n"
@@ -13,6 +13,8 @@ TRepositorioParametros::TRepositorioParametros(TContexto& contexto)
                                         "From ParaPosto"));
     FSequenciaAbast.setObjectName(QStringLiteral("SequenciaAbast"));
     FSequenciaAbast.DefineSQL(QStringLiteral("Select SequenciaAbast From ParaPosto"));
+    FAlteraTempo.setObjectName(QStringLiteral("qryAlteraTempo"));
+    FAlteraTempo.DefineSQL(QStringLiteral("UPDATE paraposto set paraposto.tempoleconcentrador = :PTempo"));
 }
 
 void TRepositorioParametros::Abre()
@@ -21,18 +23,50 @@ void TRepositorioParametros::Abre()
     if (!conexao.Conectado())
         conexao.Conecta();
     FParaPosto.Abre();
+    GuardaLinha();
+    LeSequencia();
+}
+
+void TRepositorioParametros::Rele()
+{
+    FParaPosto.Fecha();
+    FParaPosto.Abre();
+    GuardaLinha();
+    // A value written in the open transaction is what the next advance starts from.
+    if (!FSequenciaPendente)
+        LeSequencia();
+}
+
+void TRepositorioParametros::LeSequencia()
+{
     FSequenciaAbast.Abre();
     FSequenciaNula = FSequenciaAbast.Vazia() || FSequenciaAbast.CampoNulo(QStringLiteral("SequenciaAbast"));
     FSequenciaLida = FSequenciaAbast.Vazia() ? 0 : FSequenciaAbast.CampoInteiro(QStringLiteral("SequenciaAbast"));
 }
 
+void TRepositorioParametros::GuardaLinha()
+{
+    FLinha.clear();
+    for (const char* campo : {"SequenciaAbast", "AcertaDataConc", "PortaConc", "ImpreDescBico", "UsaConcentrador",
+                              "CorrigeLitragem", "visualizastatusbomba", "TEMPOLECONCENTRADOR"}) {
+        const QString nome = QString::fromLatin1(campo);
+        const bool numero = nome == QLatin1String("SequenciaAbast") || nome == QLatin1String("TEMPOLECONCENTRADOR");
+        FLinha.insert(nome.toUpper(),
+                      {FParaPosto.CampoTexto(nome), numero ? FParaPosto.CampoInteiro(nome) : qint64(0)});
+    }
+}
+
 QString TRepositorioParametros::Texto(const QString& campo) const
 {
+    if (!FParaPosto.Aberta() && FLinha.contains(campo.toUpper()))
+        return FLinha.value(campo.toUpper()).first;
     return FParaPosto.CampoTexto(campo);
 }
 
 qint64 TRepositorioParametros::Inteiro(const QString& campo) const
 {
+    if (!FParaPosto.Aberta() && FLinha.contains(campo.toUpper()))
+        return FLinha.value(campo.toUpper()).second;
     return FParaPosto.CampoInteiro(campo);
 }
 
@@ -41,6 +75,7 @@ int TRepositorioParametros::ReabreParametros()
     if (FSequenciaAlterada) {
         FParaPosto.Fecha();
         FParaPosto.Abre();
+        GuardaLinha();
     }
     return static_cast<int>(FParaPosto.CampoInteiro(QStringLiteral("SequenciaAbast")));
 }
@@ -62,7 +97,10 @@ void TRepositorioParametros::AtualizaSequencia()
         }
         FAtualizaSequencia.DefineInteiro(QStringLiteral("PNova"), lida + 1);
         if (FAtualizaSequencia.Executa() == 0)
-            throw EErro(QStringLiteral("a sequência foi alterada por outro programa"));
+            // Another program advanced it since it was read: read again and retry, never overwrite.
+            throw EErroBanco(QString(), TNaturezaErroBanco::Bloqueio);
+    } catch (const EErroBanco& e) {
+        throw EErroBanco(QStringLiteral("Erro ao Atualizar a Sequência de Abastecimentos."), e.Natureza());
     } catch (const std::exception&) {
         throw EErro(QStringLiteral("Erro ao Atualizar a Sequência de Abastecimentos."));
     }
@@ -82,4 +120,13 @@ void TRepositorioParametros::ConfirmaSequencia()
 void TRepositorioParametros::DescartaSequencia()
 {
     FSequenciaPendente.reset();
+}
+
+void TRepositorioParametros::AlteraTempoLeitura(qint64 segundos)
+{
+    FAlteraTempo.Fecha();
+    FAlteraTempo.DefineInteiro(QStringLiteral("PTempo"), segundos);
+    TGuardaTransacao transacao(FContexto.CnTankora());
+    FAlteraTempo.Executa();
+    transacao.Confirma();
 }

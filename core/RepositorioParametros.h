@@ -2,6 +2,8 @@
 // The station parameters (table ParaPosto) and the fueling sequence counter.
 #include "Conexao.h"
 
+#include <QHash>
+
 #include <optional>
 
 class TContexto;
@@ -12,7 +14,11 @@ public:
 
     // Opens the parameters and the sequence (start-up); a closed connection gets one more attempt.
     void Abre();
-    // A column of the parameter row, by name.
+    // Reads the parameter row and the sequence again (before each fueling is stored), so a counter
+    // another program advanced is the one used and advanced from. Raises EErroBanco when the
+    // database does not answer; what was read before stays readable.
+    void Rele();
+    // A column of the parameter row, by name; the last row read when a re-read failed.
     QString Texto(const QString& campo) const;
     qint64 Inteiro(const QString& campo) const;
 
@@ -28,11 +34,19 @@ public:
     void DescartaSequencia();
     bool SequenciaAlterada() const { return FSequenciaAlterada; }
 
+    // Stores the seconds between two polls (column TEMPOLECONCENTRADOR, the station's one row).
+    void AlteraTempoLeitura(qint64 segundos);
+
 private:
+    void GuardaLinha();
+    void LeSequencia();
+
     TContexto& FContexto;
     TConsulta FParaPosto;
+    QHash<QString, std::pair<QString, qint64>> FLinha; // upper-case column -> text, integer
     TConsulta FSequenciaAbast;
     TConsulta FAtualizaSequencia;
+    TConsulta FAlteraTempo;
     qint64 FSequenciaLida = 0; // what the sequence row held when last read or committed
     bool FSequenciaNula = false;
     std::optional<qint64> FSequenciaPendente; // written, not yet committed

@@ -20,13 +20,30 @@ QString ValorParametro(const QStringList& parametros, const QString& nome)
     return QString();
 }
 
-void AbreComRetentativa(TConexao& conexao, const TRelogio& relogio, TMensagens& mensagens)
+// One attempt; a failure leaves its line (a failing log must not stop the start-up).
+bool Tenta(TConexao& conexao, const TRegistroFalha& registraFalha)
 {
-    if (AbreConexao(conexao))
+    QString motivo;
+    if (AbreConexao(conexao, &motivo))
+        return true;
+    if (registraFalha) {
+        try {
+            registraFalha(TextoFalhaConexao(conexao, motivo));
+        } catch (const std::exception&) {
+            // the question that follows still tells the operator
+        }
+    }
+    return false;
+}
+
+void AbreComRetentativa(TConexao& conexao, const TRelogio& relogio, TMensagens& mensagens,
+                        const TRegistroFalha& registraFalha)
+{
+    if (Tenta(conexao, registraFalha))
         return;
     for (;;) {
         relogio.Dorme(7000);
-        if (AbreConexao(conexao))
+        if (Tenta(conexao, registraFalha))
             return;
         const TResposta resposta =
             mensagens.MostraMensagem(TTipoMensagem::Informacao,
@@ -53,7 +70,8 @@ void DefineLeituraAlias(TLeituraAlias leitura)
     LeituraAlias() = std::move(leitura);
 }
 
-void AbreBanco(TConexao& conexao, const TRelogio& relogio, TMensagens& mensagens, const TDefinicaoBanco& banco)
+void AbreBanco(TConexao& conexao, const TRelogio& relogio, TMensagens& mensagens, const TDefinicaoBanco& banco,
+               const TRegistroFalha& registraFalha)
 {
     try {
         const QString ini = LocalizaArquivo(relogio.PastaAtual(), QStringLiteral("caminho.ini"));
@@ -68,21 +86,42 @@ void AbreBanco(TConexao& conexao, const TRelogio& relogio, TMensagens& mensagens
             conexao.Desconecta();
             ConfiguraConexao(conexao, banco);
         }
-        AbreComRetentativa(conexao, relogio, mensagens);
+        AbreComRetentativa(conexao, relogio, mensagens, registraFalha);
     } catch (const std::exception& erro) {
         mensagens.MostraMensagem(TTipoMensagem::Informacao,
                        QStringLiteral("Impossível conectar ao banco de dados pelo seguinte motivo: \r") + MensagemDe(erro));
     }
 }
 
-bool AbreConexao(TConexao& conexao)
+bool AbreConexao(TConexao& conexao, QString* motivo)
 {
     try {
         conexao.Conecta();
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& erro) {
+        if (motivo)
+            *motivo = MensagemDe(erro);
         return false; // the caller's retry loop is the report
     }
+}
+
+QString OcultaSenha(const TConexao& conexao, QString texto)
+{
+    // Very short passwords would mask ordinary letters; the server never echoes one anyway.
+    const QString senha = conexao.Parametro(QStringLiteral("Password"));
+    if (senha.size() >= 4)
+        texto.replace(senha, QStringLiteral("****"));
+    return texto;
+}
+
+QString TextoFalhaConexao(const TConexao& conexao, const QString& motivo)
+{
+    QString local = conexao.Parametro(QStringLiteral("Database"));
+    if (local.isEmpty())
+        local = QStringLiteral("(nenhum)");
+    return OcultaSenha(conexao, QStringLiteral("Não foi possível conectar ao banco de dados %1 (usuário %2): %3")
+                                    .arg(local, conexao.Parametro(QStringLiteral("User_Name")),
+                                         QString(motivo).replace('\n', ' ')));
 }
 
 void ConfiguraConexao(TConexao& conexao, const TDefinicaoBanco& banco)

@@ -28,13 +28,23 @@ QStringList ParametrosAlias(const QString& alias);
 // Puts a lookup in place (an empty function restores the default, which finds nothing).
 void DefineLeituraAlias(TLeituraAlias leitura);
 
+// Where a failed attempt is written down (the error log); db/ knows nothing of the logs.
+using TRegistroFalha = std::function<void(const QString& linha)>;
+
 // Configures and opens the connection; never raises: a failure to read the configuration is shown
 // in an information box, and the operator may give up retrying (the connection stays closed).
-// `relogio` gives the current folder and the pause; `mensagens` asks and tells the operator.
+// `relogio` gives the current folder and the pause; `mensagens` asks and tells the operator;
+// `registraFalha` gets one line per failed attempt: the database location and the server's reason,
+// never the password.
 void AbreBanco(TConexao& conexao, const TRelogio& relogio, TMensagens& mensagens,
-               const TDefinicaoBanco& banco = DefinicaoDbTankora());
-// One connection attempt: true when connected afterwards; never raises.
-bool AbreConexao(TConexao& conexao);
+               const TDefinicaoBanco& banco = DefinicaoDbTankora(), const TRegistroFalha& registraFalha = {});
+// One connection attempt: true when connected afterwards; never raises. `motivo` gets the server's
+// message of a failure.
+bool AbreConexao(TConexao& conexao, QString* motivo = nullptr);
+// The line a failed attempt leaves in the error log.
+QString TextoFalhaConexao(const TConexao& conexao, const QString& motivo);
+// The text with every occurrence of the connection's password masked (for texts that may echo it).
+QString OcultaSenha(const TConexao& conexao, QString texto);
 // Sets DataBase, User_Name and Password from the definition, its alias, or the "Tankora.gdb" fallback.
 void ConfiguraConexao(TConexao& conexao, const TDefinicaoBanco& banco);
 // The text of the alias's first parameter line from position `inicio` (1-based) up to where the

@@ -282,6 +282,8 @@ ITransaction* TConexao::TImplementacao::IniciaTransacaoFirebird(bool somenteLeit
         tpb->insertTag(&st, isc_tpb_read_committed);
         tpb->insertTag(&st, isc_tpb_rec_version);
         tpb->insertTag(&st, isc_tpb_wait);
+        // Another program holding a row must not freeze the program for ever.
+        tpb->insertInt(&st, isc_tpb_lock_timeout, TConexao::kEsperaBloqueioSegundos);
         ITransaction* transacao = Anexo->startTransaction(&st, tpb->getBufferLength(&st), tpb->getBuffer(&st));
         tpb->dispose();
         return transacao;
@@ -375,7 +377,7 @@ void TConexao::Conecta()
     } catch (const FbException& erro) {
         if (dpb)
             dpb->dispose();
-        throw EErro(MensagemFirebird(erro));
+        throw F->Falha(erro);
     }
 }
 
@@ -395,11 +397,38 @@ void TConexao::Desconecta()
         F->Anexo->release();
     st.dispose();
     F->Anexo = nullptr;
+    F->Perdida = false;
 }
 
 bool TConexao::Conectado() const
 {
     return F->Anexo != nullptr;
+}
+
+bool TConexao::Perdida() const
+{
+    return F->Perdida;
+}
+
+void TConexao::Reconecta()
+{
+    Desconecta();
+    Conecta();
+}
+
+EErroBanco TConexao::TImplementacao::Falha(const FbException& erro)
+{
+    const TNaturezaErroBanco natureza = NaturezaFirebird(erro);
+    if (natureza == TNaturezaErroBanco::Conexao && Anexo)
+        Perdida = true;
+    return EErroBanco(MensagemFirebird(erro), natureza);
+}
+
+void RepassaComPrefixo(const QString& prefixo, const std::exception& erro)
+{
+    if (const auto* banco = dynamic_cast<const EErroBanco*>(&erro))
+        throw EErroBanco(prefixo + banco->Mensagem(), banco->Natureza());
+    throw EErro(prefixo + MensagemDe(erro));
 }
 
 bool TConexao::EmTransacao() const
@@ -436,7 +465,7 @@ void TConexao::Confirma()
             F->Transacao = nullptr;
         } catch (const FbException& erro) {
             // still active: the caller rolls it back
-            throw EErro(MensagemFirebird(erro));
+            throw F->Falha(erro);
         }
     }
     F->TransacaoAberta = false;
@@ -455,7 +484,7 @@ void TConexao::Desfaz()
         F->Transacao = nullptr;
     } catch (const FbException& erro) {
         Solta(F->Transacao);
-        throw EErro(MensagemFirebird(erro));
+        throw F->Falha(erro);
     }
 }
 
@@ -801,10 +830,10 @@ QString TConsulta::Plano()
         }
         return texto;
     } catch (const FbException& erro) {
-        const QString mensagem = MensagemFirebird(erro);
+        const EErroBanco falha = conexao.Falha(erro);
         LiberaComando();
         AbandonaTransacao(leitura);
-        throw EErro(mensagem);
+        throw falha;
     } catch (...) {
         LiberaComando();
         AbandonaTransacao(leitura);
@@ -928,7 +957,7 @@ int TConsulta::RodaComando(bool buscaLinhas)
             }
             return afetadas;
         } catch (const FbException& erro) {
-            const QString mensagem = MensagemFirebird(erro);
+            const EErroBanco falha = conexao.Falha(erro);
             const bool repete = leitura && !escritaForcada && ErroSomenteLeitura(erro);
             Solta(cursor);
             LiberaComando();
@@ -940,7 +969,7 @@ int TConsulta::RodaComando(bool buscaLinhas)
                 escritaForcada = true;
                 continue;
             }
-            throw EErro(mensagem);
+            throw falha;
         } catch (...) {
             Solta(cursor);
             LiberaComando();

@@ -2,6 +2,7 @@
 // The one database layer of the program: a connection with its parameter list and one transaction,
 // and statements with named parameters whose rows are read by column name. Built on Firebird's
 // C++ OO API; nothing else sits in between.
+#include "Erro.h"
 #include "Regional.h"
 
 #include <QDate>
@@ -19,8 +20,33 @@ class IStatement;
 class ITransaction;
 }
 
+// Why the database refused a statement. Everything but a refusal of the row's own values is worth
+// another attempt later: the connection may come back, a lock may be let go, the server may recover.
+enum class TNaturezaErroBanco {
+    Conexao,  // the connection is gone (server stopped, network down, attachment shut down)
+    Bloqueio, // a lock conflict, a deadlock or a lock wait that timed out
+    Recusa,   // the values themselves: a key, a constraint, a conversion, a trigger's exception
+    Servidor, // any other error the server reports
+};
+
+class EErroBanco : public EErro {
+public:
+    EErroBanco(QString mensagem, TNaturezaErroBanco natureza) : EErro(std::move(mensagem)), FNatureza(natureza) {}
+    TNaturezaErroBanco Natureza() const noexcept { return FNatureza; }
+    bool Transitorio() const noexcept { return FNatureza != TNaturezaErroBanco::Recusa; }
+
+private:
+    TNaturezaErroBanco FNatureza;
+};
+
+// The same error with a layer's prefix: keeps its nature when it is a database error.
+[[noreturn]] void RepassaComPrefixo(const QString& prefixo, const std::exception& erro);
+
 class TConexao {
 public:
+    // A row lock held by another program is waited for this long, then the statement fails.
+    static constexpr int kEsperaBloqueioSegundos = 3;
+
     TConexao();
     ~TConexao();
     TConexao(const TConexao&) = delete;
@@ -33,17 +59,22 @@ public:
     void DefineParametro(const QString& nome, const QString& valor);
     QStringList Parametros() const; // "Nome=Valor" lines in order
 
-    // Raises EErro with the server's message on failure.
+    // Raises EErroBanco with the server's message on failure.
     void Conecta();
     // Rolls back an open transaction and detaches; never raises.
     void Desconecta();
     bool Conectado() const;
+    // A statement failed because the connection is gone; it stays so until Reconecta succeeds.
+    bool Perdida() const;
+    // Lets the dead attachment go and attaches again; raises EErroBanco when that fails.
+    void Reconecta();
 
     // How texts bound to numbers are read and how numbers, dates and times read back as text.
     const TConfiguracaoRegional& Regional() const;
     void DefineRegional(const TConfiguracaoRegional& regional);
 
-    // Read committed, record version, wait on locks, write. Never commit-retaining.
+    // Read committed, record version, wait on locks for at most kEsperaBloqueioSegundos, write.
+    // Never commit-retaining.
     bool EmTransacao() const;
     // Changes with every transaction begun: what was learnt inside one transaction holds while
     // EmTransacao() and this number stay the same.

@@ -74,7 +74,10 @@ CREATE TABLE MvTurno (
   HRABERTURA  DATE,
   DtTermino   DATE,
   HrTermino   DATE,
-  STATUS      VARCHAR(1)
+  STATUS      VARCHAR(1),
+  -- the shift query can also filter on the closing moment
+  DTFECHAMENTO DATE,
+  HRFECHAMENTO VARCHAR(8)
 );
 
 CREATE TABLE MvEncerrantes (

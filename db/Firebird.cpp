@@ -1,5 +1,7 @@
 #include "Firebird.h"
 
+#include <iberror.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QtGlobal>
@@ -26,6 +28,8 @@ void PreparaAmbiente()
         return;
     const QString propria = QDir::tempPath() + QStringLiteral("/firebird-%1").arg(::getuid());
     QDir().mkpath(propria);
+    // Lock tables of our own: nobody else may write there.
+    QFile::setPermissions(propria, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("FIREBIRD_LOCK", QFile::encodeName(propria));
 }
 
@@ -63,4 +67,58 @@ QString MensagemFirebird(const FbException& erro)
     while (mensagem.endsWith('\n') || mensagem.endsWith('\0'))
         mensagem.chop(1);
     return mensagem;
+}
+
+TNaturezaErroBanco NaturezaFirebird(const FbException& erro)
+{
+    // The status vector: clusters of an argument type and its value, ended by isc_arg_end.
+    const intptr_t* v = erro.getStatus()->getErrors();
+    bool recusa = false;
+    bool bloqueio = false;
+    for (int i = 0; v && v[i] != isc_arg_end && i < 200; i += 2) {
+        if (v[i] == isc_arg_cstring) { // type, length, text
+            ++i;
+            continue;
+        }
+        if (v[i] != isc_arg_gds)
+            continue;
+        switch (v[i + 1]) {
+        case isc_network_error:
+        case isc_net_read_err:
+        case isc_net_write_err:
+        case isc_net_connect_err:
+        case isc_lost_db_connection:
+        case isc_att_shutdown:
+        case isc_shutdown:
+        case isc_net_server_shutdown:
+        case isc_bad_db_handle:
+            return TNaturezaErroBanco::Conexao;
+        case isc_lock_conflict:
+        case isc_deadlock:
+        case isc_update_conflict:
+        case isc_lock_timeout:
+            bloqueio = true;
+            break;
+        case isc_unique_key_violation:
+        case isc_no_dup:
+        case isc_foreign_key:
+        case isc_not_valid:
+        case isc_check_constraint:
+        case isc_convert_error:
+        case isc_arith_except:
+        case isc_string_truncation:
+        case isc_except:
+            recusa = true;
+            break;
+        default:
+            break;
+        }
+    }
+    // A key violation reports a lock conflict too when the other row is not committed yet: the
+    // conflict is what decides, it may still go away.
+    if (bloqueio)
+        return TNaturezaErroBanco::Bloqueio;
+    if (recusa)
+        return TNaturezaErroBanco::Recusa;
+    return TNaturezaErroBanco::Servidor;
 }

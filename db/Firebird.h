@@ -20,6 +20,8 @@ Firebird::IUtil* UtilFirebird();
 
 // The server's message text of a failed call.
 QString MensagemFirebird(const Firebird::FbException& erro);
+// What kind of failure it was, from the error codes the server sent.
+TNaturezaErroBanco NaturezaFirebird(const Firebird::FbException& erro);
 
 // A status object for one call chain; failures throw Firebird::FbException.
 class TStatusFirebird : public Firebird::ThrowStatusWrapper {
@@ -42,6 +44,10 @@ struct TConexao::TImplementacao {
     quint64 NumeroTransacao = 0;
     QSet<TConsulta*> Consultas; // attached statements
     TConfiguracaoRegional Regional;
+    bool Perdida = false;
+
+    // The error to raise for a failed call; a lost connection is remembered.
+    EErroBanco Falha(const Firebird::FbException& erro);
 
     qsizetype Indice(const QString& nome) const;
     // A new read committed transaction the caller must end.

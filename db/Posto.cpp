@@ -134,7 +134,10 @@ void PreencheDemo(TConexao& conexao)
             {QStringLiteral("09"), QStringLiteral("BICO 09 ARLA 32 (MANUAL)"), QStringLiteral("5"), QVariant(), 3.99,
              0.0, QVariant()});
 
-    const QDateTime agora = QDateTime::currentDateTime();
+    // One open shift covering the day the station is created and the month after it, so the
+    // totalizer capture finds it whenever the demo is tried. A shift counts as covering the
+    // moment only with its planned end filled in.
+    const QDate hoje = QDate::currentDate();
     Executa(conexao, QStringLiteral("INSERT INTO TURNOS (CODTURNO, DESCRICAO) VALUES ('1', :P1)"),
             {QStringLiteral("MANHÃ")});
     Executa(conexao, QStringLiteral("INSERT INTO VENDEND (CODVENDEDOR, NOME) VALUES ('001', :P1)"),
@@ -142,8 +145,9 @@ void PreencheDemo(TConexao& conexao)
     Executa(conexao,
             QStringLiteral("INSERT INTO MvTurno (Controle, CODEMPRESA, CodTurno, CODVENDEDOR, DTMOVIMENTO, "
                            "HRABERTURA, DtTermino, HrTermino, STATUS) "
-                           "VALUES ('000001', '00', '1', '001', :P1, :P2, NULL, NULL, 'N')"),
-            {agora.date(), agora.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"))});
+                           "VALUES ('000001', '00', '1', '001', :P1, :P2, :P3, :P4, 'N')"),
+            {hoje, hoje.toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" 00:00:00"), hoje.addDays(30),
+             hoje.addDays(30).toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" 23:59:59")});
     ConfirmaTransacao(conexao);
 }
 } // namespace

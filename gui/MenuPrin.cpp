@@ -1,12 +1,19 @@
 #include "MenuPrin.h"
 
+#include "AlteraPreco.h"
+#include "BloqueiaBico.h"
+#include "CapturaAbastecimento.h"
+#include "ConfiguraTempoLeAbastecimento.h"
 #include "Erro.h"
+#include "ServicoRelogio.h"
+#include "TirarEncerrantes.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QStyle>
@@ -175,6 +182,31 @@ void TMenuPrin::LigaMotor()
     connect(&ciclo, &TCicloLeitura::LinhaLogEscrita, VisualizaLog, &QPlainTextEdit::appendPlainText);
     connect(&ciclo, &TCicloLeitura::TextoStatusAlterado, FPainel0, &QLabel::setText);
     connect(&ciclo, &TCicloLeitura::AtencaoSolicitada, this, &TMenuPrin::MostraJanela);
+    connect(&ciclo, &TCicloLeitura::AvisoAlterado, this, &TMenuPrin::MostraAviso);
+}
+
+void TMenuPrin::MostraAviso(const QString& aviso)
+{
+    const bool novo = FAviso.isEmpty() && !aviso.isEmpty();
+    FAviso = aviso;
+    if (CoolTrayIcon1)
+        CoolTrayIcon1->setToolTip(DicaBandeja());
+    if (aviso.isEmpty()) {
+        // All is well again: the notice goes by itself.
+        if (FCaixaAviso)
+            FCaixaAviso->close();
+        return;
+    }
+    // One notice per outage, never modal: polling goes on underneath it.
+    if (!FCaixaAviso) {
+        FCaixaAviso = new QMessageBox(QMessageBox::Warning, QStringLiteral("Alerta"), QString(), QMessageBox::Ok, this);
+        FCaixaAviso->setObjectName(QStringLiteral("CaixaAviso"));
+        FCaixaAviso->setWindowModality(Qt::NonModal);
+        FCaixaAviso->button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+    }
+    FCaixaAviso->setText(aviso);
+    if (novo)
+        FCaixaAviso->show();
 }
 
 void TMenuPrin::FormCreate()
@@ -232,7 +264,7 @@ void TMenuPrin::FormShow()
 {
     FDicaBandeja = windowTitle();
     if (CoolTrayIcon1)
-        CoolTrayIcon1->setToolTip(FDicaBandeja);
+        CoolTrayIcon1->setToolTip(DicaBandeja());
     setWindowTitle(QStringLiteral("Tankora for Windows - Comunicador CompanyTec ") + FLinkor.Versao());
 }
 
@@ -273,15 +305,47 @@ void TMenuPrin::Protegido(F&& trabalho)
     }
 }
 
-void TMenuPrin::AbrePlaceholder(const QString& funcao)
+void TMenuPrin::SpEncerrantesClick()
 {
-    FLinkor.Contexto().Mensagens().MostraMensagem(TTipoMensagem::Informacao,
-                   QStringLiteral("A função \"%1\" ainda não está disponível nesta versão.").arg(funcao));
+    // One totalizer dialog at a time; it frees itself and clears the reference when it closes. The
+    // poll timer keeps running: its ticks skip while the dialog holds a transaction open.
+    if (!TFTirarEncerrantes::FTirarEncerrantes)
+        TFTirarEncerrantes::FTirarEncerrantes = new TFTirarEncerrantes(FLinkor.Contexto(), this);
+    TFTirarEncerrantes::FTirarEncerrantes->exec();
 }
 
-void TMenuPrin::SpEncerrantesClick() { AbrePlaceholder(QStringLiteral("Capturar Encerrantes")); }
-void TMenuPrin::SpAlteraPrecoClick() { AbrePlaceholder(QStringLiteral("Altera Preços")); }
-void TMenuPrin::SpeedButton2Click() { AbrePlaceholder(QStringLiteral("Data/Hora")); }
-void TMenuPrin::SpeedButton3Click() { AbrePlaceholder(QStringLiteral("Bloq./Desb. Bico")); }
-void TMenuPrin::btnCapAbastClick() { AbrePlaceholder(QStringLiteral("Capturar Abast.")); }
-void TMenuPrin::btnConfTempoBuscaClick() { AbrePlaceholder(QStringLiteral("Tempo de busca")); }
+void TMenuPrin::SpAlteraPrecoClick()
+{
+    // One price dialog at a time; it frees itself and clears the reference when it closes. The
+    // poll timer keeps running: its ticks skip while the dialog holds a transaction open.
+    if (!TFAlteraPreco::FAlteraPreco)
+        TFAlteraPreco::FAlteraPreco = new TFAlteraPreco(FLinkor.Contexto(), this);
+    TFAlteraPreco::FAlteraPreco->exec();
+}
+
+void TMenuPrin::SpeedButton2Click()
+{
+    // A clock set ends the program; an error leaves the window open and polling.
+    if (TServicoRelogio(FLinkor.Contexto()).Sincroniza())
+        close();
+}
+
+void TMenuPrin::SpeedButton3Click()
+{
+    // Created for this opening and freed when it ends, also when preparing it fails.
+    TFBloqDesbBico dialogo(FLinkor.Contexto(), this);
+    dialogo.Executa();
+}
+
+// Transient dialogs: one per opening, freed when it closes or an error passes.
+void TMenuPrin::btnCapAbastClick()
+{
+    const auto dialogo = std::make_unique<TFCapturaAbast>(FLinkor, this);
+    dialogo->Executa();
+}
+
+void TMenuPrin::btnConfTempoBuscaClick()
+{
+    const auto dialogo = std::make_unique<TFconfiguraTempoLeAbastecimento>(FLinkor, this);
+    dialogo->Executa();
+}

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 
 class QLabel;
+class QMessageBox;
 class QMenu;
 class QPlainTextEdit;
 class QStatusBar;
@@ -29,7 +30,10 @@ public:
 
     TLinkor& Linkor() const { return FLinkor; }
     QString TextoPainel(int painel) const;
-    QString DicaBandeja() const { return FDicaBandeja; }
+    // The tray tip: the window's title, or what is wrong while the database or the logs fail.
+    QString DicaBandeja() const { return FAviso.isEmpty() ? FDicaBandeja : FAviso; }
+    // The notice shown (not modal) while the database or the logs fail; none when all is well.
+    QMessageBox* Aviso() const { return FCaixaAviso; }
     // True once start-up asked for the end of the application.
     bool FimSolicitado() const { return FFimSolicitado; }
 
@@ -61,6 +65,7 @@ private:
     void FormCreate();
     void FormShow();
     void VisualizaLogChange();
+    void MostraAviso(const QString& aviso);
 
     // Toolbar.
     void SpEncerrantesClick();
@@ -69,7 +74,6 @@ private:
     void SpeedButton3Click();
     void btnCapAbastClick();
     void btnConfTempoBuscaClick();
-    void AbrePlaceholder(const QString& funcao);
     // Runs a click's work; an error it raises goes to the default error box, never into Qt.
     template <typename F>
     void Protegido(F&& trabalho);
@@ -78,5 +82,7 @@ private:
     QLabel* FPainel0;
     QLabel* FPainel1;
     QString FDicaBandeja;
+    QString FAviso;
+    QMessageBox* FCaixaAviso = nullptr;
     bool FFimSolicitado = false;
 };

@@ -288,6 +288,9 @@ bool LiberaSocketAbandonado(const std::string& caminho, const sockaddr_un& ender
 
 bool CriaTerminal(TServidor& servidor)
 {
+    // Before our own pseudo-terminal exists: it may get the very number the abandoned link names.
+    if (!LiberaLinkAbandonado(servidor.Link))
+        return false;
     servidor.Mestre = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (servidor.Mestre < 0 || ::grantpt(servidor.Mestre) != 0 || ::unlockpt(servidor.Mestre) != 0)
         return false;
@@ -306,8 +309,6 @@ bool CriaTerminal(TServidor& servidor)
     ::tcsetattr(servidor.Escravo, TCSANOW, &modo);
     ::fcntl(servidor.Mestre, F_SETFL, ::fcntl(servidor.Mestre, F_GETFL) | O_NONBLOCK);
 
-    if (!LiberaLinkAbandonado(servidor.Link))
-        return false;
     if (::symlink(dispositivo.c_str(), servidor.Link.c_str()) != 0) {
         std::fprintf(stderr, "não foi possível criar %s: %s\n", servidor.Link.c_str(), std::strerror(errno));
         return false;

@@ -13,6 +13,8 @@
 #include "Relogio.h"
 
 #include <QFile>
+#include <QMap>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -94,7 +96,80 @@ public:
         return PortaAbre;
     }
     void FinalizaSerial() override { Finalizado = true; }
-    void AcertaDataHora() override { RelogioAcertado = true; }
+    int AcertosRelogio = 0;
+    bool RelogioMudo = false; // the clock command gets no answer
+    void AcertaDataHora() override
+    {
+        ++AcertosRelogio;
+        if (RelogioMudo)
+            throw EErro("O concentrador não confirmou o acerto da Data/Hora.");
+        RelogioAcertado = true;
+    }
+    // The fuelings kept in the concentrator's memory, by ID.
+    QMap<qint32, TAbastecimento> Registros;
+    QList<qint32> RegistrosPedidos;
+    bool FalhaRegistro = false;
+    TAbastecimento FLeRegistro(std::int32_t Id) override
+    {
+        RegistrosPedidos << Id;
+        if (FalhaRegistro)
+            throw EErro("falha de comunicação");
+        return Registros.value(Id, RegistroVazio<TAbastecimento>());
+    }
+
+    // Price changes as sent, refused ones included; a nozzle in PrecosRecusados refuses.
+    struct TAlteracaoPreco {
+        QString Bico;
+        int Modo;
+        double Preco;
+    };
+    QList<TAlteracaoPreco> Precos;
+    QStringList PrecosRecusados;
+    void AlteraPrecoBico(const QString& Bico, std::uint8_t Modo, double Preco) override
+    {
+        Precos.append({Bico, Modo, Preco});
+        if (PrecosRecusados.contains(Bico))
+            throw EErro("o concentrador recusou o preço");
+    }
+    // "44 3 7.5" per call, for comparisons.
+    QStringList TextosPrecos() const
+    {
+        QStringList textos;
+        for (const TAlteracaoPreco& p : Precos)
+            textos << QStringLiteral("%1 %2 %3").arg(p.Bico).arg(p.Modo).arg(TextoNumeroC(p.Preco));
+        return textos;
+    }
+
+    // Block, release and totalizer requests, in order: "FBloqueiaBico 006", "FLiberaBico 004",
+    // "LerEncerrante L 04".
+    QStringList Comandos;
+    QSet<QString> CodigosRecusados;             // these codes make the request fail
+    QMap<QString, TEncerrante> Encerrantes;      // the reading answered for each code asked
+    std::function<void()> AoLerEncerrante;       // runs while a totalizer request is under way
+    void FBloqueiaBico(const QString& Bico) override { Comando(QStringLiteral("FBloqueiaBico ") + Bico, Bico); }
+    void FLiberaBico(const QString& Bico) override { Comando(QStringLiteral("FLiberaBico ") + Bico, Bico); }
+    void LerEncerrante(char Tipo, const QString& Bico) override
+    {
+        Comando(QStringLiteral("LerEncerrante %1 %2").arg(QChar::fromLatin1(Tipo), Bico), Bico);
+        if (AoLerEncerrante)
+            AoLerEncerrante();
+        LeituraEncerrante = Encerrantes.value(Bico, RegistroVazio<TEncerrante>());
+    }
+    static TEncerrante Encerrante(const QByteArray& bico, double valor)
+    {
+        TEncerrante e = RegistroVazio<TEncerrante>();
+        e.Bico.Define(bico);
+        e.Encerrante = valor;
+        return e;
+    }
+
+private:
+    void Comando(const QString& texto, const QString& bico)
+    {
+        Comandos << texto;
+        if (CodigosRecusados.contains(bico))
+            throw EErro(QStringLiteral("'%1' não é um valor inteiro válido").arg(bico));
+    }
 };
 
 // A plain fueling record as the concentrator fills it.
@@ -124,6 +199,7 @@ public:
     TConcentradorFalso* Falso = nullptr;
     std::function<void(TConcentradorFalso&)> PreparaFalso; // before start-up uses the driver
     bool DriverReal = false; // the CompanyTec driver instead of the fake
+    TConfiguracaoRegional Regional = TConfiguracaoRegional::PtBr(); // the engine's, from CriaMotor on
     std::unique_ptr<TContexto> Contexto;
     std::unique_ptr<TLinkor> Motor;
 
@@ -147,7 +223,7 @@ public:
         Motor.reset();
         Contexto.reset();
         Falso = nullptr;
-        Contexto = std::make_unique<TContexto>(Relogio, Respondedor, TConfiguracaoRegional::PtBr());
+        Contexto = std::make_unique<TContexto>(Relogio, Respondedor, Regional);
         Motor = std::make_unique<TLinkor>(*Contexto, [this]() -> std::unique_ptr<TConcentrador> {
             if (DriverReal)
                 return std::make_unique<TCompanyTec>(TConfiguracaoRegional::PtBr());

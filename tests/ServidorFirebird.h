@@ -69,6 +69,14 @@ public:
         FProcesso.setProcessChannelMode(QProcess::MergedChannels);
         // a test that dies takes its server with it
         FProcesso.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        FPrograma = programa;
+        return Retoma();
+    }
+
+    // Starts the stopped server again on the same port, with the same files.
+    bool Retoma()
+    {
+        const QString& programa = FPrograma;
         FProcesso.start(programa, {});
         if (!FProcesso.waitForStarted(5000))
             return Falha(QStringLiteral("%1 não iniciou: %2").arg(programa, FProcesso.errorString()));
@@ -109,6 +117,7 @@ public:
 private:
     QTemporaryDir FPasta;
     QProcess FProcesso;
+    QString FPrograma;
     int FPorta = 0;
     QString FSenha;
     QString FMotivo;

@@ -1,6 +1,7 @@
 #include "PostoTeste.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QSignalSpy>
 
 #include <cmath>
@@ -138,18 +139,26 @@ private slots:
                      + "\rFeche o sistema de conexão com o concentrador e o reinicie novamente!");
         QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
 
-        // Through the poll cycle: the plain variant's error is logged, the tag variant's is not.
+        // Every fueling that fails leaves a trace line to capture it by ID later.
+        const QString rastro = "09/12/25 14:03:28 Abastecimento não gravado: ID: %1 Bico: 44 Data: 09/12/2025 "
+                               "Hora: xx Litros: 10 Valor: 58,99";
+        QCOMPARE(posto.LinhasErro(), QStringList(rastro.arg("0037")));
+
+        // Through the poll cycle: the plain variant's error is logged, the tag variant's is not;
+        // both leave their trace. Not a database reason: nothing is kept for another attempt.
         ciclo.ParaLeitura();
         posto.Falso->Fila << Abastecimento("44", 10, 58990, 589900, 38, "09/12/2025", "xx");
         ciclo.LeConcentradorTimer();
-        QCOMPARE(posto.LinhasErro(),
-                 QStringList("09/12/25 14:03:28 Erro ao ler abastecimento: Erro ao tentar gravar o abastecimento " + causa));
+        QVERIFY(!ciclo.AbastecimentoPendente());
+        QCOMPARE(posto.LinhasErro().mid(1),
+                 QStringList({rastro.arg("0038"), "09/12/25 14:03:28 Erro ao ler abastecimento: Erro ao tentar "
+                                                  "gravar o abastecimento " + causa}));
         TAbastecimentoFid fid = AbastecimentoFid("0000000000000000");
         fid.Hora.Define("xx");
         posto.Falso->FilaFid << fid;
         ciclo.DefineUsaFid(true);
         ciclo.LeConcentradorTimer();
-        QCOMPARE(posto.LinhasErro().size(), 1);
+        QCOMPARE(posto.LinhasErro().mid(3), QStringList(rastro.arg("0037")));
         QCOMPARE(posto.Respondedor.Caixas.size(), 3);
     }
 
@@ -200,16 +209,27 @@ private slots:
         auto& ciclo = posto.IniciaMotor().Ciclo();
         const TAbastecimento r = Abastecimento("44", 25.437, 58990, 1500500, 169);
         ciclo.ProcessaAbastecimento(r);
-        QVERIFY_THROWS_EXCEPTION(EErro, ciclo.ProcessaAbastecimento(r));
+        // The same fueling delivered again is passed over: one line, no second row, no box.
+        ciclo.ProcessaAbastecimento(r);
+        QCOMPARE(posto.Linhas("Select * From MvAbast", {"Id", "Hora"}), QStringList("169|14:03:27"));
+        QCOMPARE(posto.LinhasErro(),
+                 QStringList("09/12/25 14:03:28 Abastecimento já gravado, recebido novamente e ignorado: ID: 0169 "
+                             "Bico: 44 Data: 09/12/2025 Hora: 14:03:27 Litros: 25,437 Valor: 150,05"));
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+
+        // Another fueling under the same ID, sequence and date is not moved; the key refuses it.
+        QVERIFY_THROWS_EXCEPTION(EErro, ciclo.ProcessaAbastecimento(Abastecimento("44", 30, 58990, 1769700, 169)));
         QCOMPARE(posto.Linhas("Select * From MvAbast", {"Id", "Hora"}), QStringList("169|14:03:27"));
         const QStringList erros = posto.LinhasErro();
-        QCOMPARE(erros.size(), 1);
-        QVERIFY2(erros[0].startsWith("09/12/25 14:03:28 Erro ao tentar gravar o abastecimento:  Sequencia: 1 "
+        QCOMPARE(erros.size(), 3);
+        QVERIFY2(erros[1].startsWith("09/12/25 14:03:28 Erro ao tentar gravar o abastecimento:  Sequencia: 1 "
                                      "Data: 09/12/2025 Hora: 14:03:27 Bico: 00012 Erro: "),
-                 qPrintable(erros[0]));
-        // Both fueling lines are in the log, the refused one included.
+                 qPrintable(erros[1]));
+        QVERIFY2(erros[2].contains("Abastecimento não gravado: ID: 0169"), qPrintable(erros[2]));
+        // Both fueling lines are in the log, the refused one included; the repeat left none.
         const QString linha = " 09/12/2025   14:03:27   00012      25,437       5,899     150,05   001  0169   068";
-        QCOMPARE(posto.Arquivo("LogLinkor09122025"), linha + "\r\n" + linha + "\r\n");
+        const QString recusada = " 09/12/2025   14:03:27   00012      30,000       5,899     176,97   001  0169   068";
+        QCOMPARE(posto.Arquivo("LogLinkor09122025"), linha + "\r\n" + recusada + "\r\n");
     }
 
     void Id9999AvancaASequencia()
@@ -227,17 +247,20 @@ private slots:
         QVERIFY(motor.Parametros().SequenciaAlterada());
         // Every station parameter stays readable after the re-read.
         QCOMPARE(motor.Parametros().Texto("visualizastatusbomba"), QString("S"));
-        ciclo.ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 9999, "09/12/2025", "10:02:00"));
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 11, 58990, 648890, 9999, "09/12/2025", "10:02:00"));
+        QCOMPARE(posto.Linhas("Select SequenciaAbast From ParaPosto", {"SequenciaAbast"}), QStringList("6"));
+        // The last 9999 delivered again: passed over, the sequence stays.
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 11, 58990, 648890, 9999, "09/12/2025", "10:02:00"));
         QCOMPARE(posto.Linhas("Select SequenciaAbast From ParaPosto", {"SequenciaAbast"}), QStringList("6"));
 
-        // A counter changed by another program meanwhile is an error, and the fueling is rolled back.
+        // A counter another program changed is read before the fueling is stored: the row carries
+        // it and the advance starts from it, nothing is overwritten.
         posto.Executa("Update ParaPosto Set SequenciaAbast = 50");
-        QVERIFY_THROWS_EXCEPTION(EErro, ciclo.ProcessaAbastecimento(
-                                            Abastecimento("44", 10, 58990, 589900, 9999, "09/12/2025", "10:03:00")));
-        QVERIFY(posto.Respondedor.Caixas.last().Texto.contains(
-            "Erro ao Gravar o AbastecimentoErro ao Atualizar a Sequência de Abastecimentos."));
-        QCOMPARE(posto.Linhas("Select SequenciaAbast From ParaPosto", {"SequenciaAbast"}), QStringList("50"));
-        QCOMPARE(posto.Linhas("Select Id From MvAbast Where Hora = '10:03:00'", {"Id"}), QStringList());
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 12, 58990, 707880, 9999, "09/12/2025", "10:03:00"));
+        QCOMPARE(posto.Linhas("Select Sequencia From MvAbast Where Hora = '10:03:00'", {"Sequencia"}),
+                 QStringList("50"));
+        QCOMPARE(posto.Linhas("Select SequenciaAbast From ParaPosto", {"SequenciaAbast"}), QStringList("51"));
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
     }
 
     void SequenciaSoAvancaAposConfirmar()
@@ -281,6 +304,149 @@ private slots:
         ciclo.LeConcentradorTimer();
         QCOMPARE(posto.Linhas("Select Id From MvAbast", {"Id"}), QStringList("37"));
         QCOMPARE(posto.Linhas("Select Distinct PrecoVenda From Bombas", {"PrecoVenda"}).contains("9,99"), false);
+    }
+
+    // The connection dies under a fueling: it stays pending, nothing new is read, no box; the
+    // connection is re-opened once per tick without a question; one log line when the outage
+    // starts and one when it ends; the status bar and the tray tip say what is going on.
+    void PendenteEsperaOBancoSemCaixa()
+    {
+        TPostoTeste posto;
+        PreparaBicos(posto);
+        posto.Executa("Update ParaPosto Set visualizastatusbomba = 'S'");
+        auto& ciclo = posto.IniciaMotor().Ciclo();
+        ciclo.ParaLeitura();
+        QSignalSpy avisos(&ciclo, &TCicloLeitura::AvisoAlterado);
+        posto.Falso->Fila << Abastecimento("44", 10, 58990, 589900, 1, "09/12/2025", "10:00:00")
+                          << Abastecimento("44", 11, 58990, 648890, 2, "09/12/2025", "10:01:00");
+        TConexao& conexao = posto.Contexto->CnTankora();
+        // The database goes away and stays away: the attachment is cut, and re-attaching fails.
+        conexao.DefineParametro("Database", posto.Pasta.filePath("sumiu.fdb"));
+        posto.Executa("Delete From MON$ATTACHMENTS Where MON$ATTACHMENT_ID <> Current_Connection");
+
+        for (int tick = 0; tick < 3; ++tick)
+            ciclo.LeConcentradorTimer();
+        QCOMPARE(posto.Falso->LeiturasPlanas, 1);
+        QVERIFY(ciclo.AbastecimentoPendente());
+        QVERIFY(ciclo.BancoIndisponivel());
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+        QCOMPARE(ciclo.TextoStatus(), kStatusBancoInacessivel);
+        QCOMPARE(avisos.size(), 1);
+        QVERIFY(avisos[0][0].toString().startsWith("Banco de dados inacessível: um abastecimento aguarda"));
+        QStringList erros = posto.LinhasErro();
+        QCOMPARE(erros.size(), 1);
+        QVERIFY2(erros[0].startsWith("09/12/25 14:03:28 Banco de dados inacessível: ") &&
+                     erros[0].endsWith("Abastecimento aguardando gravação: ID: 0001 Bico: 44 Data: 09/12/2025 "
+                                       "Hora: 10:00:00 Litros: 10 Valor: 58,99"),
+                 qPrintable(erros[0]));
+        QVERIFY(posto.Linhas("Select Id From MvAbast", {"Id"}).isEmpty());
+
+        conexao.DefineParametro("Database", posto.Banco);
+        ciclo.LeConcentradorTimer(); // re-attaches and stores the pending fueling, reads nothing new
+        QCOMPARE(posto.Falso->LeiturasPlanas, 1);
+        QVERIFY(!ciclo.AbastecimentoPendente());
+        QVERIFY(!ciclo.BancoIndisponivel());
+        QCOMPARE(ciclo.TextoStatus(), kProcurandoAbastecimentos);
+        QCOMPARE(avisos.size(), 2);
+        QCOMPARE(avisos[1][0].toString(), QString());
+        erros = posto.LinhasErro();
+        QCOMPARE(erros.size(), 2);
+        QCOMPARE(erros[1], QString("09/12/25 14:03:28 Banco de dados acessível novamente."));
+        ciclo.LeConcentradorTimer();
+        QCOMPARE(posto.Linhas("Select Id, Sequencia From MvAbast Order By Id", {"Id", "Sequencia"}),
+                 QStringList({"1|1", "2|1"}));
+        QCOMPARE(posto.LinhasLog().size(), 2);
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+    }
+
+    // Another program holds the parameter row and the nozzles: the waits end after a few seconds,
+    // the fueling stays pending with no box, the status refresh logs once, and once the rows are
+    // let go the fueling is stored and the sequence advanced exactly once.
+    void BloqueioDeOutroProgramaTemEsperaLimitada()
+    {
+        TPostoTeste posto;
+        PreparaBicos(posto);
+        posto.Executa("Update ParaPosto Set visualizastatusbomba = 'S', SequenciaAbast = 3");
+        auto& ciclo = posto.IniciaMotor().Ciclo();
+        ciclo.ParaLeitura();
+        posto.Falso->Status = "LLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLL";
+        posto.Falso->Fila << Abastecimento("44", 10, 58990, 589900, 9999, "09/12/2025", "10:00:00");
+        TConexao& outro = posto.Conexao();
+        outro.IniciaTransacao();
+        TConsulta trava(&outro);
+        trava.DefineSQL("Update ParaPosto Set CorrigeLitragem = CorrigeLitragem");
+        trava.Executa();
+        trava.DefineSQL("Update Bombas Set statusbico = 'X'");
+        trava.Executa();
+
+        ciclo.LeConcentradorTimer();
+        QVERIFY(ciclo.AbastecimentoPendente());
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+        QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
+        QStringList erros = posto.LinhasErro();
+        QCOMPARE(erros.size(), 1);
+        QVERIFY2(erros[0].contains("Banco de dados inacessível: Erro ao Gravar o AbastecimentoErro ao Atualizar a "
+                                   "Sequência de Abastecimentos."),
+                 qPrintable(erros[0]));
+        // The fueling row is released: only the status refresh meets a lock now, logged once.
+        outro.Desfaz();
+        outro.IniciaTransacao();
+        trava.DefineSQL("Update Bombas Set statusbico = 'X'");
+        trava.Executa();
+        ciclo.LeConcentradorTimer();
+        ciclo.LeConcentradorTimer();
+        QVERIFY(!ciclo.AbastecimentoPendente());
+        QCOMPARE(posto.Falso->LeiturasPlanas, 2);
+        erros = posto.LinhasErro();
+        QCOMPARE(erros.size(), 3);
+        QVERIFY2(erros[2].contains("Erro ao tentar gravar status do bico 01: "), qPrintable(erros.join('\n')));
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+        outro.Desfaz();
+        ciclo.LeConcentradorTimer();
+        QCOMPARE(posto.Linhas("Select Id, Sequencia From MvAbast", {"Id", "Sequencia"}), QStringList("9999|3"));
+        QCOMPARE(posto.Linhas("Select SequenciaAbast From ParaPosto", {"SequenciaAbast"}), QStringList("4"));
+        QCOMPARE(posto.Linhas("Select Distinct statusbico From Bombas Where CodConcentrador = '068'",
+                              {"statusbico"}),
+                 QStringList("L"));
+        QCOMPARE(posto.LinhasErro().size(), 3);
+    }
+
+    // The log folder cannot be written: the fueling is stored all the same and shown; the program
+    // says what is wrong; the kept lines reach the files once the folder is back.
+    void PastaDeLogSemGravacao()
+    {
+        TPostoTeste posto;
+        PreparaBicos(posto);
+        auto& ciclo = posto.IniciaMotor().Ciclo();
+        ciclo.ParaLeitura();
+        QSignalSpy linhas(&ciclo, &TCicloLeitura::LinhaLogEscrita);
+        QSignalSpy avisos(&ciclo, &TCicloLeitura::AvisoAlterado);
+        const QString pasta = posto.Pasta.filePath("logs");
+        posto.Relogio.Pasta = pasta + '/'; // not there: every write fails
+        posto.Falso->Fila << Abastecimento("44", 10, 58990, 589900, 1, "09/12/2025", "10:00:00")
+                          << Abastecimento("45", 10, 58990, 589900, 2, "09/12/2025", "10:01:00"); // no nozzle
+        ciclo.LeConcentradorTimer();
+        ciclo.LeConcentradorTimer();
+        QCOMPARE(posto.Linhas("Select Id From MvAbast", {"Id"}), QStringList("1"));
+        QCOMPARE(linhas.size(), 1);
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+        QVERIFY(ciclo.LogSemGravacao());
+        QCOMPARE(ciclo.TextoStatus(), kStatusLogSemGravacao);
+        QCOMPARE(avisos.size(), 1);
+        QVERIFY2(avisos[0][0].toString().contains("Os arquivos de log não podem ser gravados (Não foi possível "
+                                                  "gravar o arquivo " + pasta),
+                 qPrintable(avisos[0][0].toString()));
+
+        QVERIFY(QDir().mkpath(pasta));
+        ciclo.LeConcentradorTimer();
+        QVERIFY(!ciclo.LogSemGravacao());
+        QCOMPARE(ciclo.TextoStatus(), kProcurandoAbastecimentos);
+        QCOMPARE(avisos.size(), 2);
+        QCOMPARE(posto.LinhasLog("logs/LogLinkor09122025"), QStringList(linhas[0][0].toString()));
+        const QStringList erros = posto.Arquivo("logs/LogErroConcentrador").split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(erros.size(), 2);
+        QVERIFY(erros[0].contains("O sistema não encontrou nenhum bico relacionado com o concentrador 069 ID: 0002"));
+        QVERIFY(erros[1].contains("Os arquivos de log voltaram a aceitar gravação"));
     }
 
     void ConexaoPerdidaNoStatusNaoDerrubaOPrograma()

@@ -217,6 +217,30 @@ private slots:
                             [](TTipoMensagem t) { return t == TTipoMensagem::Informacao; }));
     }
 
+    // Each failed attempt leaves one line with where the database is and the server's own reason,
+    // never the password; the question keeps its text.
+    void FalhaDeConexaoVaiAoLogSemSenha()
+    {
+        const QString banco = Caminho(QStringLiteral("nao-existe.fdb"));
+        EscreveArquivo(Caminho(QStringLiteral("Caminho.ini")),
+                       "[DATABASEESTOQUE]\nCAMINHO=" + banco.toUtf8() + "\nUSUARIO=SYSDBA\nSENHA=segredo123\n");
+        FRespondedor.Respostas = {TResposta::Sim, TResposta::Nao};
+        QStringList linhas;
+        TConexao conexao;
+        AbreBanco(conexao, FRelogio, FRespondedor, DefinicaoDbTankora(),
+                  [&](const QString& linha) { linhas << linha; });
+        QVERIFY(!conexao.Conectado());
+        QCOMPARE(FRespondedor.Textos, QStringList(2, PerguntaRetentativa));
+        QCOMPARE(linhas.size(), 3);
+        for (const QString& linha : linhas) {
+            QVERIFY2(linha.startsWith("Não foi possível conectar ao banco de dados " + banco + " (usuário SYSDBA): "),
+                     qPrintable(linha));
+            QVERIFY2(linha.contains("nao-existe.fdb\"") || linha.contains("No such file"), qPrintable(linha));
+            QVERIFY(!linha.contains("segredo123"));
+            QVERIFY(!linha.contains('\n'));
+        }
+    }
+
     void PostoDemo_data()
     {
         QTest::addColumn<QString>("concentrador");

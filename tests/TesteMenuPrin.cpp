@@ -3,6 +3,7 @@
 #include "PostoTeste.h"
 
 #include <QAction>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QToolBar>
 #include <QToolButton>
@@ -51,6 +52,36 @@ private slots:
 
         janela->close();
         QVERIFY(posto.Falso->Finalizado);
+    }
+
+    // What is wrong while the database or the logs fail: the tray tip says it, and one notice
+    // that does not block the window shows it and goes away by itself when all is well again.
+    void AvisoNaoModal()
+    {
+        TPostoTeste posto;
+        auto janela = AbreJanela(posto);
+        janela->show();
+        const QString titulo = janela->DicaBandeja();
+        TCicloLeitura& ciclo = posto.Ciclo();
+        emit ciclo.AvisoAlterado("Banco de dados inacessível: um abastecimento aguarda para ser gravado.");
+        QMessageBox* aviso = janela->Aviso();
+        QVERIFY(aviso);
+        QTRY_VERIFY(aviso->isVisible());
+        QCOMPARE(aviso->windowModality(), Qt::NonModal);
+        QCOMPARE(aviso->windowTitle(), QString("Alerta"));
+        QCOMPARE(janela->DicaBandeja(), QString("Banco de dados inacessível: um abastecimento aguarda para ser gravado."));
+        aviso->close(); // the operator closes it: the same outage does not bring it back
+        emit ciclo.AvisoAlterado("Banco de dados inacessível. A leitura continua sozinha quando o banco voltar.");
+        QVERIFY(!aviso->isVisible());
+        QCOMPARE(aviso->text(), QString("Banco de dados inacessível. A leitura continua sozinha quando o banco voltar."));
+        emit ciclo.AvisoAlterado(QString());
+        QCOMPARE(janela->DicaBandeja(), titulo);
+        emit ciclo.AvisoAlterado("Os arquivos de log não podem ser gravados.");
+        QTRY_VERIFY(aviso->isVisible()); // a new outage, a new notice
+        QCOMPARE(janela->Aviso(), aviso);
+        emit ciclo.AvisoAlterado(QString());
+        QTRY_VERIFY(!aviso->isVisible());
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
     }
 
     void PortaEParametros_data()

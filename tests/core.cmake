@@ -1,3 +1,10 @@
 # The engine, without a display.
 linkor_teste(teste_logs FONTES TesteLogs.cpp LIBS core)
 linkor_teste(teste_abastecimentos FONTES TesteAbastecimentos.cpp PostoTeste.h LIBS core)
+linkor_teste(teste_servico_altera_preco FONTES TesteServicoAlteraPreco.cpp PostoTeste.h LIBS core)
+linkor_teste(teste_encerrantes FONTES TesteEncerrantes.cpp PostoTeste.h LIBS core)
+linkor_teste(teste_funcoes_operador FONTES TesteFuncoesOperador.cpp PostoTeste.h LIBS core)
+# Faults while fuelings keep coming: link, database server, another program on the same database.
+linkor_teste(teste_falhas FONTES TesteFalhas.cpp FalhasTeste.h PostoTeste.h ServidorFirebird.h SimuladorTeste.h
+             LIBS core)
+add_dependencies(teste_falhas Companytec concentrador-sim)

@@ -1,0 +1,35 @@
+#include "ServicoTempoLeitura.h"
+
+#include "Erro.h"
+#include "Linkor.h"
+
+#include <QScopeGuard>
+
+#include <limits>
+
+TServicoTempoLeitura::TServicoTempoLeitura(TLinkor& linkor) : FLinkor(linkor) {}
+
+bool TServicoTempoLeitura::AlteraTempo(const QString& textoSegundos)
+{
+    TCicloLeitura& ciclo = FLinkor.Ciclo();
+    ciclo.ParaLeitura();
+    // Enabling restarts the countdown: the next poll comes one full interval after the click.
+    auto reabilita = qScopeGuard([&ciclo] { ciclo.HabilitaLeitura(); });
+    qint64 segundos = 0;
+    try {
+        segundos = LeInteiro(textoSegundos);
+        // An interval of 0 or less would stop polling for good, also after the next start.
+        if (segundos < 1)
+            throw EErro(QStringLiteral(": o tempo deve ser de pelo menos 1 segundo."));
+        if (segundos > std::numeric_limits<int>::max() / 1000)
+            throw EErro(QStringLiteral(": o tempo informado é grande demais."));
+        FLinkor.Parametros().AlteraTempoLeitura(segundos);
+    } catch (const std::exception& e) {
+        FLinkor.Contexto().Mensagens().MostraMensagem(
+            TTipoMensagem::Informacao,
+            QStringLiteral("Erro ao tentar alterar o tempo de leitura do concentrador") + MensagemDe(e));
+        return false;
+    }
+    ciclo.DefineIntervaloLeitura(static_cast<int>(segundos * 1000));
+    return true;
+}

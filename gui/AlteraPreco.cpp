@@ -1,0 +1,243 @@
+#include "AlteraPreco.h"
+
+#include "Contexto.h"
+#include "Erro.h"
+
+#include <QFrame>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+
+#include <functional>
+
+namespace {
+
+// Opens the cell editor only where the dialog allows it.
+class TDelegadoGrade : public QStyledItemDelegate {
+public:
+    TDelegadoGrade(TFAlteraPreco* dialogo) : QStyledItemDelegate(dialogo), FDialogo(dialogo) {}
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& opcao, const QModelIndex& indice) const override
+    {
+        QString texto = indice.data().toString();
+        if (!FDialogo->GridBombasGetEditText(indice.column(), indice.row(), texto))
+            return nullptr;
+        return QStyledItemDelegate::createEditor(parent, opcao, indice);
+    }
+
+private:
+    TFAlteraPreco* FDialogo;
+};
+
+// The grid's own key handling, after the dialog's preview and before the grid's.
+class TTeclasGrade : public QObject {
+public:
+    TTeclasGrade(QObject* dono, std::function<void(QKeyEvent*)> tratamento)
+        : QObject(dono), FTratamento(std::move(tratamento))
+    {
+    }
+    bool eventFilter(QObject*, QEvent* evento) override
+    {
+        if (evento->type() == QEvent::KeyPress)
+            FTratamento(static_cast<QKeyEvent*>(evento));
+        return false;
+    }
+
+private:
+    std::function<void(QKeyEvent*)> FTratamento;
+};
+
+} // namespace
+
+TFAlteraPreco::TFAlteraPreco(TContexto& contexto, QWidget* parent)
+    : TFrmBasico(contexto, parent), FServico(contexto)
+{
+    CriaComponentes();
+    FormCreate();
+}
+
+TFAlteraPreco::~TFAlteraPreco()
+{
+    if (FAlteraPreco == this)
+        FAlteraPreco = nullptr;
+}
+
+void TFAlteraPreco::CriaComponentes()
+{
+    setObjectName(QStringLiteral("FAlteraPreco"));
+    setWindowTitle(QStringLiteral("Alterar Preços das Bombas"));
+    setFixedSize(412, 249);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel1->setLineWidth(1);
+    Panel1->setGeometry(0, 0, 412, 203);
+
+    GridBombas = new QTableWidget(1, 4, Panel1);
+    GridBombas->setObjectName(QStringLiteral("GridBombas"));
+    GridBombas->setGeometry(Panel1->contentsRect());
+    GridBombas->setFrameShape(QFrame::NoFrame);
+    GridBombas->verticalHeader()->hide();
+    // Each width holds the cell and its grid line.
+    const int larguras[] = {65, 253, 89};
+    for (int c = 0; c < 3; ++c)
+        GridBombas->setColumnWidth(c, larguras[c] + 1);
+    GridBombas->setColumnHidden(kColConcentrador, true);
+    GridBombas->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    GridBombas->horizontalHeader()->setFixedHeight(19);
+    GridBombas->horizontalHeader()->setHighlightSections(false);
+    GridBombas->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    GridBombas->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    GridBombas->verticalHeader()->setDefaultSectionSize(19);
+    GridBombas->setShowGrid(true);
+    GridBombas->setSelectionMode(QAbstractItemView::ContiguousSelection);
+    GridBombas->setSelectionBehavior(QAbstractItemView::SelectItems);
+    GridBombas->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked
+                                | QAbstractItemView::EditKeyPressed);
+    GridBombas->setWordWrap(false);
+    GridBombas->setItemDelegate(new TDelegadoGrade(this));
+    QPalette paleta = GridBombas->palette();
+    paleta.setColor(QPalette::Base, QColor(0xAC, 0xA5, 0x95));
+    paleta.setColor(QPalette::AlternateBase, QColor(0xAC, 0xA5, 0x95));
+    paleta.setColor(QPalette::Text, Qt::black);
+    GridBombas->setPalette(paleta);
+    GridBombas->setStyleSheet(QStringLiteral(
+        "QTableWidget { gridline-color: black; }"
+        "QHeaderView::section { background-color: #8C846F; color: black; padding-left: 2px;"
+        " border: none; border-right: 1px solid black; border-bottom: 1px solid black; }"));
+    GridBombas->installEventFilter(new TTeclasGrade(this, [this](QKeyEvent* tecla) {
+        quint16 Key = CodigoTecla(tecla->key(), tecla->modifiers());
+        try {
+            GridBombasKeyDown(Key, tecla->modifiers());
+        } catch (const std::exception& e) {
+            Contexto().MostraErroPadrao(MensagemDe(e));
+        }
+    }));
+
+    BtOk = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("&OK"), this);
+    BtOk->setObjectName(QStringLiteral("BtOk"));
+    BtOk->setGeometry(101, 207, 75, 25);
+    connect(BtOk, &QPushButton::clicked, this, &TFAlteraPreco::BtOkClick);
+    BtCancelar = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("&Cancelar"),
+                                 this);
+    BtCancelar->setObjectName(QStringLiteral("BtCancelar"));
+    BtCancelar->setGeometry(225, 207, 75, 25);
+    connect(BtCancelar, &QPushButton::clicked, this, &TFAlteraPreco::BtCancelarClick);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->setGeometry(0, 249 - 16, 412, 16);
+}
+
+void TFAlteraPreco::FormCreate()
+{
+    TFrmBasico::FormCreate();
+    CarregaPrecos();
+}
+
+void TFAlteraPreco::FormClose()
+{
+    TFrmBasico::FormClose();
+    if (FAlteraPreco == this)
+        FAlteraPreco = nullptr;
+}
+
+QString TFAlteraPreco::Celula(int Col, int Row) const
+{
+    const QTableWidgetItem* item = GridBombas->item(Row, Col);
+    return item ? item->text() : QString();
+}
+
+void TFAlteraPreco::DefineCelula(int Col, int Row, const QString& texto)
+{
+    if (QTableWidgetItem* item = GridBombas->item(Row, Col))
+        item->setText(texto);
+    else
+        GridBombas->setItem(Row, Col, new QTableWidgetItem(texto));
+}
+
+TLinhaPreco TFAlteraPreco::Linha(int Row) const
+{
+    return {Celula(kColBico, Row), Celula(kColDescricao, Row), Celula(kColPreco, Row), Celula(kColConcentrador, Row)};
+}
+
+void TFAlteraPreco::CarregaPrecos()
+{
+    GridBombas->setHorizontalHeaderLabels(
+        {QStringLiteral("Bico"), QStringLiteral("Descrição"), QStringLiteral("Preço"), QString()});
+    GridBombas->clearContents();
+    GridBombas->setRowCount(1);
+    const QList<TLinhaPreco> linhas = FServico.CarregaPrecos();
+    if (!linhas.isEmpty())
+        GridBombas->setRowCount(static_cast<int>(linhas.size()));
+    for (int r = 0; r < GridBombas->rowCount(); ++r) {
+        const TLinhaPreco linha = r < linhas.size() ? linhas[r] : TLinhaPreco{};
+        DefineCelula(kColBico, r, linha.CodBico);
+        DefineCelula(kColDescricao, r, linha.Descricao);
+        DefineCelula(kColPreco, r, linha.Preco);
+        DefineCelula(kColConcentrador, r, linha.CodConcentrador);
+    }
+    GridBombas->setCurrentCell(0, kColBico);
+}
+
+bool TFAlteraPreco::GridBombasGetEditText(int ACol, int, QString&)
+{
+    // Nozzle and description are shown, never edited.
+    return ACol != kColBico && ACol != kColDescricao;
+}
+
+bool TFAlteraPreco::ValidaPreco(int Col, int Row)
+{
+    if (Col == kColBico) {
+        GridBombas->setCurrentCell(GridBombas->currentRow(), kColDescricao);
+        return true;
+    }
+    if (Col != kColPreco)
+        return true;
+    QString texto = Celula(kColPreco, Row);
+    const TValidacaoPreco validacao = FServico.ValidaPreco(texto);
+    DefineCelula(kColPreco, Row, texto);
+    if (validacao == TValidacaoPreco::Valido)
+        return true;
+    Contexto().Mensagens().MostraMensagem(TTipoMensagem::Informacao, TServicoAlteraPreco::MensagemValidacao(validacao));
+    GridBombas->setCurrentCell(GridBombas->currentRow(), kColPreco);
+    GridBombas->setFocus();
+    return false;
+}
+
+void TFAlteraPreco::GridBombasKeyDown(quint16& Key, Qt::KeyboardModifiers)
+{
+    if (Key != kTeclaEnter)
+        return;
+    if (!ValidaPreco(GridBombas->currentColumn(), GridBombas->currentRow()))
+        return;
+    const int coluna = GridBombas->currentColumn();
+    const int linha = GridBombas->currentRow();
+    if (coluna < kColPreco)
+        GridBombas->setCurrentCell(linha, coluna + 1);
+    else if (linha == GridBombas->rowCount() - 1)
+        BtOk->setFocus();
+    else
+        GridBombas->setCurrentCell(linha + 1, kColPreco);
+}
+
+void TFAlteraPreco::BtOkClick()
+{
+    try {
+        FServico.GravaPrecos(
+            GridBombas->rowCount(), [this](int r) { return ValidaPreco(kColPreco, r); },
+            [this](int r) { return Linha(r); });
+    } catch (const std::exception& e) {
+        Contexto().MostraErroPadrao(MensagemDe(e));
+    }
+}
+
+void TFAlteraPreco::BtCancelarClick()
+{
+    close();
+}

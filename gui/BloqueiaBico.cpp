@@ -1,0 +1,260 @@
+#include "BloqueiaBico.h"
+
+#include "Contexto.h"
+#include "Erro.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+
+namespace {
+
+const QString kMarca = QStringLiteral("*");
+constexpr int kLargura = 411; // the three columns and the grid lines
+constexpr int kAltura = 300;
+constexpr int kAlturaPainel = 41;
+
+// Marked rows: red with yellow text, or yellow with red text when selected; unmarked selected
+// rows take the system's selection colours. Text 2 pixels in from the cell's corner.
+class TDesenhoBloqueio : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* pintor, const QStyleOptionViewItem& opcao, const QModelIndex& indice) const override
+    {
+        const bool marcada = indice.siblingAtColumn(TFBloqDesbBico::ColMarca).data().toString() == kMarca;
+        const bool comBico = !indice.siblingAtColumn(TFBloqDesbBico::ColBico).data().toString().trimmed().isEmpty();
+        const QPalette& paleta = opcao.widget ? opcao.widget->palette() : opcao.palette;
+        QColor fundo = paleta.color(QPalette::Base);
+        QColor texto = paleta.color(QPalette::Text);
+        if (opcao.state & QStyle::State_Selected) {
+            fundo = marcada ? QColor(255, 255, 0) : paleta.color(QPalette::Active, QPalette::Highlight);
+            texto = marcada ? QColor(255, 0, 0) : paleta.color(QPalette::Active, QPalette::HighlightedText);
+        } else if (marcada && comBico) {
+            fundo = QColor(255, 0, 0);
+            texto = QColor(255, 255, 0);
+        }
+        pintor->save();
+        pintor->setClipRect(opcao.rect);
+        pintor->fillRect(opcao.rect, fundo);
+        pintor->setPen(texto);
+        pintor->setFont(opcao.font);
+        pintor->drawText(opcao.rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                         indice.data().toString());
+        pintor->restore();
+    }
+};
+
+QFont FonteDialogo()
+{
+    QFont fonte(QStringLiteral("MS Sans Serif"), 8);
+    if (!QFontDatabase::hasFamily(fonte.family()))
+        fonte.setFamily(QStringLiteral("Liberation Sans"));
+    fonte.setStyleHint(QFont::SansSerif);
+    return fonte;
+}
+
+} // namespace
+
+TFBloqDesbBico::TFBloqDesbBico(TContexto& contexto, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      FContexto(contexto), FServico(contexto)
+{
+    setObjectName(QStringLiteral("FBloqDesbBico"));
+    setAttribute(Qt::WA_QuitOnClose, false);
+    CriaComponentes();
+}
+
+void TFBloqDesbBico::CriaComponentes()
+{
+    setWindowTitle(QStringLiteral("Bloqueia e Desbloqueia"));
+    setFont(FonteDialogo());
+    QPalette janela = palette();
+    janela.setColor(QPalette::Window, janela.color(QPalette::Button));
+    setPalette(janela);
+    setAutoFillBackground(true);
+    setFixedSize(kLargura, kAltura);
+
+    GridBombas = new QTableWidget(this);
+    GridBombas->setObjectName(QStringLiteral("GridBombas"));
+    GridBombas->setGeometry(0, 0, kLargura, kAltura - kAlturaPainel);
+    GridBombas->setColumnCount(kColunas);
+    GridBombas->setHorizontalHeaderLabels(
+        {QStringLiteral("Bico"), QStringLiteral("Descrição"), QStringLiteral("Concentrador"), QString(), QString()});
+    GridBombas->setColumnWidth(ColBico, 65);
+    GridBombas->setColumnWidth(ColDescricao, 253);
+    GridBombas->setColumnWidth(ColConcentrador, 89);
+    GridBombas->setColumnHidden(ColLivre, true);
+    GridBombas->setColumnHidden(ColMarca, true);
+    GridBombas->verticalHeader()->hide();
+    GridBombas->verticalHeader()->setMinimumSectionSize(18);
+    GridBombas->verticalHeader()->setDefaultSectionSize(18);
+    GridBombas->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    GridBombas->horizontalHeader()->setFixedHeight(18);
+    GridBombas->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    GridBombas->horizontalHeader()->setHighlightSections(false);
+    GridBombas->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    GridBombas->horizontalHeader()->setStyleSheet(QStringLiteral(
+        "QHeaderView::section { background-color: rgb(140, 132, 111); color: black; padding-left: 2px;"
+        " border: 0px; border-right: 1px solid black; border-bottom: 1px solid black; }"));
+    // A click selects a whole row, a drag or a shift-click a range of rows; nothing is edited.
+    GridBombas->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    GridBombas->setSelectionBehavior(QAbstractItemView::SelectRows);
+    GridBombas->setSelectionMode(QAbstractItemView::ContiguousSelection);
+    GridBombas->setWordWrap(false);
+    GridBombas->setItemDelegate(new TDesenhoBloqueio(GridBombas));
+    QPalette paleta = GridBombas->palette();
+    paleta.setColor(QPalette::Base, QColor(172, 165, 149));
+    paleta.setColor(QPalette::Text, Qt::black);
+    GridBombas->setPalette(paleta);
+    GridBombas->installEventFilter(this);
+    connect(GridBombas, &QTableWidget::cellDoubleClicked, this, [this] {
+        try {
+            MarcaBico();
+        } catch (const std::exception& e) {
+            FContexto.MostraErroPadrao(MensagemDe(e));
+        }
+    });
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(0, kAltura - kAlturaPainel, kLargura, kAlturaPainel);
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    BitBtn1 = new QPushButton(QStringLiteral("&Bloquear / Desbloquear"), Panel1);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setIcon(style()->standardIcon(QStyle::SP_BrowserStop));
+    BitBtn1->setAutoDefault(false);
+    BitBtn1->setCursor(Qt::PointingHandCursor);
+    BitBtn1->setGeometry((kLargura - 170) / 2, (kAlturaPainel - 25) / 2, 170, 25);
+    connect(BitBtn1, &QPushButton::clicked, this, [this] {
+        try {
+            BitBtn1Click();
+        } catch (const std::exception& e) {
+            FContexto.MostraErroPadrao(MensagemDe(e));
+        }
+    });
+    GridBombas->setFocus();
+}
+
+bool TFBloqDesbBico::Executa()
+{
+    Prepara();
+    exec();
+    return true;
+}
+
+void TFBloqDesbBico::Prepara()
+{
+    LigaConexao(this, &FContexto.CnTankora());
+    CarregaBicos();
+    MarcaBloqueados();
+}
+
+void TFBloqDesbBico::DefineCelula(int linha, int coluna, const QString& texto)
+{
+    QTableWidgetItem* item = GridBombas->item(linha - 1, coluna);
+    if (!item) {
+        item = new QTableWidgetItem;
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        GridBombas->setItem(linha - 1, coluna, item);
+    }
+    item->setText(texto);
+}
+
+QString TFBloqDesbBico::Celula(int coluna, int linha) const
+{
+    const QTableWidgetItem* item = GridBombas->item(linha - 1, coluna);
+    return item ? item->text() : QString();
+}
+
+int TFBloqDesbBico::QuantidadeLinhas() const
+{
+    return GridBombas->rowCount() + 1;
+}
+
+bool TFBloqDesbBico::Marcada(int linha) const
+{
+    return Celula(ColMarca, linha) == kMarca;
+}
+
+void TFBloqDesbBico::CarregaBicos()
+{
+    GridBombas->clearContents();
+    GridBombas->setRowCount(1);
+    for (int c = 0; c < kColunas; ++c)
+        DefineCelula(1, c, QString());
+    const QList<TBicoBloqueio> bicos = FServico.CarregaBicos();
+    if (!bicos.isEmpty())
+        GridBombas->setRowCount(static_cast<int>(bicos.size()));
+    int r = 1;
+    for (const TBicoBloqueio& bico : bicos) {
+        DefineCelula(r, ColBico, bico.CodBico);
+        DefineCelula(r, ColDescricao, bico.Descricao);
+        DefineCelula(r, ColConcentrador, bico.CodConcentrador);
+        DefineCelula(r, ColLivre, QString());
+        DefineCelula(r, ColMarca, QString());
+        ++r;
+    }
+    GridBombas->setCurrentCell(0, 0);
+}
+
+QList<TBicoBloqueio> TFBloqDesbBico::LeGrade() const
+{
+    QList<TBicoBloqueio> bicos;
+    for (int r = 1; r < QuantidadeLinhas(); ++r)
+        bicos << TBicoBloqueio{Celula(ColBico, r), Celula(ColDescricao, r), Celula(ColConcentrador, r), Marcada(r)};
+    return bicos;
+}
+
+void TFBloqDesbBico::MarcaBloqueados()
+{
+    QList<TBicoBloqueio> bicos = LeGrade();
+    FServico.MarcaBloqueados(bicos);
+    for (int r = 1; r < QuantidadeLinhas(); ++r)
+        if (bicos[r - 1].Marcado)
+            DefineCelula(r, ColMarca, kMarca);
+}
+
+void TFBloqDesbBico::MarcaBico()
+{
+    const int r = GridBombas->currentRow() + 1;
+    if (r < 1 || Celula(ColBico, r).trimmed().isEmpty())
+        return;
+    DefineCelula(r, ColMarca, Marcada(r) ? QString() : kMarca);
+    GridBombas->viewport()->repaint();
+}
+
+bool TFBloqDesbBico::eventFilter(QObject* objeto, QEvent* evento)
+{
+    if (objeto == GridBombas && evento->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(evento)->key() == Qt::Key_Space) {
+        const int r = GridBombas->currentRow() + 1;
+        if (r >= 1 && !Celula(ColBico, r).isEmpty()) {
+            MarcaBico();
+            repaint();
+        }
+        return true;
+    }
+    return QDialog::eventFilter(objeto, evento);
+}
+
+void TFBloqDesbBico::BitBtn1Click()
+{
+    // The button ends the dialog, also when a command fails: the error is shown, then it closes.
+    try {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        auto cursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        FServico.EnviaComandos(LeGrade());
+    } catch (const std::exception& e) {
+        FContexto.MostraErroPadrao(MensagemDe(e));
+    }
+    accept();
+}

@@ -1,0 +1,49 @@
+#pragma once
+// "Bloqueia e Desbloqueia": lists the nozzles on the concentrator with the blocked ones marked;
+// the operator changes the marks, and the button sends a block or a release to every nozzle.
+// Created by its toolbar button for one opening and freed by it.
+#include "ServicoBloqueio.h"
+
+#include <QDialog>
+
+class QFrame;
+class QPushButton;
+class QTableWidget;
+
+class TFBloqDesbBico : public QDialog {
+    Q_OBJECT
+public:
+    // Grid columns; the mark is kept with the row but never shown.
+    enum TColuna { ColBico, ColDescricao, ColConcentrador, ColLivre, ColMarca, kColunas };
+
+    explicit TFBloqDesbBico(TContexto& contexto, QWidget* parent = nullptr);
+
+    // Prepares the dialog and shows it modally; true when it closes.
+    bool Executa();
+    // What Executa does before showing: the nozzles and the marks read from the concentrator.
+    void Prepara();
+    void CarregaBicos();
+    void MarcaBloqueados();
+    // Toggles the mark of the current row, unless it holds no nozzle.
+    void MarcaBico();
+    void BitBtn1Click();
+
+    QTableWidget* GridBombas;
+    QFrame* Panel1;
+    QPushButton* BitBtn1;
+
+    QString Celula(int coluna, int linha) const; // linha 1 = the first nozzle
+    int QuantidadeLinhas() const;                // header row included
+    bool Marcada(int linha) const;
+
+protected:
+    bool eventFilter(QObject* objeto, QEvent* evento) override;
+
+private:
+    void CriaComponentes();
+    void DefineCelula(int linha, int coluna, const QString& texto);
+    QList<TBicoBloqueio> LeGrade() const;
+
+    TContexto& FContexto;
+    TServicoBloqueio FServico;
+};

@@ -1,0 +1,357 @@
+#include "TirarEncerrantes.h"
+
+#include "Contexto.h"
+#include "Erro.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QStatusBar>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kMarcarTodos = QStringLiteral("Marcar Todos");
+const QString kDesmarcarTodos = QStringLiteral("Desmarcar Todos");
+const QString kMarca = QStringLiteral("*");
+
+// A marked row: light green with blue text, over the grid's own drawing.
+class TDesenhoEncerrantes : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* pintor, const QStyleOptionViewItem& opcao, const QModelIndex& indice) const override
+    {
+        QStyledItemDelegate::paint(pintor, opcao, indice);
+        if (indice.siblingAtColumn(TFTirarEncerrantes::ColMarca).data().toString() != kMarca)
+            return;
+        pintor->save();
+        pintor->fillRect(opcao.rect, QColor(164, 255, 209));
+        pintor->setPen(QColor(0, 0, 255));
+        pintor->setFont(opcao.font);
+        pintor->drawText(opcao.rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                         indice.data().toString());
+        pintor->restore();
+    }
+};
+
+QPushButton* Botao(QWidget* dono, const QString& nome, const QString& titulo, const QRect& lugar)
+{
+    auto* botao = new QPushButton(titulo, dono);
+    botao->setObjectName(nome);
+    botao->setGeometry(lugar);
+    botao->setCursor(Qt::PointingHandCursor);
+    botao->setAutoDefault(false);
+    return botao;
+}
+
+} // namespace
+
+TFTirarEncerrantes* TFTirarEncerrantes::FTirarEncerrantes = nullptr;
+
+TFTirarEncerrantes::TFTirarEncerrantes(TContexto& contexto, QWidget* parent)
+    : TFrmBasico(contexto, parent), FServico(contexto)
+{
+    setObjectName(QStringLiteral("FTirarEncerrantes"));
+    CriaComponentes();
+    FormCreate();
+}
+
+TFTirarEncerrantes::~TFTirarEncerrantes()
+{
+    if (FTirarEncerrantes == this)
+        FTirarEncerrantes = nullptr;
+}
+
+void TFTirarEncerrantes::CriaComponentes()
+{
+    setWindowTitle(QStringLiteral("Tirar Encerrantes"));
+    setFixedSize(549, 412);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(0, 0, 549, 366);
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel1->setLineWidth(1);
+    auto* layout = new QVBoxLayout(Panel1);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    GridBombas = new QTableWidget(Panel1);
+    GridBombas->setObjectName(QStringLiteral("GridBombas"));
+    GridBombas->setFrameShape(QFrame::NoFrame);
+    GridBombas->setColumnCount(kColunas);
+    GridBombas->setHorizontalHeaderLabels(
+        {QStringLiteral("Bico"), QStringLiteral("Descrição"), QStringLiteral("Inicial"), QStringLiteral("Final"),
+         QStringLiteral("Saida"), QString(), QString()});
+    const int larguras[] = {65, 225, 86, 83, 82};
+    for (int c = 0; c < ColConcentrador; ++c)
+        GridBombas->setColumnWidth(c, larguras[c]);
+    GridBombas->setColumnHidden(ColConcentrador, true);
+    GridBombas->setColumnHidden(ColMarca, true);
+    GridBombas->verticalHeader()->hide();
+    GridBombas->verticalHeader()->setMinimumSectionSize(18);
+    GridBombas->verticalHeader()->setDefaultSectionSize(18);
+    GridBombas->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    GridBombas->horizontalHeader()->setFixedHeight(18);
+    GridBombas->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    GridBombas->horizontalHeader()->setHighlightSections(false);
+    GridBombas->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    GridBombas->horizontalHeader()->setStyleSheet(QStringLiteral(
+        "QHeaderView::section { background-color: rgb(140, 132, 111); color: black; padding-left: 2px;"
+        " border: 0px; border-right: 1px solid black; border-bottom: 1px solid black; }"));
+    GridBombas->setShowGrid(true);
+    // Cells are never edited; a range of cells can be selected.
+    GridBombas->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    GridBombas->setSelectionMode(QAbstractItemView::ContiguousSelection);
+    GridBombas->setSelectionBehavior(QAbstractItemView::SelectItems);
+    GridBombas->setWordWrap(false);
+    GridBombas->setItemDelegate(new TDesenhoEncerrantes(GridBombas));
+    QPalette paleta = GridBombas->palette();
+    paleta.setColor(QPalette::Base, QColor(172, 165, 149));
+    paleta.setColor(QPalette::Text, Qt::black);
+    GridBombas->setPalette(paleta);
+    GridBombas->installEventFilter(this);
+    layout->addWidget(GridBombas);
+    connect(GridBombas, &QTableWidget::cellDoubleClicked, this, [this] { Protegido([this] { GridBombasDblClick(); }); });
+
+    BtMarcar = Botao(this, QStringLiteral("BtMarcar"), kMarcarTodos, QRect(4, 370, 110, 25));
+    BtEncerrantes = Botao(this, QStringLiteral("BtEncerrantes"),
+                          QStringLiteral("Capturar encerrantes dos bicos selecionados"), QRect(120, 370, 265, 25));
+    QPalette navy = BtEncerrantes->palette();
+    navy.setColor(QPalette::ButtonText, QColor(0, 0, 128));
+    BtEncerrantes->setPalette(navy);
+    BtOk = Botao(this, QStringLiteral("BtOk"), QStringLiteral("&OK"), QRect(390, 370, 75, 25));
+    BtOk->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    BtCancelar = Botao(this, QStringLiteral("BtCancelar"), QStringLiteral("&Cancelar"), QRect(466, 370, 75, 25));
+    BtCancelar->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+    connect(BtMarcar, &QPushButton::clicked, this, [this] { Protegido([this] { BtMarcarClick(); }); });
+    connect(BtEncerrantes, &QPushButton::clicked, this, [this] { Protegido([this] { BtEncerrantesClick(); }); });
+    connect(BtOk, &QPushButton::clicked, this, [this] { Protegido([this] { BtOkClick(); }); });
+    connect(BtCancelar, &QPushButton::clicked, this, [this] { Protegido([this] { BtCancelarClick(); }); });
+
+    StRodape = new QStatusBar(this);
+    StRodape->setObjectName(QStringLiteral("StRodape"));
+    StRodape->setSizeGripEnabled(false);
+    StRodape->setGeometry(0, 412 - 16, 549, 16);
+    FPainelRodape = new QLabel(StRodape);
+    StRodape->addWidget(FPainelRodape, 1);
+
+    setTabOrder(GridBombas, BtOk);
+    setTabOrder(BtOk, BtCancelar);
+    setTabOrder(BtCancelar, BtEncerrantes);
+    setTabOrder(BtEncerrantes, BtMarcar);
+    GridBombas->setFocus();
+}
+
+template <typename F>
+void TFTirarEncerrantes::Protegido(F&& trabalho)
+{
+    try {
+        trabalho();
+    } catch (const std::exception& e) {
+        Contexto().MostraErroPadrao(MensagemDe(e));
+    }
+}
+
+void TFTirarEncerrantes::FormCreate()
+{
+    TFrmBasico::FormCreate();
+    PreencheGrade();
+}
+
+void TFTirarEncerrantes::FormClose()
+{
+    TFrmBasico::FormClose();
+    if (FTirarEncerrantes == this)
+        FTirarEncerrantes = nullptr;
+}
+
+void TFTirarEncerrantes::closeEvent(QCloseEvent* evento)
+{
+    if (FOcupado) {
+        FFechaPendente = true;
+        evento->ignore();
+        return;
+    }
+    TFrmBasico::closeEvent(evento);
+}
+
+void TFTirarEncerrantes::DefineCelula(int linha, int coluna, const QString& texto)
+{
+    QTableWidgetItem* item = GridBombas->item(linha - 1, coluna);
+    if (!item) {
+        item = new QTableWidgetItem;
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        GridBombas->setItem(linha - 1, coluna, item);
+    }
+    item->setText(texto);
+}
+
+QString TFTirarEncerrantes::Celula(int coluna, int linha) const
+{
+    const QTableWidgetItem* item = GridBombas->item(linha - 1, coluna);
+    return item ? item->text() : QString();
+}
+
+int TFTirarEncerrantes::QuantidadeLinhas() const
+{
+    return GridBombas->rowCount() + 1;
+}
+
+bool TFTirarEncerrantes::Marcada(int linha) const
+{
+    return Celula(ColMarca, linha) == kMarca;
+}
+
+QString TFTirarEncerrantes::TextoRodape() const
+{
+    return FPainelRodape->text();
+}
+
+void TFTirarEncerrantes::DefineRodape(const QString& texto)
+{
+    FPainelRodape->setText(texto);
+}
+
+void TFTirarEncerrantes::PreencheGrade()
+{
+    // With no nozzle one empty row stays.
+    GridBombas->clearContents();
+    GridBombas->setRowCount(1);
+    for (int c = 0; c < kColunas; ++c)
+        DefineCelula(1, c, QString());
+    const QList<TLinhaEncerrante> linhas = FServico.CarregaBicos();
+    if (!linhas.isEmpty())
+        GridBombas->setRowCount(static_cast<int>(linhas.size()));
+    int r = 1;
+    for (const TLinhaEncerrante& linha : linhas) {
+        DefineCelula(r, ColBico, linha.CodBico);
+        DefineCelula(r, ColDescricao, linha.Descricao);
+        DefineCelula(r, ColInicial, linha.Inicial);
+        DefineCelula(r, ColFinal, linha.Final);
+        DefineCelula(r, ColSaida, linha.Saida);
+        DefineCelula(r, ColConcentrador, linha.CodConcentrador);
+        DefineCelula(r, ColMarca, QString());
+        ++r;
+    }
+    GridBombas->setCurrentCell(0, 0);
+}
+
+QList<TLinhaEncerrante> TFTirarEncerrantes::LeGrade() const
+{
+    QList<TLinhaEncerrante> linhas;
+    for (int r = 1; r < QuantidadeLinhas(); ++r)
+        linhas << TLinhaEncerrante{Celula(ColBico, r),    Celula(ColDescricao, r),    Celula(ColInicial, r),
+                                   Celula(ColFinal, r),   Celula(ColSaida, r),        Celula(ColConcentrador, r),
+                                   Marcada(r)};
+    return linhas;
+}
+
+void TFTirarEncerrantes::AlternaMarca(int linha)
+{
+    if (linha < 1 || linha >= QuantidadeLinhas())
+        return;
+    DefineCelula(linha, ColMarca, Celula(ColMarca, linha).isEmpty() ? kMarca : QString());
+    GridBombas->viewport()->repaint();
+}
+
+void TFTirarEncerrantes::GridBombasDblClick()
+{
+    AlternaMarca(GridBombas->currentRow() + 1);
+}
+
+void TFTirarEncerrantes::GridBombasKeyDown(int tecla)
+{
+    if (tecla == Qt::Key_Space)
+        AlternaMarca(GridBombas->currentRow() + 1);
+}
+
+bool TFTirarEncerrantes::eventFilter(QObject* objeto, QEvent* evento)
+{
+    if (TFrmBasico::eventFilter(objeto, evento))
+        return true;
+    if (objeto == GridBombas && evento->type() == QEvent::KeyPress) {
+        const int tecla = static_cast<QKeyEvent*>(evento)->key();
+        if (tecla == Qt::Key_Space) {
+            Protegido([&] { GridBombasKeyDown(tecla); });
+            return true;
+        }
+    }
+    return false;
+}
+
+void TFTirarEncerrantes::BtMarcarClick()
+{
+    const bool marca = BtMarcar->text() == kMarcarTodos;
+    if (!marca && BtMarcar->text() != kDesmarcarTodos)
+        return;
+    for (int r = 1; r < QuantidadeLinhas(); ++r)
+        DefineCelula(r, ColMarca, marca ? kMarca : QString());
+    BtMarcar->setText(marca ? kDesmarcarTodos : kMarcarTodos);
+    GridBombas->viewport()->repaint();
+}
+
+void TFTirarEncerrantes::HabilitaBotoes(bool habilita)
+{
+    for (QPushButton* botao : {BtEncerrantes, BtMarcar, BtOk, BtCancelar})
+        botao->setEnabled(habilita);
+}
+
+void TFTirarEncerrantes::BtEncerrantesClick()
+{
+    HabilitaBotoes(false);
+    FOcupado = true;
+    auto fim = qScopeGuard([this] {
+        FOcupado = false;
+        HabilitaBotoes(true);
+    });
+    QList<TLinhaEncerrante> linhas = LeGrade();
+    const bool lidos = FServico.LeEncerrantes(linhas, [&](int i, const QString& status) {
+        DefineCelula(i + 1, ColFinal, linhas[i].Final);
+        DefineCelula(i + 1, ColSaida, linhas[i].Saida);
+        DefineRodape(status);
+        QCoreApplication::processEvents();
+    });
+    if (lidos) {
+        DefineRodape(QStringLiteral("Ok, encerrantes lidos com sucesso..."));
+        QCoreApplication::processEvents();
+    }
+    fim.dismiss();
+    FOcupado = false;
+    HabilitaBotoes(true);
+    if (FFechaPendente) {
+        close();
+        return;
+    }
+    // As if the operator pressed it: all marks cleared after "Marcar Todos", all set otherwise.
+    if (lidos)
+        BtMarcarClick();
+}
+
+void TFTirarEncerrantes::BtOkClick()
+{
+    bool encerrado = false;
+    {
+        FOcupado = true;
+        auto fim = qScopeGuard([this] { FOcupado = false; });
+        encerrado = FServico.GravaEncerrantes(LeGrade(), [this](const QString& status) {
+            DefineRodape(status);
+            QCoreApplication::processEvents();
+        });
+    }
+    if (encerrado || FFechaPendente)
+        close();
+}
+
+void TFTirarEncerrantes::BtCancelarClick()
+{
+    close();
+}

@@ -1,0 +1,90 @@
+#pragma once
+// Bookkeeping of the fault tests: the fuelings offered to the simulated concentrator, and what the
+// station database holds afterwards. Each scenario prints one line of figures.
+#include "Conexao.h"
+#include "SimuladorTeste.h"
+
+#include <QHash>
+#include <QSet>
+#include <QTest>
+
+struct TOferecido {
+    int Id;
+    QString Bico;
+    double Litros;
+};
+
+struct TContagem {
+    int Oferecidos = 0;
+    int Gravados = 0;   // offered fuelings found in MvAbast
+    int Duplicados = 0; // rows beyond the first of one fueling
+    int Perdidos = 0;   // offered fuelings not found
+    int Estranhos = 0;  // rows that match no offered fueling
+};
+
+class TOfertas {
+public:
+    QList<TOferecido> Lista;
+
+    // Queues one fueling in the simulator with its own ID, time and litres.
+    bool Oferece(TSimuladorTeste& simulador, int id, const QString& bico = QStringLiteral("44"))
+    {
+        const int n = static_cast<int>(Lista.size());
+        const double litros = 5 + n + (id % 1000) / 1000.0;
+        bool aceito = false;
+        simulador.Ctl({"abastece", "bico=" + bico, QString("litros=%1").arg(litros, 0, 'f', 3), "preco=5.899",
+                       "data=09/12/2025",
+                       QString("hora=%1:%2:%3").arg(6 + n / 3600, 2, 10, QChar('0')).arg(n / 60 % 60, 2, 10, QChar('0'))
+                           .arg(n % 60, 2, 10, QChar('0')),
+                       QString("id=%1").arg(id)},
+                      &aceito);
+        if (aceito)
+            Lista.append({id, bico, litros});
+        return aceito;
+    }
+
+    // Matches the rows of MvAbast against the offered fuelings (ID and litres).
+    TContagem Confere(TConexao& conexao) const
+    {
+        TConsulta consulta(&conexao);
+        consulta.DefineSQL(QStringLiteral("Select Id, Litragem From MvAbast"));
+        consulta.Abre();
+        QHash<QString, int> linhas;
+        for (; !consulta.Fim(); consulta.Proximo())
+            ++linhas[Chave(static_cast<int>(consulta.CampoInteiro("Id")), consulta.CampoDouble("Litragem"))];
+        TContagem contagem;
+        contagem.Oferecidos = static_cast<int>(Lista.size());
+        QSet<QString> vistos;
+        for (const TOferecido& o : Lista) {
+            const QString chave = Chave(o.Id, o.Litros);
+            vistos.insert(chave);
+            const int quantas = linhas.value(chave);
+            if (quantas == 0)
+                ++contagem.Perdidos;
+            else
+                ++contagem.Gravados;
+            contagem.Duplicados += std::max(0, quantas - 1);
+        }
+        for (auto i = linhas.cbegin(); i != linhas.cend(); ++i)
+            if (!vistos.contains(i.key()))
+                contagem.Estranhos += i.value();
+        return contagem;
+    }
+
+    static QString Chave(int id, double litros) { return QString("%1/%2").arg(id).arg(litros, 0, 'f', 3); }
+};
+
+inline void ImprimeFiguras(const char* cenario, int casos, const TContagem& c)
+{
+    // One line per scenario, gathered into RELIABILITY.md.
+    qInfo("FIGURAS cenario=%s casos=%d oferecidos=%d gravados=%d duplicados=%d perdidos=%d", cenario, casos,
+          c.Oferecidos, c.Gravados, c.Duplicados, c.Perdidos);
+}
+
+inline qint64 Inteiro(TConexao& conexao, const QString& sql)
+{
+    TConsulta consulta(&conexao);
+    consulta.DefineSQL(sql);
+    consulta.Abre();
+    return consulta.CampoInteiro(QStringLiteral("Valor"));
+}

@@ -1,0 +1,249 @@
+#include "AlteraPreco.h"
+#include "MenuPrin.h"
+#include "PostoTeste.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QHeaderView>
+#include <QPointer>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+const QString kPrecos = "Select CodBico, PrecoVenda From Bombas Order By CodBico";
+
+QString TextoCelula(const TFAlteraPreco* dialogo, int linha, int coluna)
+{
+    const QTableWidgetItem* item = dialogo->GridBombas->item(linha, coluna);
+    return item ? item->text() : QString("<sem item>");
+}
+
+} // namespace
+
+class TesteAlteraPreco : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TPostoTeste> posto;
+    QPointer<TFAlteraPreco> dialogo;
+
+    // The dialog on the started engine, poll timer off, shown and active.
+    void Abre()
+    {
+        posto->IniciaMotor().Ciclo().ParaLeitura();
+        dialogo = new TFAlteraPreco(*posto->Contexto);
+        dialogo->show();
+        QVERIFY(QTest::qWaitForWindowActive(dialogo));
+    }
+    void Tecla(Qt::Key tecla) { QTest::keyClick(QApplication::focusWidget(), tecla); }
+    // The grid focused on this cell.
+    void Foca(int linha, int coluna)
+    {
+        dialogo->GridBombas->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), dialogo->GridBombas);
+        dialogo->GridBombas->setCurrentCell(linha, coluna);
+    }
+    QPoint Atual() const { return {dialogo->GridBombas->currentRow(), dialogo->GridBombas->currentColumn()}; }
+    QStringList Textos() const
+    {
+        QStringList textos;
+        for (const auto& c : posto->Respondedor.Caixas)
+            textos << c.Texto;
+        return textos;
+    }
+
+private slots:
+    void init() { posto = std::make_unique<TPostoTeste>(); }
+    void cleanup()
+    {
+        delete dialogo.data();
+        posto.reset();
+    }
+
+    void GradeComOsBicos()
+    {
+        Abre();
+        QCOMPARE(dialogo->windowTitle(), QString("Alterar Preços das Bombas"));
+        QCOMPARE(dialogo->size(), QSize(412, 249));
+        QCOMPARE(dialogo->Panel1->geometry(), QRect(0, 0, 412, 203));
+        QCOMPARE(dialogo->BtOk->text(), QString("&OK"));
+        QCOMPARE(dialogo->BtOk->geometry(), QRect(101, 207, 75, 25));
+        QCOMPARE(dialogo->BtCancelar->text(), QString("&Cancelar"));
+        QCOMPARE(dialogo->BtCancelar->geometry(), QRect(225, 207, 75, 25));
+        QCOMPARE(dialogo->StatusBar1->geometry(), QRect(0, 233, 412, 16));
+        QTableWidget* grade = dialogo->GridBombas;
+        QStringList cabecalhos;
+        for (int c = 0; c < 3; ++c)
+            cabecalhos << grade->horizontalHeaderItem(c)->text();
+        QCOMPARE(cabecalhos, QStringList({"Bico", "Descrição", "Preço"}));
+        QVERIFY(grade->isColumnHidden(3));
+        QCOMPARE(grade->rowCount(), 8); // nozzle 09 has no concentrator code
+        QCOMPARE(QStringList({TextoCelula(dialogo, 2, 0), TextoCelula(dialogo, 2, 1), TextoCelula(dialogo, 2, 2), TextoCelula(dialogo, 2, 3)}),
+                 QStringList({"03", "BICO 03 ÓLEO DIESEL S-10", "5,990", "068"}));
+        QCOMPARE(QApplication::focusWidget(), grade);
+        QCOMPARE(Atual(), QPoint(0, 0));
+
+        // Nozzle and description cannot be edited; the price can.
+        for (int coluna : {0, 1}) {
+            grade->edit(grade->model()->index(0, coluna));
+            QCOMPARE(QApplication::focusWidget(), grade);
+        }
+        grade->edit(grade->model()->index(0, 2));
+        QVERIFY(grade->isAncestorOf(QApplication::focusWidget()));
+    }
+
+    void EnterFormataEDesceNaColunaDoPreco()
+    {
+        Abre();
+        // Typing opens the cell editor; Enter leaves it for "&OK" and the price is formatted.
+        Foca(0, 2);
+        QTest::keyClick(dialogo->GridBombas, '2');
+        QVERIFY(dialogo->GridBombas->isAncestorOf(QApplication::focusWidget()));
+        QTest::keyClicks(QApplication::focusWidget(), ",5");
+        Tecla(Qt::Key_Return);
+        QCOMPARE(TextoCelula(dialogo, 0, 2), QString("2,500"));
+        QCOMPARE(QApplication::focusWidget(), dialogo->BtOk);
+        QCOMPARE(Atual(), QPoint(1, 2));
+        QVERIFY(posto->Falso->Precos.isEmpty()); // the Enter that moved there did not press it
+
+        // In the grid itself: the nozzle column lands on the price, a price goes down, the last to "&OK".
+        Foca(3, 0);
+        Tecla(Qt::Key_Return);
+        QCOMPARE(Atual(), QPoint(3, 2));
+        Foca(3, 1);
+        Tecla(Qt::Key_Return);
+        QCOMPARE(Atual(), QPoint(3, 2));
+        Tecla(Qt::Key_Return);
+        QCOMPARE(Atual(), QPoint(4, 2));
+        QCOMPARE(QApplication::focusWidget(), dialogo->GridBombas);
+        Foca(7, 2);
+        Tecla(Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), dialogo->BtOk);
+        QVERIFY(posto->Respondedor.Caixas.isEmpty());
+    }
+
+    void PrecoRecusadoFicaNaColuna_data()
+    {
+        QTest::addColumn<QString>("digitado");
+        QTest::addColumn<QString>("texto");
+        QTest::addColumn<QString>("mensagem");
+        QTest::newRow("zero") << "0" << "0,000" << "O preço tem que ser maior que zero!";
+        QTest::newRow("letras") << "abc" << "abc" << "Valor Inválido!";
+        QTest::newRow("vazio") << " " << " " << "O preço não pode ficar em branco!";
+    }
+    void PrecoRecusadoFicaNaColuna()
+    {
+        QFETCH(QString, digitado);
+        QFETCH(QString, texto);
+        QFETCH(QString, mensagem);
+        Abre();
+        Foca(1, 2);
+        dialogo->GridBombas->item(1, 2)->setText(digitado);
+        dialogo->BtOk->setFocus();
+        Tecla(Qt::Key_Return); // "&OK" checks row by row and stops at this one
+        QCOMPARE(posto->Respondedor.Caixas.size(), 1);
+        QCOMPARE(posto->Respondedor.Caixas[0].Tipo, TTipoMensagem::Informacao);
+        QCOMPARE(posto->Respondedor.Caixas[0].Texto, mensagem);
+        QCOMPARE(TextoCelula(dialogo, 1, 2), texto);
+        QCOMPARE(QApplication::focusWidget(), dialogo->GridBombas);
+        QCOMPARE(dialogo->GridBombas->currentColumn(), 2);
+        QCOMPARE(posto->Falso->TextosPrecos(), QStringList("04 3 6.19")); // only the row before it
+        QCOMPARE(posto->Linhas("Select PrecoVenda From Bombas Where CodBico = '01'", {"PrecoVenda"}),
+                 QStringList("6,19"));
+        QVERIFY(!posto->Contexto->CnTankora().EmTransacao());
+
+        // Enter on the cell gives the same message and keeps the cursor there.
+        Foca(1, 2);
+        Tecla(Qt::Key_Return);
+        QCOMPARE(Textos(), QStringList({mensagem, mensagem}));
+        QCOMPARE(Atual(), QPoint(1, 2));
+    }
+
+    void OkGravaEEnviaEFicaAberto()
+    {
+        Abre();
+        dialogo->GridBombas->item(2, 2)->setText("7,1");
+        dialogo->BtOk->click();
+        QCOMPARE(posto->Falso->TextosPrecos(),
+                 QStringList({"04 3 6.19", "05 3 6.19", "44 3 7.1", "45 3 5.99", "84 3 4.29", "85 3 4.29", "C4 3 6.49",
+                              "C5 3 6.49"}));
+        QCOMPARE(posto->Linhas(kPrecos, {"CodBico", "PrecoVenda"}).mid(1, 3),
+                 QStringList({"02|6,19", "03|7,1", "04|5,99"}));
+        QVERIFY(dialogo->isVisible());
+        QCOMPARE(TextoCelula(dialogo, 2, 2), QString("7,100"));
+        QVERIFY(posto->Respondedor.Caixas.isEmpty());
+        QVERIFY(!posto->Contexto->CnTankora().EmTransacao());
+
+        // "&Cancelar" closes and frees the dialog.
+        dialogo->BtCancelar->click();
+        QTRY_VERIFY(dialogo.isNull());
+    }
+
+    void SemBicosUmaLinhaVazia()
+    {
+        posto->Executa("Update Bombas Set CodConcentrador = Null");
+        Abre();
+        QCOMPARE(dialogo->GridBombas->rowCount(), 1);
+        QCOMPARE(TextoCelula(dialogo, 0, 0), QString(""));
+        dialogo->BtOk->click();
+        QCOMPARE(Textos(), QStringList("O preço não pode ficar em branco!"));
+        QVERIFY(posto->Falso->Precos.isEmpty());
+        QVERIFY(!posto->Contexto->CnTankora().EmTransacao());
+    }
+
+    void FalhaNoBancoMostraOErroEDesfaz()
+    {
+        posto->Executa("Create Exception ERRO_PRECO 'preço recusado'");
+        posto->Executa("Create Trigger RECUSA_PRECO For Bombas Before Update As Begin "
+                       "If (New.CodBico = '03') Then Exception ERRO_PRECO; End");
+        Abre();
+        dialogo->GridBombas->item(0, 2)->setText("9,99");
+        dialogo->BtOk->click();
+        QCOMPARE(posto->Respondedor.Caixas.size(), 1);
+        QCOMPARE(posto->Respondedor.Caixas[0].Tipo, TTipoMensagem::Erro);
+        QVERIFY2(posto->Respondedor.Caixas[0].Texto.contains("preço recusado"),
+                 qPrintable(posto->Respondedor.Caixas[0].Texto));
+        QVERIFY(!posto->Contexto->CnTankora().EmTransacao());
+        QCOMPARE(posto->Linhas("Select PrecoVenda From Bombas Where CodBico = '01'", {"PrecoVenda"}),
+                 QStringList("6,19"));
+        QVERIFY(dialogo->isVisible());
+    }
+
+    void AbertoPelaJanelaComOTimerRodando()
+    {
+        // The toolbar opens one modal dialog; a poll tick while it is open stores its fueling, and
+        // the dialog carries on.
+        TMenuPrin janela(posto->CriaMotor());
+        posto->Ciclo().DefineIntervaloLeitura(20);
+        bool verificado = false;
+        QTimer::singleShot(0, this, [&] {
+            [&] {
+            TFAlteraPreco* aberto = TFAlteraPreco::FAlteraPreco;
+            QVERIFY(aberto && aberto->isModal() && aberto->isVisible());
+            QVERIFY(posto->Ciclo().LeituraAtiva());
+            posto->Falso->Fila << Abastecimento("44", 10, 58990, 589900, 37);
+            QTRY_COMPARE(posto->Linhas("Select Id From MvAbast", {"Id"}), QStringList("37"));
+            aberto->GridBombas->item(2, 2)->setText("7,000");
+            aberto->BtOk->click();
+            QCOMPARE(posto->Linhas("Select PrecoVenda From Bombas Where CodBico = '03'", {"PrecoVenda"}),
+                     QStringList("7"));
+            QVERIFY(aberto->isVisible());
+            verificado = true;
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            }();
+            if (TFAlteraPreco::FAlteraPreco) // a failed check must not leave the test waiting
+                TFAlteraPreco::FAlteraPreco->close();
+        });
+        janela.SpAlteraPreco->click();
+        QVERIFY(verificado);
+        QVERIFY(!TFAlteraPreco::FAlteraPreco);
+        QVERIFY(posto->Ciclo().LeituraAtiva());
+        QVERIFY(posto->Respondedor.Caixas.isEmpty());
+    }
+};
+
+QTEST_MAIN(TesteAlteraPreco)
+#include "TesteAlteraPreco.moc"

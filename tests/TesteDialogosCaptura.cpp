@@ -1,0 +1,194 @@
+// The capture, poll-interval and clock functions from the main window's toolbar, offscreen; the
+// clock also against the simulated concentrator through the real driver and library.
+#include "Aplicacao.h"
+#include "CapturaAbastecimento.h"
+#include "ClassCompanyTec.h"
+#include "ConfiguraTempoLeAbastecimento.h"
+#include "MenuPrin.h"
+#include "NumEdit.h"
+#include "PostoTeste.h"
+#include "SimuladorTeste.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+// Clicks `botao` and runs `noDialogo` once the modal dialog it opens is up; true when a dialog of
+// type T came up. The dialog is closed afterwards if `noDialogo` left it open.
+template <typename T>
+bool OperaDialogo(QToolButton* botao, const std::function<void(T&)>& noDialogo, QPointer<T>* aberto = nullptr)
+{
+    bool achou = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialogo = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!dialogo)
+            return;
+        achou = true;
+        if (aberto)
+            *aberto = dialogo;
+        noDialogo(*dialogo);
+        if (dialogo->isVisible())
+            dialogo->close();
+    });
+    botao->click();
+    return achou;
+}
+
+void Digita(TNumEdit* campo, const QString& texto)
+{
+    campo->setFocus();
+    campo->selectAll();
+    if (texto.isEmpty())
+        QTest::keyClick(campo, Qt::Key_Delete);
+    else
+        QTest::keyClicks(campo, texto);
+}
+
+} // namespace
+
+class TesteDialogosCaptura : public QObject, public TSimuladorTeste {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        TCompanyTec::DefineArquivoBiblioteca(Executavel("libCompanytec.so"));
+    }
+
+    void CapturaPelaBarra()
+    {
+        TPostoTeste posto;
+        TMenuPrin janela(posto.CriaMotor());
+        janela.show();
+        posto.Falso->Registros[37] = Abastecimento("44", 10, 58990, 589900, 37, "09/12/2025", "13:10:00");
+        posto.Respondedor.Resposta = TResposta::Sim;
+        QPointer<TFCapturaAbast> aberto;
+        QStringList inicio;
+        bool abertoAposOk = false;
+        QVERIFY(OperaDialogo<TFCapturaAbast>(
+            janela.SpeedButton1,
+            [&](TFCapturaAbast& d) {
+                inicio << d.windowTitle() << d.Label1->text() << d.edtIDAbast->text() << d.BtOk->text()
+                       << d.BtCancelar->text();
+                Digita(d.edtIDAbast, "37");
+                QTest::mouseClick(d.BtOk, Qt::LeftButton);
+                abertoAposOk = d.isVisible();
+                // An empty field ends in the default error box.
+                Digita(d.edtIDAbast, "");
+                QTest::mouseClick(d.BtOk, Qt::LeftButton);
+                QTest::mouseClick(d.BtCancelar, Qt::LeftButton);
+            },
+            &aberto));
+        // The field opens empty and takes the focus, which writes its value 0 into it.
+        QCOMPARE(inicio, QStringList({"Captura de abastecimento", "Digite o  ID do abastecimento:", "0", "&OK", "&Sair"}));
+        QVERIFY(abertoAposOk);
+        QVERIFY(aberto.isNull()); // freed by the opener
+        QStringList textos;
+        for (const auto& c : posto.Respondedor.Caixas)
+            textos << c.Texto;
+        QCOMPARE(textos, QStringList({"Confirma a captura do Registro 37?", "Abastecimento 37 capturado com sucesso! ",
+                                      "Confirma a captura do Registro ?", "'' não é um valor inteiro válido."}));
+        QCOMPARE(posto.Respondedor.Caixas.last().Tipo, TTipoMensagem::Erro);
+        QCOMPARE(posto.Linhas("Select Id From MvAbast", {"Id"}), QStringList("37"));
+        QVERIFY(janela.VisualizaLog->toPlainText().contains("0037   068"));
+        QVERIFY(posto.Ciclo().LeituraAtiva());
+    }
+
+    void TempoPelaBarra()
+    {
+        TPostoTeste posto;
+        posto.Executa("Update ParaPosto Set TEMPOLECONCENTRADOR = 0");
+        TMenuPrin janela(posto.CriaMotor());
+        janela.show();
+        QVERIFY(!posto.Ciclo().LeituraAtiva());
+        QPointer<TFconfiguraTempoLeAbastecimento> aberto;
+        QString inicial;
+        QList<int> intervalos;
+        bool abertoAposOk = false;
+        QVERIFY(OperaDialogo<TFconfiguraTempoLeAbastecimento>(
+            janela.btnConfTempoBusca,
+            [&](TFconfiguraTempoLeAbastecimento& d) {
+                inicial = d.windowTitle() + "|" + d.EdtSegundos->text();
+                QTest::mouseClick(d.BtOk, Qt::LeftButton);
+                intervalos << posto.Ciclo().LeConcentrador().interval();
+                Digita(d.EdtSegundos, "30");
+                QTest::mouseClick(d.BtOk, Qt::LeftButton);
+                intervalos << posto.Ciclo().LeConcentrador().interval();
+                abertoAposOk = d.isVisible();
+            },
+            &aberto));
+        QCOMPARE(inicial, QString("Comunicação com concentrador|1"));
+        QCOMPARE(intervalos, QList<int>({1000, 30000}));
+        QVERIFY(abertoAposOk);
+        QVERIFY(aberto.isNull());
+        QVERIFY(posto.Ciclo().LeituraAtiva());
+        QCOMPARE(posto.Linhas("Select TEMPOLECONCENTRADOR From ParaPosto", {"TEMPOLECONCENTRADOR"}),
+                 QStringList("30"));
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+
+        // "&Sair" without "&OK" changes nothing.
+        QVERIFY(OperaDialogo<TFconfiguraTempoLeAbastecimento>(janela.btnConfTempoBusca, [&](auto& d) {
+            Digita(d.EdtSegundos, "7");
+            QTest::mouseClick(d.BtCancelar, Qt::LeftButton);
+        }));
+        QCOMPARE(posto.Ciclo().IntervaloLeitura(), 30000);
+    }
+
+    void RelogioNoSimulador()
+    {
+        TPostoTeste posto;
+        Link = posto.Pasta.filePath("ttyCONC");
+        Controle = posto.Pasta.filePath("sim.sock");
+        QVERIFY2(IniciaSimulador(), "concentrador-sim did not come up");
+        qputenv("COMPANYTEC_PORTA1", QFile::encodeName(Link));
+        posto.DriverReal = true;
+        TMenuPrin janela(posto.CriaMotor());
+        janela.show();
+        QVERIFY2(posto.Respondedor.Caixas.isEmpty(), qPrintable(posto.Respondedor.Caixas.value(0).Texto));
+        const QString pergunta = "Deseja sincronizar a Data/Hora do Concentrador com a Data/Hora do Sistema?\r";
+
+        // No: nothing is sent.
+        posto.Respondedor.Resposta = TResposta::Nao;
+        janela.SpeedButton2->click();
+        QCOMPARE(posto.Respondedor.Caixas.size(), 1);
+        QVERIFY(posto.Respondedor.Caixas[0].Texto.startsWith(pergunta));
+        QCOMPARE(Estado("relogio_acertado"), QString("0"));
+
+        // A silent concentrator: the error box, and the program goes on polling.
+        posto.Respondedor.Resposta = TResposta::Sim;
+        Ctl({"falha", "modo=silencio"});
+        janela.SpeedButton2->click();
+        QCOMPARE(posto.Respondedor.Caixas.size(), 3);
+        QCOMPARE(posto.Respondedor.Caixas[2].Tipo, TTipoMensagem::Erro);
+        QCOMPARE(posto.Respondedor.Caixas[2].Texto,
+                 QString("O concentrador não confirmou o acerto da Data/Hora: o relógio dele não foi alterado."));
+        QVERIFY(janela.isVisible());
+        Ctl({"falha", "modo=normal"});
+        QCOMPARE(Estado("relogio_acertado"), QString("0"));
+        Ctl({"abastece", "bico=44", "litros=5", "preco=6", "id=55"});
+        QTRY_COMPARE_WITH_TIMEOUT(posto.Linhas("Select Id From MvAbast", {"Id"}), QStringList("55"), 20000);
+
+        // Yes: one clock command, the success box, and the program ends.
+        janela.SpeedButton2->click();
+        QCOMPARE(Estado("relogio_acertado"), QString("1"));
+        QCOMPARE(posto.Respondedor.Caixas.size(), 5);
+        QCOMPARE(posto.Respondedor.Caixas[4].Texto, QString("Data/Hora sincronizada com sucesso!"));
+        QVERIFY(!janela.isVisible());
+        QVERIFY(!posto.Ciclo().LeituraAtiva());
+
+        Simulador.terminate();
+        QVERIFY(Simulador.waitForFinished(5000));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    TAplicacao aplicacao(argc, argv);
+    TesteDialogosCaptura teste;
+    return QTest::qExec(&teste, argc, argv);
+}
+#include "TesteDialogosCaptura.moc"

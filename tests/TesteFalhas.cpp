@@ -1,0 +1,231 @@
+// Faults while fuelings keep coming, against the real engine, the CompanyTec driver, our library,
+// the simulated concentrator and real databases: a link that goes silent, garbles or slows down, a
+// concentrator killed and restarted, a Firebird server stopped and started again, and another
+// program holding rows and advancing the sequence. After each: every fueling offered is stored
+// once, the sequence is right, and polling goes on.
+#include "ClassCompanyTec.h"
+#include "FalhasTeste.h"
+#include "PostoTeste.h"
+#include "ServidorFirebird.h"
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+
+#include <csignal>
+
+class TesteFalhas : public QObject, public TSimuladorTeste {
+    Q_OBJECT
+
+    // Ticks of the engine so far (the status animation moves once per tick while all is well).
+    static int Ticks(QSignalSpy& espia) { return static_cast<int>(espia.size()); }
+
+    void IniciaNaPasta(TPostoTeste& posto)
+    {
+        Link = posto.Pasta.filePath("ttyCONC");
+        Controle = posto.Pasta.filePath("sim.sock");
+        qputenv("COMPANYTEC_PORTA1", QFile::encodeName(Link));
+        QVERIFY2(IniciaSimulador(), "concentrador-sim did not come up");
+    }
+
+    void Encerra()
+    {
+        Simulador.terminate();
+        QVERIFY(Simulador.waitForFinished(5000));
+    }
+
+    // Everything offered reaches the database, the concentrator has nothing left, and a fueling
+    // offered now arrives too: polling is alive.
+    void EsperaTudo(TOfertas& ofertas, const std::function<qint64()>& gravados, int idFinal)
+    {
+        QVERIFY(ofertas.Oferece(*this, idFinal));
+        QTRY_COMPARE_WITH_TIMEOUT(gravados(), qint64(ofertas.Lista.size()), 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 10000);
+    }
+
+private slots:
+    void initTestCase() { TCompanyTec::DefineArquivoBiblioteca(Executavel("libCompanytec.so")); }
+
+    void FalhasDoEnlace()
+    {
+        TPostoTeste posto;
+        IniciaNaPasta(posto);
+        posto.DriverReal = true;
+        TCicloLeitura& ciclo = posto.IniciaMotor().Ciclo();
+        QSignalSpy ticks(&ciclo, &TCicloLeitura::TextoStatusAlterado);
+        ciclo.DefineIntervaloLeitura(20);
+        TOfertas ofertas;
+        int id = 100;
+        const auto gravados = [&] { return Inteiro(posto.Conexao(), "Select Count(*) As Valor From MvAbast"); };
+        int casos = 0;
+
+        for (const QString modo : {"silencio", "lixo", "lento"}) {
+            ++casos;
+            bool aceito = false;
+            Ctl({"falha", "modo=" + modo}, &aceito);
+            QVERIFY(aceito);
+            for (int i = 0; i < 3; ++i)
+                QVERIFY(ofertas.Oferece(*this, ++id));
+            // Several ticks go by with the fault in place (each waits for the library's time-out).
+            const int antes = Ticks(ticks);
+            QTest::qWait(6000);
+            QVERIFY2(Ticks(ticks) > antes + 2, qPrintable(QString("%1 ticks").arg(Ticks(ticks) - antes)));
+            Ctl({"falha", "modo=normal"}, &aceito);
+            QVERIFY(aceito);
+            EsperaTudo(ofertas, gravados, ++id);
+        }
+
+        // The concentrator dies and comes back on a new pseudo-terminal behind the same path. After
+        // the first restart the new device delivers one fueling, its number 1, and dies too; the
+        // second restart numbers its fuelings from 1 again, and the library must not acknowledge
+        // the new number 1 with what it knew of the old one.
+        for (int vez = 0; vez < 2; ++vez) {
+            ++casos;
+            ::kill(static_cast<pid_t>(Simulador.processId()), SIGKILL);
+            QVERIFY(Simulador.waitForFinished(5000));
+            const int antes = Ticks(ticks);
+            QTRY_VERIFY_WITH_TIMEOUT(Ticks(ticks) > antes + 5, 10000); // polling a dead line
+            QVERIFY2(IniciaSimulador(), "concentrador-sim did not come back");
+            if (vez == 0) {
+                QVERIFY(ofertas.Oferece(*this, ++id));
+                QTRY_COMPARE_WITH_TIMEOUT(gravados(), qint64(ofertas.Lista.size()), 20000);
+                QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 10000);
+            } else {
+                for (int i = 0; i < 3; ++i)
+                    QVERIFY(ofertas.Oferece(*this, ++id));
+                EsperaTudo(ofertas, gravados, ++id);
+            }
+        }
+
+        const TContagem contagem = ofertas.Confere(posto.Conexao());
+        ImprimeFiguras("enlace", casos, contagem);
+        QCOMPARE(contagem.Gravados, contagem.Oferecidos);
+        QCOMPARE(contagem.Duplicados, 0);
+        QCOMPARE(contagem.Estranhos, 0);
+        QCOMPARE(Inteiro(posto.Conexao(), "Select SequenciaAbast As Valor From ParaPosto"), qint64(1));
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+        ciclo.ParaLeitura();
+        Encerra();
+    }
+
+    void ServidorParaEVolta()
+    {
+        TServidorFirebird servidor;
+        QVERIFY2(servidor.Inicia(), qPrintable(servidor.Motivo()));
+        TPostoTeste posto;
+        posto.EscreveArquivo("Caminho.ini", ("[DATABASEESTOQUE]\r\nCAMINHO=" + servidor.Endereco(posto.Banco)
+                                             + "\r\nUSUARIO=SYSDBA\r\nSENHA=" + servidor.Senha() + "\r\n")
+                                                .toUtf8());
+        IniciaNaPasta(posto);
+        posto.DriverReal = true;
+        TCicloLeitura& ciclo = posto.IniciaMotor().Ciclo();
+        ciclo.DefineIntervaloLeitura(100);
+        TConexao verifica;
+        verifica.DefineParametro("Database", servidor.Endereco(posto.Banco));
+        verifica.DefineParametro("User_Name", servidor.Usuario());
+        verifica.DefineParametro("Password", servidor.Senha());
+        const auto gravados = [&]() -> qint64 {
+            try {
+                if (verifica.Perdida() || !verifica.Conectado())
+                    verifica.Reconecta();
+                return Inteiro(verifica, "Select Count(*) As Valor From MvAbast");
+            } catch (const EErro&) {
+                return -1;
+            }
+        };
+        TOfertas ofertas;
+        int id = 9990; // the ID passes 9999 while the server is down
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(ofertas.Oferece(*this, ++id));
+        QTRY_COMPARE_WITH_TIMEOUT(gravados(), qint64(3), 20000);
+
+        const int paradas = 2;
+        for (int parada = 0; parada < paradas; ++parada) {
+            servidor.Para();
+            // Fuelings keep coming for a while with the server down.
+            for (int i = 0; i < 6; ++i) {
+                QVERIFY(ofertas.Oferece(*this, id = id % 9999 + 1));
+                QTest::qWait(1000);
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(ciclo.BancoIndisponivel(), 10000);
+            QVERIFY(ciclo.AbastecimentoPendente());
+            QCOMPARE(ciclo.TextoStatus(), kStatusBancoInacessivel);
+            QVERIFY(!ciclo.Aviso().isEmpty());
+            QVERIFY2(servidor.Retoma(), qPrintable(servidor.Motivo()));
+            QTRY_COMPARE_WITH_TIMEOUT(gravados(), qint64(ofertas.Lista.size()), 60000);
+            QVERIFY(!ciclo.BancoIndisponivel());
+        }
+        EsperaTudo(ofertas, gravados, id = id % 9999 + 1);
+
+        const TContagem contagem = ofertas.Confere(verifica);
+        ImprimeFiguras("servidor-parado", paradas, contagem);
+        QCOMPARE(contagem.Gravados, contagem.Oferecidos);
+        QCOMPARE(contagem.Duplicados, 0);
+        QCOMPARE(contagem.Estranhos, 0);
+        // One wrap of the ID: one advance, and every row after it carries the new sequence.
+        QCOMPARE(Inteiro(verifica, "Select SequenciaAbast As Valor From ParaPosto"), qint64(2));
+        QCOMPARE(Inteiro(verifica, "Select Count(*) As Valor From MvAbast Where (Id >= 9991 And Sequencia <> 1) "
+                                   "Or (Id < 9991 And Sequencia <> 2)"),
+                 qint64(0));
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+        // One line when each outage started, one when it ended.
+        const QStringList erros = posto.LinhasErro();
+        QCOMPARE(erros.filter("Banco de dados inacessível: ").size(), paradas);
+        QCOMPARE(erros.filter("Banco de dados acessível novamente.").size(), paradas);
+        QVERIFY2(erros.filter(servidor.Senha()).isEmpty(), "the password reached the error log");
+        ciclo.ParaLeitura();
+        posto.Motor.reset();
+        verifica.Desconecta();
+        Encerra();
+    }
+
+    void OutroProgramaNoMesmoBanco()
+    {
+        TPostoTeste posto;
+        posto.Executa("Update ParaPosto Set visualizastatusbomba = 'S', SequenciaAbast = 10");
+        IniciaNaPasta(posto);
+        posto.DriverReal = true;
+        TCicloLeitura& ciclo = posto.IniciaMotor().Ciclo();
+        ciclo.DefineIntervaloLeitura(50);
+        const auto gravados = [&] { return Inteiro(posto.Conexao(), "Select Count(*) As Valor From MvAbast"); };
+        TOfertas ofertas;
+        int id = 9995;
+        int avancos = 0;
+        const int rodadas = 4;
+        // The other program's own attachment (the test's connection is busy checking).
+        TConexao outro;
+        outro.DefineParametro("Database", posto.Banco);
+        outro.DefineParametro("User_Name", "SYSDBA");
+        TConsulta comando(&outro);
+        for (int rodada = 0; rodada < rodadas; ++rodada) {
+            outro.IniciaTransacao();
+            comando.DefineSQL("Update Bombas Set PrecoVenda = PrecoVenda");
+            comando.Executa();
+            comando.DefineSQL("Update ParaPosto Set SequenciaAbast = SequenciaAbast + 1");
+            comando.Executa();
+            for (int i = 0; i < 3; ++i)
+                QVERIFY(ofertas.Oferece(*this, id = id % 9999 + 1, i % 2 ? "04" : "44"));
+            QTest::qWait(5000); // the rows stay held past the lock wait
+            outro.Confirma();
+            ++avancos;
+            QTRY_COMPARE_WITH_TIMEOUT(gravados(), qint64(ofertas.Lista.size()), 30000);
+        }
+        EsperaTudo(ofertas, gravados, id = id % 9999 + 1);
+
+        const TContagem contagem = ofertas.Confere(posto.Conexao());
+        ImprimeFiguras("outro-programa", rodadas, contagem);
+        QCOMPARE(contagem.Gravados, contagem.Oferecidos);
+        QCOMPARE(contagem.Duplicados, 0);
+        QCOMPARE(contagem.Estranhos, 0);
+        // The other program's advances and the one of ID 9999, each once.
+        QCOMPARE(Inteiro(posto.Conexao(), "Select SequenciaAbast As Valor From ParaPosto"), qint64(10 + avancos + 1));
+        QCOMPARE(Inteiro(posto.Conexao(), "Select Count(*) As Valor From MvAbast Where Id = 9999"), qint64(1));
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+        QVERIFY(!ciclo.AbastecimentoPendente());
+        ciclo.ParaLeitura();
+        outro.Desconecta();
+        Encerra();
+    }
+};
+
+QTEST_GUILESS_MAIN(TesteFalhas)
+#include "TesteFalhas.moc"

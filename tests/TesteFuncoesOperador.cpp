@@ -1,0 +1,345 @@
+// The services behind the toolbar's capture by ID, clock setting and poll interval, on a real
+// station database and the fake concentrator, without a display.
+#include "PostoTeste.h"
+#include "ServicoCaptura.h"
+#include "ServicoRelogio.h"
+#include "ServicoTempoLeitura.h"
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+
+namespace {
+
+const QStringList kColunas = {"Data", "Hora", "CodBico", "Combustivel", "Litragem", "Valor", "CodProd", "CodGrade",
+                              "CodFid", "PrecoUnit", "Desconto", "Emitido", "Id", "Sequencia", "EncerranteFinal"};
+
+QString Caixa(TTipoMensagem tipo, const QString& texto)
+{
+    return TituloMensagem(tipo) + "|" + texto;
+}
+
+QStringList Caixas(const TPostoTeste& posto)
+{
+    QStringList caixas;
+    for (const auto& c : posto.Respondedor.Caixas)
+        caixas << Caixa(c.Tipo, c.Texto);
+    return caixas;
+}
+
+// Each text equals its expected one, or begins with it where the expected one ends in "*".
+void Confere(const QStringList& obtidos, const QStringList& esperados)
+{
+    QCOMPARE(obtidos.size(), esperados.size());
+    for (int i = 0; i < obtidos.size(); ++i) {
+        const bool prefixo = esperados[i].endsWith('*');
+        const bool confere = prefixo ? obtidos[i].startsWith(esperados[i].chopped(1)) : obtidos[i] == esperados[i];
+        QVERIFY2(confere, qPrintable("\n" + obtidos[i] + "\n" + esperados[i]));
+    }
+}
+
+// Every box shown while the poll timer was running.
+struct TVigiaTimer {
+    int ComTimerLigado = 0;
+    explicit TVigiaTimer(TPostoTeste& posto)
+    {
+        posto.Respondedor.AoMostrar = [this, &posto] {
+            if (posto.Ciclo().LeituraAtiva())
+                ++ComTimerLigado;
+        };
+    }
+};
+
+} // namespace
+
+class TesteFuncoesOperador : public QObject {
+    Q_OBJECT
+private slots:
+    void CapturaGravaComoUmAbastecimentoLido()
+    {
+        TPostoTeste posto;
+        TLinkor& motor = posto.IniciaMotor();
+        TVigiaTimer vigia(posto);
+        QSignalSpy linhas(&motor.Ciclo(), &TCicloLeitura::LinhaLogEscrita);
+        posto.Falso->Registros[37] = Abastecimento("44", 10, 58990, 589900, 37, "09/12/2025", "13:10:00", 4321.5);
+        posto.Respondedor.Resposta = TResposta::Sim;
+        TServicoCaptura(motor).Captura(37, "37");
+        QCOMPARE(Caixas(posto), QStringList({Caixa(TTipoMensagem::Confirmacao, "Confirma a captura do Registro 37?"),
+                                             Caixa(TTipoMensagem::Informacao, "Abastecimento 37 capturado com sucesso! ")}));
+        QCOMPARE(posto.Falso->RegistrosPedidos, QList<qint32>{37});
+        QCOMPARE(posto.Linhas("Select * From MvAbast", kColunas),
+                 QStringList("09/12/2025|13:10:00|03|ÓLEO DIESEL S-10|10|58,99|02|3|<null>|5,899|0|N|37|1|4321,5"));
+        const QString linha = " 09/12/2025   13:10:00   03      10,000       5,899      58,99   001  0037   068";
+        QCOMPARE(posto.LinhasLog(), QStringList(linha));
+        QCOMPARE(linhas.size(), 1);
+        QCOMPARE(vigia.ComTimerLigado, 0);
+        QVERIFY(motor.Ciclo().LeituraAtiva());
+        QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
+    }
+
+    void CapturaQueNadaGrava_data()
+    {
+        QTest::addColumn<double>("valor");
+        QTest::addColumn<QString>("texto");
+        QTest::addColumn<QString>("preparo"); // what the station and the concentrator hold
+        QTest::addColumn<bool>("sim");
+        QTest::addColumn<QStringList>("caixas");
+        QTest::addColumn<QStringList>("erros"); // error-log lines
+        const QString confirma = Caixa(TTipoMensagem::Confirmacao, "Confirma a captura do Registro 38?");
+        QTest::newRow("nao confirmada") << 38.0 << "38" << "registro" << false << QStringList(confirma) << QStringList();
+        QTest::newRow("negativo") << -1.0 << "-1" << "registro" << true
+                                  << QStringList(Caixa(TTipoMensagem::Informacao, "Informe o ID do Abastecidmento!"))
+                                  << QStringList();
+        QTest::newRow("nao encontrado")
+            << 38.0 << "38" << "" << true
+            << QStringList({confirma, Caixa(TTipoMensagem::Informacao, "Registro de abastecimento nº: 38 não encontrado.")})
+            << QStringList();
+        QTest::newRow("codigo sem bico")
+            << 38.0 << "38" << "sem bico" << true
+            << QStringList({confirma, Caixa(TTipoMensagem::Alerta, "O abastecimento 38 não foi gravado: nenhum bico do "
+                                                                   "posto está ligado ao código 010 do concentrador.")})
+            << QStringList("09/12/25 14:03:28 O sistema não encontrou nenhum bico relacionado com o concentrador 010 "
+                           "ID: 0038 Dinheiro: 58,99 Litros: 10");
+        QTest::newRow("litros arredondam a zero")
+            << 38.0 << "38" << "litros zero" << true
+            << QStringList({confirma, Caixa(TTipoMensagem::Alerta, "O abastecimento 38 não foi gravado: a litragem ou o "
+                                                                   "preço unitário é zero.")})
+            << QStringList();
+        QTest::newRow("concentrador falha")
+            << 38.0 << "38" << "falha" << true
+            << QStringList({confirma, Caixa(TTipoMensagem::Informacao,
+                                            "Erro ao capturar o abastecimento: 38\rfalha de comunicação")})
+            << QStringList();
+        // The database's own text varies: an entry ending in "*" is a beginning.
+        QTest::newRow("banco recusa")
+            << 38.0 << "38" << "recusa" << true
+            << QStringList({confirma,
+                            Caixa(TTipoMensagem::Erro, "Ocorreu um erro ao realizar a leitura do abastecimento:\rErro "
+                                                       "ao Gravar o AbastecimentoErro ao tentar gravar o abastecimento *"),
+                            Caixa(TTipoMensagem::Informacao, "Erro ao capturar o abastecimento: 38\rErro ao tentar "
+                                                             "gravar o abastecimento Erro ao Gravar o Abastecimento*")})
+            << QStringList({"09/12/25 14:03:28 Erro ao tentar gravar o abastecimento:  Sequencia: 1 Data: 09/12/2025 "
+                            "Hora: 14:03:27 Bico: 03 Erro: *",
+                            "09/12/25 14:03:28 Abastecimento não gravado: ID: 0038 Bico: 44 Data: 09/12/2025 "
+                            "Hora: 14:03:27*"});
+    }
+    void CapturaQueNadaGrava()
+    {
+        QFETCH(double, valor);
+        QFETCH(QString, texto);
+        QFETCH(QString, preparo);
+        QFETCH(bool, sim);
+        QFETCH(QStringList, caixas);
+        QFETCH(QStringList, erros);
+        TPostoTeste posto;
+        if (preparo == "recusa") {
+            posto.Executa("Create Exception MVABAST_RECUSADO 'gravação recusada'");
+            posto.Executa("Create Trigger RECUSA_MVABAST For MvAbast Before Insert As Begin "
+                          "Exception MVABAST_RECUSADO; End");
+        }
+        TLinkor& motor = posto.IniciaMotor();
+        TVigiaTimer vigia(posto);
+        TAbastecimento registro = Abastecimento(preparo == "sem bico" ? "0A" : "44", preparo == "litros zero" ? 0.004 : 10,
+                                                58990, 589900, 38);
+        if (!preparo.isEmpty())
+            posto.Falso->Registros[38] = registro;
+        posto.Falso->FalhaRegistro = preparo == "falha";
+        posto.Respondedor.Resposta = sim ? TResposta::Sim : TResposta::Nao;
+        TServicoCaptura(motor).Captura(valor, texto);
+        Confere(Caixas(posto), caixas);
+        Confere(posto.LinhasErro(), erros);
+        QCOMPARE(posto.Falso->RegistrosPedidos.size(), sim && valor >= 0 ? 1 : 0);
+        QVERIFY(posto.Linhas("Select Id From MvAbast", {"Id"}).isEmpty());
+        QVERIFY(posto.Respondedor.Caixas.last().Texto.indexOf("sucesso") < 0);
+        QCOMPARE(vigia.ComTimerLigado, 0);
+        QVERIFY(motor.Ciclo().LeituraAtiva());
+        QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
+    }
+
+    void CapturaRecusaOJaGravado_data()
+    {
+        QTest::addColumn<bool>("semChave");
+        QTest::addColumn<int>("id");
+        QTest::newRow("com chave") << false << 37;
+        QTest::newRow("sem chave") << true << 37;
+        QTest::newRow("9999 com chave") << false << 9999;
+        QTest::newRow("9999 sem chave") << true << 9999;
+    }
+    void CapturaRecusaOJaGravado()
+    {
+        QFETCH(bool, semChave);
+        QFETCH(int, id);
+        TPostoTeste posto;
+        if (semChave)
+            posto.Executa("Alter Table MvAbast Drop Constraint MvAbast_Fueling");
+        posto.Executa("Update ParaPosto Set SequenciaAbast = 4");
+        TLinkor& motor = posto.IniciaMotor();
+        const TAbastecimento registro = Abastecimento("44", 10, 58990, 589900, id, "09/12/2025", "13:10:00");
+        posto.Falso->Registros[id] = registro;
+        posto.Respondedor.Resposta = TResposta::Sim;
+        const QString texto = QString::number(id);
+        // Polled first; the capture and a capture again find it stored.
+        motor.Ciclo().ProcessaAbastecimento(registro);
+        TServicoCaptura(motor).Captura(id, texto);
+        TServicoCaptura(motor).Captura(id, texto);
+        const QString recusa = Caixa(TTipoMensagem::Alerta, "O abastecimento " + texto
+                                                                + " já está gravado. Nada foi gravado novamente.");
+        const QString confirma = Caixa(TTipoMensagem::Confirmacao, "Confirma a captura do Registro " + texto + "?");
+        QCOMPARE(Caixas(posto), QStringList({confirma, recusa, confirma, recusa}));
+        QCOMPARE(posto.Linhas("Select Id, Sequencia From MvAbast", {"Id", "Sequencia"}),
+                 QStringList(texto + "|4"));
+        QCOMPARE(posto.Linhas("Select SequenciaAbast From ParaPosto", {"SequenciaAbast"}),
+                 QStringList(id == 9999 ? "5" : "4"));
+        QCOMPARE(posto.LinhasLog().size(), 1);
+        // Each refused capture leaves its trace in the error log.
+        Confere(posto.LinhasErro(),
+                QStringList(2, "09/12/25 14:03:28 Abastecimento já gravado, recebido novamente e ignorado: ID: "
+                                   + texto.rightJustified(4, '0') + "*"));
+        QVERIFY(motor.Ciclo().LeituraAtiva());
+    }
+
+    void Captura9999AvancaASequenciaUmaVez()
+    {
+        TPostoTeste posto;
+        posto.Executa("Update ParaPosto Set SequenciaAbast = 4");
+        TLinkor& motor = posto.IniciaMotor();
+        posto.Falso->Registros[9999] = Abastecimento("44", 10, 58990, 589900, 9999, "09/12/2025", "13:10:00");
+        posto.Respondedor.Resposta = TResposta::Sim;
+        TServicoCaptura(motor).Captura(9999, "9999");
+        QCOMPARE(posto.Respondedor.Caixas.last().Texto, QString("Abastecimento 9999 capturado com sucesso! "));
+        TServicoCaptura(motor).Captura(9999, "9999");
+        QCOMPARE(posto.Linhas("Select Id, Sequencia From MvAbast", {"Id", "Sequencia"}), QStringList("9999|4"));
+        QCOMPARE(posto.Linhas("Select SequenciaAbast From ParaPosto", {"SequenciaAbast"}), QStringList("5"));
+    }
+
+    void CapturaComCampoVazioFalhaNaConversao()
+    {
+        TPostoTeste posto;
+        TLinkor& motor = posto.IniciaMotor();
+        posto.Respondedor.Resposta = TResposta::Sim;
+        try {
+            TServicoCaptura(motor).Captura(0, "");
+            QFAIL("sem erro");
+        } catch (const EErroConversao& e) {
+            QCOMPARE(e.Mensagem(), QString("'' não é um valor inteiro válido"));
+        }
+        QCOMPARE(Caixas(posto), QStringList(Caixa(TTipoMensagem::Confirmacao, "Confirma a captura do Registro ?")));
+        QVERIFY(posto.Falso->RegistrosPedidos.isEmpty());
+        QVERIFY(motor.Ciclo().LeituraAtiva());
+    }
+
+    void RelogioPedeConfirmacaoEAcerta_data()
+    {
+        QTest::addColumn<bool>("sim");
+        QTest::addColumn<bool>("mudo");
+        QTest::addColumn<int>("acertos");
+        QTest::addColumn<QString>("resultado"); // "fim", "segue" or "erro"
+        QTest::newRow("nao") << false << false << 0 << "segue";
+        QTest::newRow("sim") << true << false << 1 << "fim";
+        QTest::newRow("concentrador mudo") << true << true << 1 << "erro";
+    }
+    void RelogioPedeConfirmacaoEAcerta()
+    {
+        QFETCH(bool, sim);
+        QFETCH(bool, mudo);
+        QFETCH(int, acertos);
+        QFETCH(QString, resultado);
+        TPostoTeste posto;
+        posto.Relogio.Momento = QDateTime(QDate(2025, 12, 9), QTime(7, 5, 9));
+        posto.IniciaMotor();
+        posto.Falso->RelogioMudo = mudo;
+        posto.Respondedor.Resposta = sim ? TResposta::Sim : TResposta::Nao;
+        TServicoRelogio servico(*posto.Contexto);
+        const QString pergunta = "Deseja sincronizar a Data/Hora do Concentrador com a Data/Hora do Sistema?\r"
+                                 "Data: 09/12/2025\rHora: 07:05:09";
+        QCOMPARE(servico.TextoConfirmacao(), pergunta);
+        QString obtido;
+        try {
+            obtido = servico.Sincroniza() ? "fim" : "segue";
+        } catch (const EErro&) {
+            obtido = "erro";
+        }
+        QCOMPARE(obtido, resultado);
+        QCOMPARE(posto.Falso->AcertosRelogio, acertos);
+        QStringList caixas{Caixa(TTipoMensagem::Confirmacao, pergunta)};
+        if (resultado == "fim")
+            caixas << Caixa(TTipoMensagem::Informacao, "Data/Hora sincronizada com sucesso!");
+        QCOMPARE(Caixas(posto), caixas);
+    }
+
+    void RelogioMudoNaPartidaSoVaiAoLog()
+    {
+        TPostoTeste posto;
+        posto.Executa("Update ParaPosto Set AcertaDataConc = 'S'");
+        posto.PreparaFalso = [](TConcentradorFalso& falso) { falso.RelogioMudo = true; };
+        TLinkor& motor = posto.IniciaMotor();
+        QCOMPARE(posto.Falso->AcertosRelogio, 1);
+        QVERIFY(!motor.FimSolicitado());
+        QVERIFY(motor.Ciclo().LeituraAtiva());
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+        QCOMPARE(posto.LinhasErro(), QStringList("09/12/25 14:03:28 Erro ao acertar a Data/Hora do concentrador na "
+                                                 "inicialização: O concentrador não confirmou o acerto da Data/Hora."));
+    }
+
+    void TempoDeLeitura_data()
+    {
+        QTest::addColumn<int>("inicial");
+        QTest::addColumn<QString>("texto");
+        QTest::addColumn<QString>("preparo");
+        QTest::addColumn<int>("gravado");
+        QTest::addColumn<QString>("caixa");
+        const QString erro = "Erro ao tentar alterar o tempo de leitura do concentrador";
+        QTest::newRow("OK sem digitar") << 5 << "1" << "" << 1 << "";
+        QTest::newRow("30") << 1 << "30" << "" << 30 << "";
+        QTest::newRow("partida com 0") << 0 << "1" << "" << 1 << "";
+        QTest::newRow("vazio") << 5 << "" << "" << 5 << erro + "'' não é um valor inteiro válido";
+        QTest::newRow("zero") << 5 << "0" << "" << 5 << erro + ": o tempo deve ser de pelo menos 1 segundo.";
+        QTest::newRow("banco recusa") << 5 << "30" << "recusa" << 5 << erro + "exception 1\n-TEMPO_RECUSADO\n-tempo recusado*";
+    }
+    void TempoDeLeitura()
+    {
+        QFETCH(int, inicial);
+        QFETCH(QString, texto);
+        QFETCH(QString, preparo);
+        QFETCH(int, gravado);
+        QFETCH(QString, caixa);
+        TPostoTeste posto;
+        posto.Executa(QString("Update ParaPosto Set TEMPOLECONCENTRADOR = %1").arg(inicial));
+        if (preparo == "recusa") {
+            posto.Executa("Create Exception TEMPO_RECUSADO 'tempo recusado'");
+            posto.Executa("Create Trigger RECUSA_TEMPO For ParaPosto Before Update As Begin "
+                          "If (New.TEMPOLECONCENTRADOR <> Old.TEMPOLECONCENTRADOR) Then Exception TEMPO_RECUSADO; End");
+        }
+        TLinkor& motor = posto.IniciaMotor();
+        const QTimer& timer = motor.Ciclo().LeConcentrador();
+        QCOMPARE(timer.isActive(), inicial > 0);
+        TVigiaTimer vigia(posto);
+        const bool ok = TServicoTempoLeitura(motor).AlteraTempo(texto);
+        QCOMPARE(ok, caixa.isEmpty());
+        QCOMPARE(posto.Linhas("Select TEMPOLECONCENTRADOR From ParaPosto", {"TEMPOLECONCENTRADOR"}),
+                 QStringList(QString::number(gravado)));
+        const int intervalo = (ok ? gravado : inicial) * 1000;
+        QCOMPARE(motor.Ciclo().IntervaloLeitura(), intervalo);
+        QCOMPARE(timer.interval(), intervalo);
+        QCOMPARE(timer.isActive(), intervalo > 0);
+        // The countdown starts again from the whole new interval.
+        if (ok && gravado == 30)
+            QVERIFY2(timer.remainingTime() > 15000, qPrintable(QString::number(timer.remainingTime())));
+        if (caixa.isEmpty()) {
+            QVERIFY(posto.Respondedor.Caixas.isEmpty());
+        } else {
+            QCOMPARE(posto.Respondedor.Caixas.size(), 1);
+            QCOMPARE(posto.Respondedor.Caixas[0].Tipo, TTipoMensagem::Informacao);
+            Confere({posto.Respondedor.Caixas[0].Texto}, {caixa});
+            QCOMPARE(vigia.ComTimerLigado, 0);
+        }
+        QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QCoreApplication aplicacao(argc, argv);
+    TesteFuncoesOperador teste;
+    return QTest::qExec(&teste, argc, argv);
+}
+#include "TesteFuncoesOperador.moc"
