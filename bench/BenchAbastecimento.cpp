@@ -125,6 +125,12 @@ try {
             plano.Acrescenta(p, base);
             tag.Acrescenta(t, baseTag);
         }
+        Nota(QStringLiteral("Figure 1: %1 fuelings stored by the road, %2 error log lines")
+                 .arg(posto.Posto.Linhas(QStringLiteral("Select Count(*) As N From MvAbast Where Sequencia < 900000"),
+                                         {QStringLiteral("N")}).value(0))
+                 .arg(posto.Posto.LinhasErro().size()));
+        if (!posto.Posto.LinhasErro().isEmpty())
+            Nota(QStringLiteral("  first: ") + posto.Posto.LinhasErro().first());
         const double rp = plano.MedianaMs() / plano.MedianaMsBase();
         const double rt = tag.MedianaMs() / tag.MedianaMsBase();
         Linha("1", "One fueling, whole road, plain", Ms(plano.MedianaMs()), Ms(plano.MedianaMsBase()) + " bare INSERT+COMMIT",
