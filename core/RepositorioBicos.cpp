@@ -3,8 +3,8 @@
 #include "Contexto.h"
 
 TRepositorioBicos::TRepositorioBicos(TContexto& contexto)
-    : FBombas(&contexto.CnTankora()), FAtualizaStatus(&contexto.CnTankora()),
-      FBicosConcentrador(&contexto.CnTankora())
+    : FConexao(contexto.CnTankora()), FBombas(&contexto.CnTankora()), FAtualizaStatus(&contexto.CnTankora()),
+      FStatusGravados(&contexto.CnTankora()), FBicosConcentrador(&contexto.CnTankora())
 {
     FBombas.setObjectName(QStringLiteral("Bombas"));
     FBombas.DefineSQL(QStringList{
@@ -20,9 +20,14 @@ TRepositorioBicos::TRepositorioBicos(TContexto& contexto)
         QStringLiteral("Inner Join Produto On Produto.CodProd = Tanques.CodProd"),
         QStringLiteral("Where Bombas.CodConcentrador = :PConcentrador"),
     }.join('\n'));
+    // Rows that hold the letter already are not rewritten: every rewrite would be a page forced
+    // to disk for nothing.
     FAtualizaStatus.DefineSQL(QStringLiteral("UPDATE BOMBAS SET                                  BOMBAS.statusbico = "
                                              ":PStatusBico                  Where BOMBAS.codconcentrador = "
-                                             ":PCodConcentrador "));
+                                             ":PCodConcentrador And (BOMBAS.statusbico Is Null Or "
+                                             "BOMBAS.statusbico <> :PStatusBico)"));
+    FStatusGravados.DefineSQL(QStringLiteral("Select CodConcentrador, statusbico From Bombas "
+                                             "Where CodConcentrador Is Not Null"));
     FBicosConcentrador.DefineSQL(QStringLiteral(
         "Select CodBico, Descricao, CodConcentrador, PrecoVenda From Bombas where "
         "Coalesce(bombas.codconcentrador, '') <> '' Order By CodBico"));
@@ -45,11 +50,43 @@ std::optional<TBico> TRepositorioBicos::LocalizaBico(const QString& codigo)
     return bico;
 }
 
+void TRepositorioBicos::LeStatusGravados()
+{
+    FStatus.clear();
+    FTransacaoStatus.reset();
+    FStatusGravados.Abre();
+    for (; !FStatusGravados.Fim(); FStatusGravados.Proximo()) {
+        // Compared as the server compares texts: trailing blanks do not count.
+        QString codigo = FStatusGravados.CampoTexto(QStringLiteral("CodConcentrador"));
+        while (codigo.endsWith(' '))
+            codigo.chop(1);
+        const QString letra = FStatusGravados.CampoTexto(QStringLiteral("statusbico"));
+        const auto achado = FStatus.constFind(codigo);
+        FStatus.insert(codigo, achado == FStatus.cend() || *achado == letra ? letra : QString());
+    }
+    FStatusGravados.Fecha();
+    FTransacaoStatus = FConexao.NumeroTransacao();
+}
+
 void TRepositorioBicos::GravaStatusBico(const QString& letra, const QString& codigo)
 {
+    QString* gravada = nullptr;
+    if (FConexao.EmTransacao() && !letra.isEmpty()) {
+        if (FTransacaoStatus != FConexao.NumeroTransacao())
+            LeStatusGravados();
+        QString chave = codigo;
+        while (chave.endsWith(' '))
+            chave.chop(1);
+        const auto achado = FStatus.find(chave);
+        if (achado == FStatus.end() || *achado == letra)
+            return; // no nozzle has this code, or every one holds this letter already
+        gravada = &*achado;
+    }
     FAtualizaStatus.DefineTexto(QStringLiteral("PStatusBico"), letra);
     FAtualizaStatus.DefineTexto(QStringLiteral("PCodConcentrador"), codigo);
     FAtualizaStatus.Executa();
+    if (gravada)
+        *gravada = letra;
 }
 
 QList<TBicoConcentrador> TRepositorioBicos::BicosConcentrador()

@@ -14,6 +14,15 @@
 using namespace Firebird;
 
 namespace {
+// One output column as the prepared statement describes it.
+struct TColunaSaida {
+    unsigned Tipo = 0;
+    unsigned SubTipo = 0;
+    unsigned Comprimento = 0;
+    unsigned Deslocamento = 0;
+    unsigned DeslocamentoNulo = 0;
+    int Escala = 0;
+};
 // Statement text with ":Nome" parameters turned into "?" and the names in their order of use.
 struct TComandoPreparado {
     QByteArray Sql;
@@ -147,18 +156,18 @@ QVariant LeBlob(IAttachment* anexo, ITransaction* transacao, ISC_QUAD id, int su
     return bytes;
 }
 
-QVariant LeCampo(IMessageMetadata* meta, unsigned i, const unsigned char* linha, IAttachment* anexo,
+QVariant LeCampo(const TColunaSaida& coluna, const unsigned char* linha, IAttachment* anexo,
                  ITransaction* transacao, TStatusFirebird& st)
 {
-    if (Le<short>(linha + meta->getNullOffset(&st, i)) != 0)
+    if (Le<short>(linha + coluna.DeslocamentoNulo) != 0)
         return QVariant();
-    const unsigned char* p = linha + meta->getOffset(&st, i);
-    const int escala = meta->getScale(&st, i);
-    switch (meta->getType(&st, i) & ~1u) {
+    const unsigned char* p = linha + coluna.Deslocamento;
+    const int escala = coluna.Escala;
+    switch (coluna.Tipo & ~1u) {
     case SQL_TEXT: {
         // CHAR columns come padded with blanks up to their width; the padding is not data (the
         // server itself ignores it when comparing), so codes read back as they were written.
-        QString texto = DecodificaTexto(reinterpret_cast<const char*>(p), meta->getLength(&st, i));
+        QString texto = DecodificaTexto(reinterpret_cast<const char*>(p), coluna.Comprimento);
         qsizetype fim = texto.size();
         while (fim > 0 && texto[fim - 1] == ' ')
             --fim;
@@ -189,11 +198,11 @@ QVariant LeCampo(IMessageMetadata* meta, unsigned i, const unsigned char* linha,
     case SQL_BOOLEAN:
         return *p != 0;
     case SQL_BLOB:
-        return LeBlob(anexo, transacao, Le<ISC_QUAD>(p), meta->getSubType(&st, i), st);
+        return LeBlob(anexo, transacao, Le<ISC_QUAD>(p), coluna.SubTipo, st);
     case SQL_NULL:
         return QVariant();
     default:
-        throw EErro(QStringLiteral("Tipo de coluna não suportado: %1").arg(meta->getType(&st, i)));
+        throw EErro(QStringLiteral("Tipo de coluna não suportado: %1").arg(coluna.Tipo));
     }
 }
 
@@ -211,120 +220,6 @@ bool Numerico(unsigned tipo)
         return false;
     }
 }
-
-// One input message: the statement's own description with each bound value's field retyped to
-// what the value is; the server converts to the parameter's type (a text to a date, for example).
-class TMensagemEntrada {
-public:
-    TMensagemEntrada(IMessageMetadata* nativa, const QVector<QVariant>& valores,
-                     const TConfiguracaoRegional& regional, TStatusFirebird& st)
-    {
-        const unsigned quantos = nativa->getCount(&st);
-        FValores.reserve(quantos);
-        IMetadataBuilder* construtor = nativa->getBuilder(&st);
-        try {
-            for (unsigned i = 0; i < quantos; ++i) {
-                QVariant valor = valores[static_cast<qsizetype>(i)];
-                // A text bound to a number is read with the regional settings, as the client would.
-                if (!valor.isNull() && valor.typeId() == QMetaType::QString && Numerico(nativa->getType(&st, i))) {
-                    try {
-                        valor = regional.LeNumero(valor.toString());
-                    } catch (const EErroConversao&) {
-                        // not a regional number: the server gets the text and judges it
-                    }
-                }
-                FValores << valor;
-                if (valor.isNull())
-                    continue; // the statement's own type, flagged NULL
-                unsigned tipo = SQL_VARYING;
-                unsigned tamanho = 0;
-                switch (valor.typeId()) {
-                case QMetaType::LongLong:
-                    tipo = SQL_INT64;
-                    tamanho = sizeof(qint64);
-                    break;
-                case QMetaType::Double:
-                    tipo = SQL_DOUBLE;
-                    tamanho = sizeof(double);
-                    break;
-                case QMetaType::QDate:
-                    tipo = SQL_TIMESTAMP;
-                    tamanho = sizeof(ISC_TIMESTAMP);
-                    break;
-                default: {
-                    // room for the text's characters at four bytes each, so no length check trips
-                    const qsizetype caracteres = qMax<qsizetype>(1, valor.toString().size());
-                    tamanho = static_cast<unsigned>(4 * caracteres);
-                    break;
-                }
-                }
-                construtor->setType(&st, i, tipo);
-                construtor->setSubType(&st, i, 0);
-                construtor->setScale(&st, i, 0);
-                construtor->setLength(&st, i, tamanho);
-                construtor->setCharSet(&st, i, tipo == SQL_VARYING ? CharsetUtf8 : 0);
-            }
-            FMeta = construtor->getMetadata(&st);
-        } catch (...) {
-            construtor->release();
-            throw;
-        }
-        construtor->release();
-        Preenche(st);
-    }
-    ~TMensagemEntrada()
-    {
-        if (FMeta)
-            FMeta->release();
-    }
-    TMensagemEntrada(const TMensagemEntrada&) = delete;
-    TMensagemEntrada& operator=(const TMensagemEntrada&) = delete;
-
-    IMessageMetadata* Meta() const { return FMeta; }
-    void* Buffer() { return FBuffer.data(); }
-
-private:
-    IMessageMetadata* FMeta = nullptr;
-    QVector<QVariant> FValores;
-    QByteArray FBuffer;
-
-    void Preenche(TStatusFirebird& st)
-    {
-        FBuffer = QByteArray(static_cast<qsizetype>(FMeta->getMessageLength(&st)), '\0');
-        auto* base = reinterpret_cast<unsigned char*>(FBuffer.data());
-        for (unsigned i = 0; i < static_cast<unsigned>(FValores.size()); ++i) {
-            const QVariant& valor = FValores[i];
-            Escreve<short>(base + FMeta->getNullOffset(&st, i), valor.isNull() ? -1 : 0);
-            if (valor.isNull())
-                continue;
-            unsigned char* p = base + FMeta->getOffset(&st, i);
-            switch (valor.typeId()) {
-            case QMetaType::LongLong:
-                Escreve<qint64>(p, valor.toLongLong());
-                break;
-            case QMetaType::Double:
-                Escreve<double>(p, valor.toDouble());
-                break;
-            case QMetaType::QDate: {
-                const QDate d = valor.toDate();
-                ISC_TIMESTAMP momento;
-                momento.timestamp_date = UtilFirebird()->encodeDate(static_cast<unsigned>(d.year()),
-                                                                    static_cast<unsigned>(d.month()),
-                                                                    static_cast<unsigned>(d.day()));
-                momento.timestamp_time = 0;
-                Escreve(p, momento);
-                break;
-            }
-            default: {
-                const QByteArray texto = valor.toString().toUtf8();
-                Escreve<unsigned short>(p, static_cast<unsigned short>(texto.size()));
-                std::memcpy(p + 2, texto.constData(), static_cast<size_t>(texto.size()));
-                break;
-            }
-            }
-        }
-    }
-};
 
 // Ends a transaction on an error path: rolled back, or at least let go. The original error is the
 // one reported, so a failure here is not raised on top of it.
@@ -378,14 +273,12 @@ qsizetype TConexao::TImplementacao::Indice(const QString& nome) const
     return -1;
 }
 
-ITransaction* TConexao::TImplementacao::IniciaTransacaoFirebird()
+ITransaction* TConexao::TImplementacao::IniciaTransacaoFirebird(bool somenteLeitura)
 {
-    if (Transacao)
-        return Transacao;
     TStatusFirebird st;
     IXpbBuilder* tpb = UtilFirebird()->getXpbBuilder(&st, IXpbBuilder::TPB, nullptr, 0);
     try {
-        tpb->insertTag(&st, isc_tpb_write);
+        tpb->insertTag(&st, somenteLeitura ? isc_tpb_read : isc_tpb_write);
         tpb->insertTag(&st, isc_tpb_read_committed);
         tpb->insertTag(&st, isc_tpb_rec_version);
         tpb->insertTag(&st, isc_tpb_wait);
@@ -491,6 +384,7 @@ void TConexao::Conecta()
 void TConexao::Desconecta()
 {
     AbandonaTransacao(F->Transacao);
+    F->TransacaoAberta = false;
     if (!F->Anexo)
         return;
     // Statements belong to the attachment: freed on the server while it is still there.
@@ -539,37 +433,49 @@ void RepassaComPrefixo(const QString& prefixo, const std::exception& erro)
 
 bool TConexao::EmTransacao() const
 {
-    return F->Transacao != nullptr;
+    return F->TransacaoAberta;
+}
+
+quint64 TConexao::NumeroTransacao() const
+{
+    return F->NumeroTransacao;
 }
 
 void TConexao::IniciaTransacao()
 {
-    if (F->Transacao)
+    if (F->TransacaoAberta)
         return;
     Conecta();
-    try {
-        F->Transacao = F->IniciaTransacaoFirebird();
-    } catch (const FbException& erro) {
-        throw F->Falha(erro);
-    }
+    // The server's transaction starts with the first statement that may write: a write sequence
+    // that turns out to change nothing costs the database nothing (every write transaction forces
+    // a header page to disk). Under read committed, reads before that first write see exactly
+    // what they would see inside it.
+    F->TransacaoAberta = true;
+    ++F->NumeroTransacao;
 }
 
 void TConexao::Confirma()
 {
-    if (!F->Transacao)
+    if (!F->TransacaoAberta)
         return;
-    TStatusFirebird st;
-    try {
-        F->Transacao->commit(&st); // releases the handle on success
-        F->Transacao = nullptr;
-    } catch (const FbException& erro) {
-        // still active: the caller rolls it back
-        throw F->Falha(erro);
+    if (F->Transacao) {
+        TStatusFirebird st;
+        try {
+            F->Transacao->commit(&st); // releases the handle on success
+            F->Transacao = nullptr;
+        } catch (const FbException& erro) {
+            // still active: the caller rolls it back
+            throw F->Falha(erro);
+        }
     }
+    F->TransacaoAberta = false;
 }
 
 void TConexao::Desfaz()
 {
+    if (!F->TransacaoAberta)
+        return;
+    F->TransacaoAberta = false;
     if (!F->Transacao)
         return;
     TStatusFirebird st;
@@ -585,6 +491,7 @@ void TConexao::Desfaz()
 void TConexao::Abandona() noexcept
 {
     AbandonaTransacao(F->Transacao);
+    F->TransacaoAberta = false;
 }
 
 TGuardaTransacao::TGuardaTransacao(TConexao& conexao) : FConexao(conexao), FPropria(!conexao.EmTransacao())
@@ -608,6 +515,172 @@ void TGuardaTransacao::Confirma()
 // ---------------------------------------------------------------------------------------------
 // TConsulta
 
+// What a prepared statement keeps between executions: its descriptions, its statement type, the
+// input message last built with its buffer, and the output row buffer. Texts are parsed and
+// descriptions read once per prepare, not on every execution.
+struct TConsulta::TPreparo {
+    unsigned Tipo = 0; // isc_info_sql_stmt_*
+    IMessageMetadata* EntradaNativa = nullptr;
+    QVector<unsigned> TiposEntrada;
+    IMessageMetadata* Saida = nullptr;
+    QVector<TColunaSaida> Colunas;
+    QStringList Aliases; // upper case
+    QByteArray Linha;
+
+    // The input message as last built: each field's type and length (0, 0: the statement's own
+    // type, for a NULL), its description, offsets and buffer. Rebuilt only when a field's type
+    // changes or a text outgrows its room.
+    QVector<std::pair<unsigned, unsigned>> Assinatura;
+    IMessageMetadata* Entrada = nullptr;
+    QVector<unsigned> Deslocamentos;
+    QVector<unsigned> DeslocamentosNulos;
+    QByteArray Buffer;
+
+    TPreparo() = default;
+    TPreparo(const TPreparo&) = delete;
+    TPreparo& operator=(const TPreparo&) = delete;
+    ~TPreparo()
+    {
+        Solta(Entrada);
+        Solta(Saida);
+        Solta(EntradaNativa);
+    }
+
+    void Descreve(IStatement* comando, TStatusFirebird& st)
+    {
+        Tipo = comando->getType(&st);
+        EntradaNativa = comando->getInputMetadata(&st);
+        const unsigned entradas = EntradaNativa->getCount(&st);
+        for (unsigned i = 0; i < entradas; ++i)
+            TiposEntrada << EntradaNativa->getType(&st, i);
+        Saida = comando->getOutputMetadata(&st);
+        const unsigned colunas = Saida->getCount(&st);
+        for (unsigned i = 0; i < colunas; ++i) {
+            TColunaSaida c;
+            c.Tipo = Saida->getType(&st, i);
+            c.SubTipo = static_cast<unsigned>(Saida->getSubType(&st, i));
+            c.Comprimento = Saida->getLength(&st, i);
+            c.Deslocamento = Saida->getOffset(&st, i);
+            c.DeslocamentoNulo = Saida->getNullOffset(&st, i);
+            c.Escala = Saida->getScale(&st, i);
+            Colunas << c;
+            Aliases << QString::fromUtf8(Saida->getAlias(&st, i)).toUpper();
+        }
+        Linha = QByteArray(static_cast<qsizetype>(Saida->getMessageLength(&st)), '\0');
+    }
+
+    // The message for these values: each bound value's field retyped to what the value is; the
+    // server converts to the parameter's type (a text to a date, for example).
+    void MontaEntrada(const QVector<QVariant>& valores, TStatusFirebird& st)
+    {
+        const auto quantos = static_cast<qsizetype>(TiposEntrada.size());
+        bool muda = Entrada == nullptr || Assinatura.size() != quantos;
+        Assinatura.resize(quantos);
+        for (qsizetype i = 0; i < quantos; ++i) {
+            const QVariant& valor = valores[i];
+            std::pair<unsigned, unsigned> campo{0, 0};
+            if (!valor.isNull()) {
+                switch (valor.typeId()) {
+                case QMetaType::LongLong:
+                    campo = {SQL_INT64, sizeof(qint64)};
+                    break;
+                case QMetaType::Double:
+                    campo = {SQL_DOUBLE, sizeof(double)};
+                    break;
+                case QMetaType::QDate:
+                    campo = {SQL_TIMESTAMP, sizeof(ISC_TIMESTAMP)};
+                    break;
+                default: {
+                    // room for the text's characters at four bytes each, so no length check trips;
+                    // kept once given, so texts of varying length share one description
+                    const qsizetype caracteres = qMax<qsizetype>(1, valor.toString().size());
+                    const auto precisa = static_cast<unsigned>(4 * caracteres);
+                    const unsigned tem = Assinatura[i].first == SQL_VARYING ? Assinatura[i].second : 0;
+                    campo = {SQL_VARYING, precisa <= tem ? tem : qMax(precisa, qMin(32u * ((precisa + 31) / 32), 32764u))};
+                    break;
+                }
+                }
+            }
+            if (campo != Assinatura[i]) {
+                Assinatura[i] = campo;
+                muda = true;
+            }
+        }
+        if (muda)
+            Redescreve(st);
+        Preenche(valores, st);
+    }
+
+private:
+    void Redescreve(TStatusFirebird& st)
+    {
+        Solta(Entrada);
+        IMetadataBuilder* construtor = EntradaNativa->getBuilder(&st);
+        try {
+            for (unsigned i = 0; i < static_cast<unsigned>(Assinatura.size()); ++i) {
+                const auto [tipo, tamanho] = Assinatura[i];
+                if (tipo == 0)
+                    continue; // the statement's own type, flagged NULL
+                construtor->setType(&st, i, tipo);
+                construtor->setSubType(&st, i, 0);
+                construtor->setScale(&st, i, 0);
+                construtor->setLength(&st, i, tamanho);
+                construtor->setCharSet(&st, i, tipo == SQL_VARYING ? CharsetUtf8 : 0);
+            }
+            Entrada = construtor->getMetadata(&st);
+        } catch (...) {
+            construtor->release();
+            throw;
+        }
+        construtor->release();
+        const unsigned quantos = Entrada->getCount(&st);
+        Deslocamentos.resize(quantos);
+        DeslocamentosNulos.resize(quantos);
+        for (unsigned i = 0; i < quantos; ++i) {
+            Deslocamentos[i] = Entrada->getOffset(&st, i);
+            DeslocamentosNulos[i] = Entrada->getNullOffset(&st, i);
+        }
+        Buffer = QByteArray(static_cast<qsizetype>(Entrada->getMessageLength(&st)), '\0');
+    }
+
+    void Preenche(const QVector<QVariant>& valores, TStatusFirebird&)
+    {
+        auto* base = reinterpret_cast<unsigned char*>(Buffer.data());
+        for (qsizetype i = 0; i < Assinatura.size(); ++i) {
+            const QVariant& valor = valores[i];
+            Escreve<short>(base + DeslocamentosNulos[i], valor.isNull() ? -1 : 0);
+            if (valor.isNull())
+                continue;
+            unsigned char* p = base + Deslocamentos[i];
+            switch (valor.typeId()) {
+            case QMetaType::LongLong:
+                Escreve<qint64>(p, valor.toLongLong());
+                break;
+            case QMetaType::Double:
+                Escreve<double>(p, valor.toDouble());
+                break;
+            case QMetaType::QDate: {
+                const QDate d = valor.toDate();
+                ISC_TIMESTAMP momento;
+                momento.timestamp_date = UtilFirebird()->encodeDate(static_cast<unsigned>(d.year()),
+                                                                    static_cast<unsigned>(d.month()),
+                                                                    static_cast<unsigned>(d.day()));
+                momento.timestamp_time = 0;
+                Escreve(p, momento);
+                break;
+            }
+            default: {
+                const QByteArray texto = valor.toString().toUtf8();
+                Escreve<unsigned short>(p, static_cast<unsigned short>(texto.size()));
+                std::memcpy(p + 2, texto.constData(), static_cast<size_t>(texto.size()));
+                break;
+            }
+            }
+        }
+    }
+};
+
+
 TConsulta::TConsulta(TConexao* conexao, QObject* dono) : QObject(dono), FConexao(nullptr)
 {
     DefineConexao(conexao);
@@ -620,6 +693,7 @@ TConsulta::~TConsulta()
 
 void TConsulta::LiberaComando()
 {
+    FPreparo.reset();
     if (!FComando)
         return;
     // Freed on the server while its attachment lives; otherwise only the client's handle goes.
@@ -651,21 +725,22 @@ void TConsulta::DefineConexao(TConexao* conexao)
 void TConsulta::DefineSQL(const QString& sql)
 {
     Fecha();
-    if (sql != FSQL)
+    if (sql != FSQL) {
         LiberaComando();
+        FTraduzido = false;
+    }
     FSQL = sql;
     FParametros.clear();
 }
 
 void TConsulta::Define(const QString& nome, const QVariant& valor)
 {
-    const QString chave = nome.toUpper();
     for (auto& parametro : FParametros)
-        if (parametro.first == chave) {
+        if (parametro.first.compare(nome, Qt::CaseInsensitive) == 0) {
             parametro.second = valor;
             return;
         }
-    FParametros.append({chave, valor});
+    FParametros.append({nome.toUpper(), valor});
 }
 
 void TConsulta::DefineTexto(const QString& nome, const QString& valor)
@@ -714,6 +789,69 @@ int TConsulta::Executa()
     return RodaComando(false);
 }
 
+void TConsulta::Prepara(ITransaction* transacao)
+{
+    if (FComando)
+        return;
+    if (!FTraduzido) {
+        const TComandoPreparado traduzido = TraduzParametros(FSQL);
+        FSqlTraduzido = traduzido.Sql;
+        FNomes = traduzido.Nomes;
+        FTraduzido = true;
+    }
+    TConexao::TImplementacao& conexao = FConexao->Implementacao();
+    TStatusFirebird st;
+    FComando = conexao.Anexo->prepare(&st, transacao, static_cast<unsigned>(FSqlTraduzido.size()),
+                                      FSqlTraduzido.constData(), 1, IStatement::PREPARE_PREFETCH_METADATA);
+    FPreparo = std::make_unique<TPreparo>();
+    FPreparo->Descreve(FComando, st);
+    if (static_cast<qsizetype>(FPreparo->TiposEntrada.size()) != FNomes.size())
+        throw EErro(QStringLiteral("Parâmetros do comando não conferem com o texto SQL"));
+}
+
+QString TConsulta::Plano()
+{
+    if (!FConexao)
+        throw EErro(QStringLiteral("Consulta sem conexão"));
+    FConexao->Conecta();
+    TConexao::TImplementacao& conexao = FConexao->Implementacao();
+    ITransaction* leitura = nullptr;
+    try {
+        if (!FComando) {
+            leitura = conexao.Transacao ? nullptr : conexao.IniciaTransacaoFirebird(true);
+            Prepara(leitura ? leitura : conexao.Transacao);
+        }
+        TStatusFirebird st;
+        const char* plano = FComando->getPlan(&st, false);
+        const QString texto = plano ? QString::fromUtf8(plano).trimmed() : QString();
+        if (leitura) {
+            leitura->commit(&st);
+            leitura = nullptr;
+        }
+        return texto;
+    } catch (const FbException& erro) {
+        const EErroBanco falha = conexao.Falha(erro);
+        LiberaComando();
+        AbandonaTransacao(leitura);
+        throw falha;
+    } catch (...) {
+        LiberaComando();
+        AbandonaTransacao(leitura);
+        throw;
+    }
+}
+
+namespace {
+bool ErroSomenteLeitura(const FbException& erro)
+{
+    const ISC_STATUS* vetor = erro.getStatus()->getErrors();
+    for (int i = 0; vetor && vetor[i] != isc_arg_end && i < 40; i += 2)
+        if (vetor[i] == isc_arg_gds && vetor[i + 1] == isc_read_only_trans)
+            return true;
+    return false;
+}
+} // namespace
+
 int TConsulta::RodaComando(bool buscaLinhas)
 {
     if (!FConexao)
@@ -721,9 +859,15 @@ int TConsulta::RodaComando(bool buscaLinhas)
     FConexao->Conecta();
     TConexao::TImplementacao& conexao = FConexao->Implementacao();
 
-    const TComandoPreparado comando = TraduzParametros(FSQL);
+    if (!FTraduzido) {
+        const TComandoPreparado traduzido = TraduzParametros(FSQL);
+        FSqlTraduzido = traduzido.Sql;
+        FNomes = traduzido.Nomes;
+        FTraduzido = true;
+    }
     QVector<QVariant> valores;
-    for (const QString& nome : comando.Nomes) {
+    valores.reserve(FNomes.size());
+    for (const QString& nome : std::as_const(FNomes)) {
         const auto achado = std::find_if(FParametros.cbegin(), FParametros.cend(),
                                          [&](const auto& parametro) { return parametro.first == nome; });
         if (achado == FParametros.cend())
@@ -731,78 +875,111 @@ int TConsulta::RodaComando(bool buscaLinhas)
         valores << achado->second;
     }
 
-    const bool propria = !conexao.Transacao;
-    ITransaction* transacao = nullptr;
-    IStatement* comandoFb = nullptr;
-    IMessageMetadata* nativaEntrada = nullptr;
-    IMessageMetadata* saida = nullptr;
-    IResultSet* cursor = nullptr;
-    int afetadas = 0;
-    TStatusFirebird st;
-    try {
-        transacao = conexao.IniciaTransacaoFirebird();
-        if (!FComando)
-            FComando = conexao.Anexo->prepare(&st, transacao, static_cast<unsigned>(comando.Sql.size()),
-                                              comando.Sql.constData(), 1, IStatement::PREPARE_PREFETCH_METADATA);
-        comandoFb = FComando;
-        nativaEntrada = comandoFb->getInputMetadata(&st);
-        if (nativaEntrada->getCount(&st) != static_cast<unsigned>(valores.size()))
-            throw EErro(QStringLiteral("Parâmetros do comando não conferem com o texto SQL"));
-        TMensagemEntrada entrada(nativaEntrada, valores, conexao.Regional, st);
-        saida = comandoFb->getOutputMetadata(&st);
-        const unsigned colunas = saida->getCount(&st);
-        QByteArray linha(static_cast<qsizetype>(saida->getMessageLength(&st)), '\0');
-        auto* bytes = reinterpret_cast<unsigned char*>(linha.data());
-        if (buscaLinhas) {
-            for (unsigned i = 0; i < colunas; ++i)
-                FColunas << QString::fromUtf8(saida->getAlias(&st, i)).toUpper();
-            cursor = comandoFb->openCursor(&st, transacao, entrada.Meta(), entrada.Buffer(), saida, 0);
-            while (cursor->fetchNext(&st, bytes) == IStatus::RESULT_OK) {
-                QVector<QVariant> valoresLinha;
-                valoresLinha.reserve(colunas);
-                for (unsigned i = 0; i < colunas; ++i)
-                    valoresLinha << LeCampo(saida, i, bytes, conexao.Anexo, transacao, st);
-                FLinhas << valoresLinha;
+    // A plain SELECT with no write transaction running reads in a read-only one: under read
+    // committed it sees the same rows, and it forces no page to disk. Anything else runs in the
+    // open write transaction (started now, when this is the open sequence's first write), or in
+    // one of its own committed at once. A SELECT that turns out to write (a selectable procedure)
+    // is run again the ordinary way.
+    bool escritaForcada = false;
+    for (;;) {
+        bool propria = false;
+        ITransaction* transacao = nullptr;
+        IResultSet* cursor = nullptr;
+        int afetadas = 0;
+        bool leitura = false;
+        TStatusFirebird st;
+        try {
+            // The write transaction this statement runs in: the open sequence's (started now when
+            // this is its first write) or one of its own.
+            const auto escrita = [&] {
+                if (conexao.TransacaoAberta) {
+                    if (!conexao.Transacao)
+                        conexao.Transacao = conexao.IniciaTransacaoFirebird(false);
+                    transacao = conexao.Transacao;
+                    propria = false;
+                } else {
+                    transacao = conexao.IniciaTransacaoFirebird(false);
+                    propria = true;
+                }
+            };
+            if (conexao.Transacao) {
+                transacao = conexao.Transacao;
+            } else if (!escritaForcada && (!FPreparo || FPreparo->Tipo == isc_info_sql_stmt_select)) {
+                transacao = conexao.IniciaTransacaoFirebird(true);
+                propria = true;
+                leitura = true;
+            } else {
+                escrita();
             }
-            cursor->close(&st); // releases it
-            cursor = nullptr;
-        } else {
-            comandoFb->execute(&st, transacao, entrada.Meta(), entrada.Buffer(), colunas ? saida : nullptr,
-                               colunas ? bytes : nullptr);
-            afetadas = static_cast<int>(comandoFb->getAffectedRecords(&st));
+            Prepara(transacao);
+            if (leitura && FPreparo->Tipo != isc_info_sql_stmt_select) {
+                // Not a plain read: it needs a write transaction after all.
+                transacao->commit(&st);
+                transacao = nullptr;
+                leitura = false;
+                escrita();
+            }
+            TPreparo& preparo = *FPreparo;
+            // A text bound to a number is read with the regional settings, as the client would.
+            for (qsizetype i = 0; i < valores.size(); ++i) {
+                QVariant& valor = valores[i];
+                if (!valor.isNull() && valor.typeId() == QMetaType::QString && Numerico(preparo.TiposEntrada[i])) {
+                    try {
+                        valor = conexao.Regional.LeNumero(valor.toString());
+                    } catch (const EErroConversao&) {
+                        // not a regional number: the server gets the text and judges it
+                    }
+                }
+            }
+            preparo.MontaEntrada(valores, st);
+            const auto colunas = static_cast<unsigned>(preparo.Colunas.size());
+            auto* bytes = reinterpret_cast<unsigned char*>(preparo.Linha.data());
+            if (buscaLinhas) {
+                FColunas = preparo.Aliases;
+                cursor = FComando->openCursor(&st, transacao, preparo.Entrada, preparo.Buffer.data(), preparo.Saida, 0);
+                while (cursor->fetchNext(&st, bytes) == IStatus::RESULT_OK) {
+                    QVector<QVariant> valoresLinha;
+                    valoresLinha.reserve(colunas);
+                    for (unsigned i = 0; i < colunas; ++i)
+                        valoresLinha << LeCampo(preparo.Colunas[i], bytes, conexao.Anexo, transacao, st);
+                    FLinhas << valoresLinha;
+                }
+                cursor->close(&st); // releases it
+                cursor = nullptr;
+            } else {
+                FComando->execute(&st, transacao, preparo.Entrada, preparo.Buffer.data(),
+                                  colunas ? preparo.Saida : nullptr, colunas ? bytes : nullptr);
+                afetadas = static_cast<int>(FComando->getAffectedRecords(&st));
+            }
+            if (propria) {
+                transacao->commit(&st);
+                transacao = nullptr;
+            }
+            return afetadas;
+        } catch (const FbException& erro) {
+            const EErroBanco falha = conexao.Falha(erro);
+            const bool repete = leitura && !escritaForcada && ErroSomenteLeitura(erro);
+            Solta(cursor);
+            LiberaComando();
+            if (propria)
+                AbandonaTransacao(transacao);
+            FColunas.clear();
+            FLinhas.clear();
+            if (repete) {
+                escritaForcada = true;
+                continue;
+            }
+            throw falha;
+        } catch (...) {
+            Solta(cursor);
+            LiberaComando();
+            if (propria)
+                AbandonaTransacao(transacao);
+            FColunas.clear();
+            FLinhas.clear();
+            throw;
         }
-        Solta(saida);
-        Solta(nativaEntrada);
-        comandoFb = nullptr; // stays prepared in FComando
-        if (propria) {
-            transacao->commit(&st);
-            transacao = nullptr;
-        }
-    } catch (const FbException& erro) {
-        const EErroBanco falha = conexao.Falha(erro);
-        Solta(cursor);
-        Solta(saida);
-        Solta(nativaEntrada);
-        comandoFb = nullptr;
-        LiberaComando();
-        if (propria)
-            AbandonaTransacao(transacao);
-        FColunas.clear();
-        FLinhas.clear();
-        throw falha;
-    } catch (...) {
-        Solta(cursor);
-        Solta(saida);
-        Solta(nativaEntrada);
-        comandoFb = nullptr;
-        LiberaComando();
-        if (propria)
-            AbandonaTransacao(transacao);
-        FColunas.clear();
-        FLinhas.clear();
-        throw;
     }
-    return afetadas;
 }
 
 qsizetype TConsulta::IndiceColuna(const QString& nome) const

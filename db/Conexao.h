@@ -17,6 +17,7 @@
 
 namespace Firebird {
 class IStatement;
+class ITransaction;
 }
 
 // Why the database refused a statement. Everything but a refusal of the row's own values is worth
@@ -75,6 +76,9 @@ public:
     // Read committed, record version, wait on locks for at most kEsperaBloqueioSegundos, write.
     // Never commit-retaining.
     bool EmTransacao() const;
+    // Changes with every transaction begun: what was learnt inside one transaction holds while
+    // EmTransacao() and this number stay the same.
+    quint64 NumeroTransacao() const;
     void IniciaTransacao();
     void Confirma();
     void Desfaz();
@@ -133,6 +137,9 @@ public:
     // A statement without result rows; returns the number of rows it changed.
     int Executa();
 
+    // The server's access plan of the statement (prepared now if it is not yet).
+    QString Plano();
+
 private:
     TConexao* FConexao;
     QString FSQL;
@@ -145,6 +152,12 @@ private:
     // The statement stays prepared between executions until its text or connection changes, or
     // the connection detaches.
     Firebird::IStatement* FComando = nullptr;
+    struct TPreparo;
+    std::unique_ptr<TPreparo> FPreparo;
+    // The text with "?" for each ":Nome" and the names in order, worked out once per text.
+    QByteArray FSqlTraduzido;
+    QStringList FNomes;
+    bool FTraduzido = false;
     friend class TConexao;
 
     qsizetype IndiceColuna(const QString& nome) const;
@@ -152,6 +165,7 @@ private:
     void Define(const QString& nome, const QVariant& valor);
     int RodaComando(bool buscaLinhas);
     void LiberaComando();
+    void Prepara(Firebird::ITransaction* transacao);
     // Prepares and runs the statement; with buscaLinhas its rows are fetched into FLinhas.
 };
 

@@ -38,7 +38,10 @@ constexpr unsigned CharsetUtf8 = 4;
 struct TConexao::TImplementacao {
     QVector<std::pair<QString, QString>> Parametros; // in order, names as written first
     Firebird::IAttachment* Anexo = nullptr;
+    // The server's transaction of the open write sequence; begun by its first write.
     Firebird::ITransaction* Transacao = nullptr;
+    bool TransacaoAberta = false; // a write sequence is open (IniciaTransacao)
+    quint64 NumeroTransacao = 0;
     QSet<TConsulta*> Consultas; // attached statements
     TConfiguracaoRegional Regional;
     bool Perdida = false;
@@ -47,6 +50,6 @@ struct TConexao::TImplementacao {
     EErroBanco Falha(const Firebird::FbException& erro);
 
     qsizetype Indice(const QString& nome) const;
-    // The transaction statements run in: the open one, or a new one the caller must end.
-    Firebird::ITransaction* IniciaTransacaoFirebird();
+    // A new read committed transaction the caller must end.
+    Firebird::ITransaction* IniciaTransacaoFirebird(bool somenteLeitura);
 };

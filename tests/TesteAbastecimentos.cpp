@@ -459,7 +459,7 @@ private slots:
                       "If (New.CodConcentrador = '005') Then Exception ERRO_STATUS; End");
         auto& ciclo = posto.IniciaMotor().Ciclo();
         ciclo.ParaLeitura();
-        posto.Falso->Status = "LL";
+        posto.Falso->Status = "LP"; // position 2 changes, so its nozzles are written
         posto.Conexao(); // attached before the program's connection is cut
         posto.Relogio.AoConsultar = [&] {
             posto.Relogio.AoConsultar = nullptr;
@@ -540,6 +540,36 @@ private slots:
                                         "134|-", "198|-", "007|B", "199|B", "008|E", "011|E", "|-"})
             QVERIFY2(linhas.contains(esperado), qPrintable(QString(esperado) + " em " + linhas.join(' ')));
         QCOMPARE(posto.LinhasErro().size(), 1);
+    }
+
+    void StatusSoGravaLetrasMudadas()
+    {
+        // A refresh writes only the nozzles whose letter changed, and a letter changed meanwhile
+        // by another program is written back by the next one.
+        TPostoTeste posto;
+        posto.Executa("Create Generator ATUALIZACOES");
+        posto.Executa("Create Trigger CONTA_ATUALIZACOES For Bombas After Update As "
+                      "Declare n Double Precision; Begin n = Gen_Id(ATUALIZACOES, 1); End");
+        auto atualizacoes = [&] {
+            return posto.Linhas("Select Gen_Id(ATUALIZACOES, 0) As N From RDB$DATABASE", {"N"}).value(0).toInt();
+        };
+        auto status = [&] {
+            return posto.Linhas("Select CodConcentrador, statusbico From Bombas Where CodConcentrador Is Not Null "
+                                "Order By CodConcentrador", {"CodConcentrador", "statusbico"}).join(' ');
+        };
+        auto& ciclo = posto.IniciaMotor().Ciclo();
+        ciclo.ParaLeitura();
+        posto.Falso->Status = "LP"; // every demo nozzle holds "L"
+        ciclo.AtualizaStatusBicos();
+        QCOMPARE(atualizacoes(), 4);
+        ciclo.AtualizaStatusBicos();
+        QCOMPARE(atualizacoes(), 4);
+        posto.Executa("Update Bombas Set statusbico = 'B' Where CodConcentrador = '069'");
+        posto.Executa("Update Bombas Set statusbico = Null Where CodConcentrador = '004'");
+        ciclo.AtualizaStatusBicos();
+        QCOMPARE(atualizacoes(), 8);
+        QCOMPARE(status(), QString("004|L 005|P 068|L 069|P 132|L 133|P 196|L 197|P"));
+        QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
     }
 
     void FalhaDoStatusNaPosicao7()
