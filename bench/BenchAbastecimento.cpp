@@ -60,7 +60,10 @@ struct TPostoBancada {
     {
         Nua->NovoLote();
         const int inicio = Proximo;
-        return MedeBloco(n, [&](int i) { Nua->Grava(Gera(Inicio, inicio + i), comTag); });
+        // The same rows ten years earlier: alike in every column the road writes, but never on a
+        // nozzle, date and second the road is about to use (it would move its time past them).
+        const QDate outroDia = Inicio.addYears(-10);
+        return MedeBloco(n, [&](int i) { Nua->Grava(Gera(outroDia, inicio + i), comTag); });
     }
     // Rows of years gone by, stored by the database itself in one transaction.
     void Preenche(int linhas)

@@ -347,16 +347,19 @@ TResultadoAbastecimento TCicloLeitura::Armazena(const TDadosAbastecimento& dados
     if (!std::isfinite(dados.Litragem) || !std::isfinite(dados.EncerranteFinal))
         throw EErroConversao(QStringLiteral("Abastecimento ID %1 com litragem ou encerrante inválido").arg(dados.Id));
     FBicoConcentrador = CodigoConcentrador(dados.Bico);
+    // One transaction for the whole fueling, the nozzle lookup included.
+    const bool propria = !conexao.EmTransacao();
+    IniciaTransacao(conexao);
     const std::optional<TBico> bico = FBicos.LocalizaBico(FBicoConcentrador);
     if (!bico) {
+        if (propria)
+            DesfazTransacao(conexao);
         RegistraErro(QStringLiteral("O sistema não encontrou nenhum bico relacionado com o concentrador ")
                      + FBicoConcentrador + QStringLiteral(" ID: ") + StrZero(QString::number(dados.Id), 4)
                      + QStringLiteral(" Dinheiro: ") + FContexto.Regional().TextoNumero(dados.ValorTotal / 10000.0)
                      + QStringLiteral(" Litros: ") + FContexto.Regional().TextoNumero(dados.Litragem));
         return TResultadoAbastecimento::BicoDesconhecido;
     }
-    const bool propria = !conexao.EmTransacao();
-    IniciaTransacao(conexao);
     // The counter as it is now: another program may have advanced it.
     FParametros.Rele();
     const QString combustivel = FParametros.Texto(QStringLiteral("ImpreDescBico")) == QLatin1String("S")
@@ -521,8 +524,10 @@ void TCicloLeitura::AtualizaStatusBicos()
     }
     FFalhaStatus = false;
     static const QString kLetras = QStringLiteral("ABCEFLP");
-    // One commit for the whole tick when no other transaction is open; inside another one's
-    // transaction the updates simply join it.
+    // What the nozzles hold now, read before the refresh's own transaction: a refresh that changes
+    // nothing then starts none. One commit for the whole tick when no other transaction is open;
+    // inside another one's transaction the updates simply join it.
+    FBicos.LeStatusGravados();
     TGuardaTransacao transacao(FContexto.CnTankora());
     // Positions above 32 have no concentrator codes: an update with an empty code would stamp
     // every nozzle that is not on the concentrator, so they are skipped.

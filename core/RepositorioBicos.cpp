@@ -53,7 +53,7 @@ std::optional<TBico> TRepositorioBicos::LocalizaBico(const QString& codigo)
 void TRepositorioBicos::LeStatusGravados()
 {
     FStatus.clear();
-    FTransacaoStatus.reset();
+    FStatusLido = false;
     FStatusGravados.Abre();
     for (; !FStatusGravados.Fim(); FStatusGravados.Proximo()) {
         // Compared as the server compares texts: trailing blanks do not count.
@@ -65,15 +65,13 @@ void TRepositorioBicos::LeStatusGravados()
         FStatus.insert(codigo, achado == FStatus.cend() || *achado == letra ? letra : QString());
     }
     FStatusGravados.Fecha();
-    FTransacaoStatus = FConexao.NumeroTransacao();
+    FStatusLido = true;
 }
 
 void TRepositorioBicos::GravaStatusBico(const QString& letra, const QString& codigo)
 {
     QString* gravada = nullptr;
-    if (FConexao.EmTransacao() && !letra.isEmpty()) {
-        if (FTransacaoStatus != FConexao.NumeroTransacao())
-            LeStatusGravados();
+    if (FStatusLido && !letra.isEmpty()) {
         QString chave = codigo;
         while (chave.endsWith(' '))
             chave.chop(1);

@@ -34,10 +34,11 @@ public:
 
     // The nozzle whose concentrator code (three decimal digits) is `codigo`; the first one found.
     std::optional<TBico> LocalizaBico(const QString& codigo);
-    // Writes one status letter to every nozzle with that concentrator code. Rows that hold it
-    // already are left alone: inside a transaction, the stored letters are read once (for the
-    // whole status refresh) and only the codes whose letter changed are written, so a refresh in
-    // which nothing changed writes nothing at all.
+    // Reads the letters the nozzles hold now, once per status refresh, before its transaction.
+    void LeStatusGravados();
+    // Writes one status letter to every nozzle with that concentrator code. After
+    // LeStatusGravados, codes whose every nozzle holds the letter already are left alone, so a
+    // refresh in which nothing changed writes nothing at all.
     void GravaStatusBico(const QString& letra, const QString& codigo);
     // The nozzles with a concentrator code, by nozzle code.
     QList<TBicoConcentrador> BicosConcentrador();
@@ -47,11 +48,9 @@ private:
     TConsulta FBombas;
     TConsulta FAtualizaStatus;
     TConsulta FStatusGravados;
-    // The letter every nozzle of a code holds, as read (and since written) in the transaction
-    // FTransacaoStatus; an empty text when they differ or one holds none.
+    // The letter every nozzle of a code holds, as last read (and since written); an empty text
+    // when they differ or one holds none.
     QHash<QString, QString> FStatus;
-    std::optional<quint64> FTransacaoStatus;
-
-    void LeStatusGravados();
+    bool FStatusLido = false;
     TConsulta FBicosConcentrador;
 };

@@ -32,16 +32,22 @@ void TRepositorioParametros::Rele()
     FParaPosto.Fecha();
     FParaPosto.Abre();
     GuardaLinha();
-    // A value written in the open transaction is what the next advance starts from.
+    // A value written in the open transaction is what the next advance starts from. The row just
+    // read holds the counter too: no second query for it.
     if (!FSequenciaPendente)
-        LeSequencia();
+        GuardaSequencia(FParaPosto);
 }
 
 void TRepositorioParametros::LeSequencia()
 {
     FSequenciaAbast.Abre();
-    FSequenciaNula = FSequenciaAbast.Vazia() || FSequenciaAbast.CampoNulo(QStringLiteral("SequenciaAbast"));
-    FSequenciaLida = FSequenciaAbast.Vazia() ? 0 : FSequenciaAbast.CampoInteiro(QStringLiteral("SequenciaAbast"));
+    GuardaSequencia(FSequenciaAbast);
+}
+
+void TRepositorioParametros::GuardaSequencia(const TConsulta& consulta)
+{
+    FSequenciaNula = consulta.Vazia() || consulta.CampoNulo(QStringLiteral("SequenciaAbast"));
+    FSequenciaLida = consulta.Vazia() ? 0 : consulta.CampoInteiro(QStringLiteral("SequenciaAbast"));
 }
 
 void TRepositorioParametros::GuardaLinha()

@@ -40,6 +40,7 @@ public:
 private:
     void GuardaLinha();
     void LeSequencia();
+    void GuardaSequencia(const TConsulta& consulta);
 
     TContexto& FContexto;
     TConsulta FParaPosto;

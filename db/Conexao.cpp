@@ -904,7 +904,8 @@ int TConsulta::RodaComando(bool buscaLinhas)
             };
             if (conexao.Transacao) {
                 transacao = conexao.Transacao;
-            } else if (!escritaForcada && (!FPreparo || FPreparo->Tipo == isc_info_sql_stmt_select)) {
+            } else if (!escritaForcada && !conexao.TransacaoAberta
+                       && (!FPreparo || FPreparo->Tipo == isc_info_sql_stmt_select)) {
                 transacao = conexao.IniciaTransacaoFirebird(true);
                 propria = true;
                 leitura = true;
