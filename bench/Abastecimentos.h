@@ -58,8 +58,23 @@ inline TAbastecimentoFid ComTag(const TFuelingGerado& f)
 // layer and connection as the program's.
 class TInsercaoNua {
 public:
-    explicit TInsercaoNua(TConexao& conexao) : FConexao(conexao), FInsere(&conexao)
+    explicit TInsercaoNua(TConexao& conexao) : FConexao(conexao), FInsere(&conexao), FBico(&conexao),
+      FParametros(&conexao), FGravado(&conexao), FNaHora(&conexao)
     {
+        // The reads a fueling's road makes besides its INSERT, with the engine's own texts.
+        FBico.DefineSQL(QStringLiteral(
+            "Select Bombas.CodBico, Bombas.CodTanque, Bombas.Descricao DescricaoBico, Bombas.CodConcentrador, "
+            "Tanques.CodTanque Grade, Produto.CodProd, Produto.Descricao DescricaoProduto From Bombas "
+            "Inner Join Tanques On Tanques.CodTanque = Bombas.CodTanque "
+            "Inner Join Produto On Produto.CodProd = Tanques.CodProd Where Bombas.CodConcentrador = :PConcentrador"));
+        FParametros.DefineSQL(QStringLiteral(
+            "Select SequenciaAbast, AcertaDataConc, PortaConc, ImpreDescBico, UsaConcentrador, CorrigeLitragem, "
+            "visualizastatusbomba, TEMPOLECONCENTRADOR From ParaPosto"));
+        FGravado.DefineSQL(QStringLiteral(
+            "Select Count(*) As Quantos From MvAbast Where Id = :PId And Data = :PData And CodBico = :PCodBico "
+            "And Sequencia In (:PSequencia, :PAnterior) And Litragem Between :PMinimo And :PMaximo"));
+        FNaHora.DefineSQL(QStringLiteral(
+            "Select * From MvAbast Where Data = :PData And Hora = :PHora And CodBico = :PCodBico"));
         FInsere.DefineSQL(QStringLiteral(
             "Insert Into MvAbast (Data, Hora, CodBico, Combustivel, Litragem, Valor, CodProd, CodGrade, CodFid, "
             "PrecoUnit, Desconto, Emitido, Id, Sequencia, EncerranteFinal) Values (:PData, :PHora, :PCodBico, "
@@ -67,9 +82,29 @@ public:
             ":PEmitido, :PId, :PSequencia, :PEncerranteFinal)"));
     }
     // Stored under a sequence of its own, so it never meets the program's rows.
-    void Grava(const TFuelingGerado& f, bool comTag = false)
+    // With `comLeituras`, the transaction first makes the four indexed reads the road makes (nozzle,
+    // parameters, stored already, time taken): the floor of the road's database work.
+    void Grava(const TFuelingGerado& f, bool comTag = false, bool comLeituras = false)
     {
         FConexao.IniciaTransacao();
+        if (comLeituras) {
+            const QDate data = QDate::fromString(QString::fromLatin1(f.Data), "dd/MM/yyyy");
+            FBico.DefineTexto(QStringLiteral("PConcentrador"), QStringLiteral("068"));
+            FBico.Abre();
+            FParametros.Abre();
+            FGravado.DefineInteiro(QStringLiteral("PId"), f.Id);
+            FGravado.DefineData(QStringLiteral("PData"), data);
+            FGravado.DefineTexto(QStringLiteral("PCodBico"), QStringLiteral("03"));
+            FGravado.DefineInteiro(QStringLiteral("PSequencia"), 900000 + FLote);
+            FGravado.DefineInteiro(QStringLiteral("PAnterior"), 900000 + FLote - 1);
+            FGravado.DefineDouble(QStringLiteral("PMinimo"), f.Litros - 0.0005);
+            FGravado.DefineDouble(QStringLiteral("PMaximo"), f.Litros + 0.0005);
+            FGravado.Abre();
+            FNaHora.DefineTexto(QStringLiteral("PData"), QString::fromLatin1(f.Data).replace('/', '.'));
+            FNaHora.DefineTexto(QStringLiteral("PHora"), QString::fromLatin1(f.Hora));
+            FNaHora.DefineTexto(QStringLiteral("PCodBico"), QStringLiteral("03"));
+            FNaHora.Abre();
+        }
         FInsere.DefineData(QStringLiteral("PData"), QDate::fromString(QString::fromLatin1(f.Data), "dd/MM/yyyy"));
         FInsere.DefineTexto(QStringLiteral("PHora"), QString::fromLatin1(f.Hora));
         FInsere.DefineTexto(QStringLiteral("PCodBico"), QStringLiteral("03"));
@@ -97,6 +132,10 @@ public:
 private:
     TConexao& FConexao;
     TConsulta FInsere;
+    TConsulta FBico;
+    TConsulta FParametros;
+    TConsulta FGravado;
+    TConsulta FNaHora;
     int FLote = 0;
 };
 
