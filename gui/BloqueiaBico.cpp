@@ -2,9 +2,10 @@
 
 #include "Contexto.h"
 #include "Erro.h"
+#include "FonteDialogo.h"
+#include "Grade.h"
 
 #include <QApplication>
-#include <QFontDatabase>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -52,14 +53,6 @@ public:
     }
 };
 
-QFont FonteDialogo()
-{
-    QFont fonte(QStringLiteral("MS Sans Serif"), 8);
-    if (!QFontDatabase::hasFamily(fonte.family()))
-        fonte.setFamily(QStringLiteral("Liberation Sans"));
-    fonte.setStyleHint(QFont::SansSerif);
-    return fonte;
-}
 
 } // namespace
 
@@ -76,7 +69,7 @@ TFBloqDesbBico::TFBloqDesbBico(TContexto& contexto, QWidget* parent)
 void TFBloqDesbBico::CriaComponentes()
 {
     setWindowTitle(QStringLiteral("Bloqueia e Desbloqueia"));
-    setFont(FonteDialogo());
+    setFont(FonteMsSansSerif());
     QPalette janela = palette();
     janela.setColor(QPalette::Window, janela.color(QPalette::Button));
     setPalette(janela);
@@ -160,19 +153,12 @@ void TFBloqDesbBico::Prepara()
 
 void TFBloqDesbBico::DefineCelula(int linha, int coluna, const QString& texto)
 {
-    QTableWidgetItem* item = GridBombas->item(linha - 1, coluna);
-    if (!item) {
-        item = new QTableWidgetItem;
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-        GridBombas->setItem(linha - 1, coluna, item);
-    }
-    item->setText(texto);
+    DefineCelulaGrade(GridBombas, linha, coluna, texto);
 }
 
 QString TFBloqDesbBico::Celula(int coluna, int linha) const
 {
-    const QTableWidgetItem* item = GridBombas->item(linha - 1, coluna);
-    return item ? item->text() : QString();
+    return CelulaGrade(GridBombas, coluna, linha);
 }
 
 int TFBloqDesbBico::QuantidadeLinhas() const

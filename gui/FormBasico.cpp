@@ -1,12 +1,12 @@
 #include "FormBasico.h"
 
 #include "Contexto.h"
+#include "FonteDialogo.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -33,15 +33,6 @@ constexpr std::pair<int, quint16> kCodigos[] = {
     {Qt::Key_Apostrophe, 222}, {Qt::Key_Asterisk, 106}, {Qt::Key_Plus, 107},
 };
 
-QFont FonteDialogo()
-{
-    // MS Sans Serif where it exists; Liberation Sans keeps its metrics elsewhere.
-    QFont fonte(QStringLiteral("MS Sans Serif"), 8);
-    if (!QFontDatabase::hasFamily(fonte.family()))
-        fonte.setFamily(QStringLiteral("Liberation Sans"));
-    fonte.setStyleHint(QFont::SansSerif);
-    return fonte;
-}
 
 } // namespace
 
@@ -51,7 +42,7 @@ TFrmBasico::TFrmBasico(TContexto& contexto, QWidget* parent)
       FContexto(contexto)
 {
     setWindowTitle(QStringLiteral("Formulário Básico"));
-    setFont(FonteDialogo());
+    setFont(FonteMsSansSerif());
     QPalette paleta = palette();
     paleta.setColor(QPalette::Window, paleta.color(QPalette::Button));
     setPalette(paleta);

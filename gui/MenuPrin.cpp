@@ -5,12 +5,12 @@
 #include "CapturaAbastecimento.h"
 #include "ConfiguraTempoLeAbastecimento.h"
 #include "Erro.h"
+#include "FonteDialogo.h"
 #include "ServicoRelogio.h"
 #include "TirarEncerrantes.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -73,12 +73,7 @@ void TMenuPrin::CriaComponentes()
 {
     setWindowTitle(kTituloInicial);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    // MS Sans Serif where it exists; Liberation Sans keeps its metrics elsewhere, so the captions fit.
-    QFont fonte(QStringLiteral("MS Sans Serif"), 8);
-    if (!QFontDatabase::hasFamily(fonte.family()))
-        fonte.setFamily(QStringLiteral("Liberation Sans"));
-    fonte.setStyleHint(QFont::SansSerif);
-    setFont(fonte);
+    setFont(FonteMsSansSerif());
     const QColor corJanela(116, 107, 90);
     QPalette paleta = palette();
     paleta.setColor(QPalette::Window, corJanela);

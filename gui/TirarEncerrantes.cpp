@@ -2,6 +2,7 @@
 
 #include "Contexto.h"
 #include "Erro.h"
+#include "Grade.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -186,19 +187,12 @@ void TFTirarEncerrantes::closeEvent(QCloseEvent* evento)
 
 void TFTirarEncerrantes::DefineCelula(int linha, int coluna, const QString& texto)
 {
-    QTableWidgetItem* item = GridBombas->item(linha - 1, coluna);
-    if (!item) {
-        item = new QTableWidgetItem;
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-        GridBombas->setItem(linha - 1, coluna, item);
-    }
-    item->setText(texto);
+    DefineCelulaGrade(GridBombas, linha, coluna, texto);
 }
 
 QString TFTirarEncerrantes::Celula(int coluna, int linha) const
 {
-    const QTableWidgetItem* item = GridBombas->item(linha - 1, coluna);
-    return item ? item->text() : QString();
+    return CelulaGrade(GridBombas, coluna, linha);
 }
 
 int TFTirarEncerrantes::QuantidadeLinhas() const
