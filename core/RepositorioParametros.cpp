@@ -52,6 +52,7 @@ void TRepositorioParametros::GuardaSequencia(const TConsulta& consulta)
 
 void TRepositorioParametros::GuardaLinha()
 {
+    FLinhaAtual = true;
     FLinha.clear();
     for (const char* campo : {"SequenciaAbast", "AcertaDataConc", "PortaConc", "ImpreDescBico", "UsaConcentrador",
                               "CorrigeLitragem", "visualizastatusbomba", "TEMPOLECONCENTRADOR"}) {
@@ -78,7 +79,9 @@ qint64 TRepositorioParametros::Inteiro(const QString& campo) const
 
 int TRepositorioParametros::ReabreParametros()
 {
-    if (FSequenciaAlterada) {
+    // The row read at the start of this fueling (Rele) already holds the counter; only an advance
+    // since then makes it worth reading again.
+    if (FSequenciaAlterada && !FLinhaAtual) {
         FParaPosto.Fecha();
         FParaPosto.Abre();
         GuardaLinha();
@@ -112,6 +115,7 @@ void TRepositorioParametros::AtualizaSequencia()
     }
     FSequenciaPendente = lida + 1;
     FSequenciaAlterada = true;
+    FLinhaAtual = false;
 }
 
 void TRepositorioParametros::ConfirmaSequencia()

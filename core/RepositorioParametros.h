@@ -23,7 +23,7 @@ public:
     qint64 Inteiro(const QString& campo) const;
 
     // The current SequenciaAbast: the value read at start-up until the sequence was first advanced
-    // in this run, re-read from the database after that.
+    // in this run; after that, read again unless the row was read since the last advance.
     int ReabreParametros();
     // Advances the sequence by one inside the caller's transaction; raises
     // "Erro ao Atualizar a Sequência de Abastecimentos.". The value the next advance starts from
@@ -52,4 +52,5 @@ private:
     bool FSequenciaNula = false;
     std::optional<qint64> FSequenciaPendente; // written, not yet committed
     bool FSequenciaAlterada = false;
+    bool FLinhaAtual = false; // the held row was read after the last advance
 };
