@@ -71,8 +71,9 @@ public:
             "Select SequenciaAbast, AcertaDataConc, PortaConc, ImpreDescBico, UsaConcentrador, CorrigeLitragem, "
             "visualizastatusbomba, TEMPOLECONCENTRADOR From ParaPosto"));
         FGravado.DefineSQL(QStringLiteral(
-            "Select Count(*) As Quantos From MvAbast Where Id = :PId And Data = :PData And CodBico = :PCodBico "
-            "And Sequencia In (:PSequencia, :PAnterior) And Litragem Between :PMinimo And :PMaximo"));
+            "Select Count(*) As Quantos From MvAbast Where ((Id = :PId And Sequencia = :PSequencia And Data = :PData) "
+            "Or (Id = :PId And Sequencia = :PAnterior And Data = :PData)) And CodBico = :PCodBico "
+            "And Litragem Between :PMinimo And :PMaximo"));
         FNaHora.DefineSQL(QStringLiteral(
             "Select * From MvAbast Where Data = :PData And Hora = :PHora And CodBico = :PCodBico"));
         FInsere.DefineSQL(QStringLiteral(

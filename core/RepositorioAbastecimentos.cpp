@@ -6,8 +6,12 @@ TRepositorioAbastecimentos::TRepositorioAbastecimentos(TContexto& contexto)
     : FMvAbast(&contexto.CnTankora()), FExiste(&contexto.CnTankora()), FInsere(&contexto.CnTankora()),
       FJaGravado(&contexto.CnTankora())
 {
-    FJaGravado.DefineSQL(QStringLiteral("Select Count(*) As Quantos From MvAbast Where Id = :PId And Data = :PData "
-                                        "And CodBico = :PCodBico And Sequencia In (:PSequencia, :PAnterior) "
+    // Each branch names the whole unique key: prepared while MvAbast is still empty, an "In" on the
+    // sequence was planned on the date index and read every fueling of the day, for as long as the
+    // program ran.
+    FJaGravado.DefineSQL(QStringLiteral("Select Count(*) As Quantos From MvAbast Where ((Id = :PId And Sequencia = "
+                                        ":PSequencia And Data = :PData) Or (Id = :PId And Sequencia = :PAnterior "
+                                        "And Data = :PData)) And CodBico = :PCodBico "
                                         "And Litragem Between :PMinimo And :PMaximo"));
     FMvAbast.setObjectName(QStringLiteral("MvAbast"));
     FMvAbast.DefineSQL(QStringLiteral("Select * From MvAbast      Where Data    = :PData    And   Hora    = "

@@ -1,3 +1,4 @@
+#include "Firebird.h"
 #include "PostoTeste.h"
 
 #include <QCoreApplication>
@@ -230,6 +231,28 @@ private slots:
         const QString linha = " 09/12/2025   14:03:27   00012      25,437       5,899     150,05   001  0169   068";
         const QString recusada = " 09/12/2025   14:03:27   00012      30,000       5,899     176,97   001  0169   068";
         QCOMPARE(posto.Arquivo("LogLinkor09122025"), linha + "\r\n" + recusada + "\r\n");
+    }
+
+    // The road's statements are prepared once and kept for the program's life, so a plan made while
+    // MvAbast was still empty must still find a fueling by its key, not read every fueling of its day.
+    void ChecagensPorIdUsamAChaveMesmoPreparadasComATabelaVazia()
+    {
+        TPostoTeste posto;
+        PreparaBicos(posto);
+        auto& ciclo = posto.IniciaMotor().Ciclo();
+        QCOMPARE(posto.Linhas("Select Count(*) As N From MvAbast", {"N"}), QStringList("0"));
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 37));
+        int checagens = 0;
+        for (TConsulta* consulta : std::as_const(posto.Contexto->CnTankora().Implementacao().Consultas)) {
+            const QString sql = consulta->SQL().simplified();
+            if (!sql.contains("From MvAbast", Qt::CaseInsensitive) || !sql.contains("Id =", Qt::CaseInsensitive))
+                continue;
+            ++checagens;
+            const QString plano = consulta->Plano();
+            QVERIFY2(plano.contains("MVABAST_FUELING") && !plano.contains("MVABAST_DATAHORABICO"),
+                     qPrintable(sql + "\n" + plano));
+        }
+        QVERIFY(checagens >= 1);
     }
 
     void Id9999AvancaASequencia()
