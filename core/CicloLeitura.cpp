@@ -117,6 +117,8 @@ void TCicloLeitura::LeConcentradorTimer()
             if (!FBancoIndisponivel
                 && FParametros.Texto(QStringLiteral("visualizastatusbomba")) == QLatin1String("S"))
                 AtualizaStatusBicos();
+            else
+                FBicos.EsqueceStatusGravados(); // unwatched meanwhile: read them again when it resumes
         }
         QCoreApplication::processEvents();
     } catch (const std::exception& e) {
@@ -154,6 +156,7 @@ bool TCicloLeitura::BancoAlcancavel()
         IniciaIndisponibilidade(MensagemDe(e), nullptr);
         return false;
     }
+    FBicos.EsqueceStatusGravados(); // perhaps another server, or a restored database
     if (!FPendente)
         EncerraIndisponibilidade();
     return true;
@@ -524,10 +527,23 @@ void TCicloLeitura::AtualizaStatusBicos()
     }
     FFalhaStatus = false;
     static const QString kLetras = QStringLiteral("ABCEFLP");
-    // What the nozzles hold now, read before the refresh's own transaction: a refresh that changes
-    // nothing then starts none. One commit for the whole tick when no other transaction is open;
-    // inside another one's transaction the updates simply join it.
-    FBicos.LeStatusGravados();
+    // What the nozzles hold, read before the refresh's own transaction (a refresh that changes
+    // nothing then starts none), or as the last refresh left them. One commit for the whole tick
+    // when no other transaction is open; inside another one's transaction the updates simply join
+    // it, and since that one may still be undone, the letters are read again next time.
+    bool confiavel = false;
+    auto esquece = qScopeGuard([&] {
+        if (!confiavel)
+            FBicos.EsqueceStatusGravados();
+    });
+    if (!FBicos.StatusGravadosLidos() || ++FRefreshesSemLerStatus >= kRefreshesReleituraStatus) {
+        FBicos.LeStatusGravados();
+        FRefreshesSemLerStatus = 0;
+    } else if (status == FStatusAplicado) {
+        // The same answer the last refresh committed in full: every nozzle holds its letter.
+        confiavel = true;
+        return;
+    }
     TGuardaTransacao transacao(FContexto.CnTankora());
     // Positions above 32 have no concentrator codes: an update with an empty code would stamp
     // every nozzle that is not on the concentrator, so they are skipped.
@@ -564,5 +580,7 @@ void TCicloLeitura::AtualizaStatusBicos()
         }
     }
     transacao.Confirma();
+    confiavel = transacao.Propria();
+    FStatusAplicado = status;
     FFalhaStatusBanco = false;
 }

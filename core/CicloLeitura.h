@@ -108,7 +108,10 @@ public:
                          double Valor, double PrecoUnit, const QString& Sequencia, const QString& Id,
                          const QString& CodConcentrador);
 
-    // Pump status monitor.
+    // Pump status monitor. The letters the nozzles hold are kept from one refresh to the next, so
+    // a station at rest reads and writes nothing; they are read again every this many refreshes
+    // (about a minute at the usual interval), in case another program changed one.
+    static constexpr int kRefreshesReleituraStatus = 60;
     void AtualizaStatusBicos();
     static QStringList MontaCanais(const QString& Codigo);
 
@@ -153,6 +156,8 @@ private:
     bool FUsaFid = false;
     bool FEmTick = false;
     bool FFinalizado = false;
+    int FRefreshesSemLerStatus = 0; // refreshes since the stored letters were last read
+    QString FStatusAplicado;        // the concentrator's answer the last refresh wrote
     bool FFalhaStatus = false; // the status read is failing: logged once until it answers again
     bool FFalhaStatusBanco = false; // the status writes fail for a database reason: logged once
     std::optional<TDadosAbastecimento> FPendente;

@@ -34,8 +34,12 @@ public:
 
     // The nozzle whose concentrator code (three decimal digits) is `codigo`; the first one found.
     std::optional<TBico> LocalizaBico(const QString& codigo);
-    // Reads the letters the nozzles hold now, once per status refresh, before its transaction.
+    // Reads the letters the nozzles hold now, before a status refresh's transaction.
     void LeStatusGravados();
+    // The letters read are no longer to be trusted (a refresh that did not commit on its own, a
+    // new connection): the next refresh reads them again.
+    void EsqueceStatusGravados() { FStatusLido = false; }
+    bool StatusGravadosLidos() const { return FStatusLido; }
     // Writes one status letter to every nozzle with that concentrator code. After
     // LeStatusGravados, codes whose every nozzle holds the letter already are left alone, so a
     // refresh in which nothing changed writes nothing at all.

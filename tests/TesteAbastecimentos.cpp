@@ -568,7 +568,7 @@ private slots:
     void StatusSoGravaLetrasMudadas()
     {
         // A refresh writes only the nozzles whose letter changed, and a letter changed meanwhile
-        // by another program is written back by the next one.
+        // by another program is written back once the letters are read again.
         TPostoTeste posto;
         posto.Executa("Create Generator ATUALIZACOES");
         posto.Executa("Create Trigger CONTA_ATUALIZACOES For Bombas After Update As "
@@ -589,10 +589,24 @@ private slots:
         QCOMPARE(atualizacoes(), 4);
         posto.Executa("Update Bombas Set statusbico = 'B' Where CodConcentrador = '069'");
         posto.Executa("Update Bombas Set statusbico = Null Where CodConcentrador = '004'");
+        QCOMPARE(atualizacoes(), 6);
+        // At rest the refresh trusts what it last read and wrote (two refreshes ago)...
+        for (int i = 2; i < TCicloLeitura::kRefreshesReleituraStatus; ++i)
+            ciclo.AtualizaStatusBicos();
+        QCOMPARE(atualizacoes(), 6);
+        // ...until it reads the letters again.
         ciclo.AtualizaStatusBicos();
         QCOMPARE(atualizacoes(), 8);
         QCOMPARE(status(), QString("004|L 005|P 068|L 069|P 132|L 133|P 196|L 197|P"));
         QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
+
+        // A tick without the monitor forgets them: the first refresh after it reads them again.
+        posto.Executa("Update Bombas Set statusbico = 'B' Where CodConcentrador = '133'");
+        posto.Executa("Update ParaPosto Set visualizastatusbomba = 'N'");
+        posto.Motor->Parametros().Abre();
+        ciclo.LeConcentradorTimer();
+        ciclo.AtualizaStatusBicos();
+        QCOMPARE(status(), QString("004|L 005|P 068|L 069|P 132|L 133|P 196|L 197|P"));
     }
 
     void FalhaDoStatusNaPosicao7()
