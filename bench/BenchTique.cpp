@@ -1,7 +1,8 @@
 // The poll tick at rest and the pump status refresh, on a 32-position station (128 nozzle codes):
 // - an idle tick with the status monitor on and no letter changed, against the same tick with the
-//   monitor off: time and bytes written, through the CompanyTec driver, our library and the
-//   simulated concentrator on a pseudo-terminal;
+//   monitor off (and against that tick plus the status exchange, the monitor's floor): time and
+//   bytes written, through the CompanyTec driver, our library and the simulated concentrator on a
+//   pseudo-terminal;
 // - a refresh in which one position's letter changed, against the same 128 updates each committed
 //   by itself.
 #include "Bancada.h"
