@@ -84,9 +84,7 @@ try {
 
     QTemporaryDir pasta;
     TSimuladorTeste simulador;
-    simulador.Link = pasta.filePath(QStringLiteral("ttyCONC"));
-    simulador.Controle = pasta.filePath(QStringLiteral("sim.sock"));
-    if (!simulador.IniciaSimulador())
+    if (!simulador.IniciaSimuladorNaPasta(pasta.path()))
         throw EErro(QStringLiteral("concentrador-sim did not come up"));
     qputenv("COMPANYTEC_PORTA1", QFile::encodeName(simulador.Link));
     QLibrary biblioteca(Executavel(QStringLiteral("libCompanytec.so")));

@@ -46,9 +46,7 @@ try {
         TCompanyTec::DefineArquivoBiblioteca(Executavel(QStringLiteral("libCompanytec.so")));
         TPostoTeste posto;
         TSimuladorTeste simulador;
-        simulador.Link = posto.Pasta.filePath(QStringLiteral("ttyCONC"));
-        simulador.Controle = posto.Pasta.filePath(QStringLiteral("sim.sock"));
-        if (!simulador.IniciaSimulador())
+        if (!simulador.IniciaSimuladorNaPasta(posto.Pasta.path()))
             throw EErro(QStringLiteral("concentrador-sim did not come up"));
         qputenv("COMPANYTEC_PORTA1", QFile::encodeName(simulador.Link));
         PreparaBombas(posto);

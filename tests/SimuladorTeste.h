@@ -50,6 +50,14 @@ public:
         return Simulador.waitForStarted(5000) && EsperaArquivo(Controle, true) && EsperaArquivo(Link, true);
     }
 
+    // Started on a link and a control socket of its own inside `pasta`.
+    bool IniciaSimuladorNaPasta(const QString& pasta)
+    {
+        Link = pasta + "/ttyCONC";
+        Controle = pasta + "/sim.sock";
+        return IniciaSimulador();
+    }
+
     // One control command; the answer's text, or a failure naming the refusal.
     QString Ctl(const QStringList& argumentos, bool* aceito = nullptr)
     {

@@ -141,9 +141,7 @@ private slots:
     void RelogioNoSimulador()
     {
         TPostoTeste posto;
-        Link = posto.Pasta.filePath("ttyCONC");
-        Controle = posto.Pasta.filePath("sim.sock");
-        QVERIFY2(IniciaSimulador(), "concentrador-sim did not come up");
+        QVERIFY2(IniciaSimuladorNaPasta(posto.Pasta.path()), "concentrador-sim did not come up");
         qputenv("COMPANYTEC_PORTA1", QFile::encodeName(Link));
         posto.DriverReal = true;
         TMenuPrin janela(posto.CriaMotor());

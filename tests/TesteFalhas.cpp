@@ -21,10 +21,8 @@ class TesteFalhas : public QObject, public TSimuladorTeste {
 
     void IniciaNaPasta(TPostoTeste& posto)
     {
-        Link = posto.Pasta.filePath("ttyCONC");
-        Controle = posto.Pasta.filePath("sim.sock");
+        QVERIFY2(IniciaSimuladorNaPasta(posto.Pasta.path()), "concentrador-sim did not come up");
         qputenv("COMPANYTEC_PORTA1", QFile::encodeName(Link));
-        QVERIFY2(IniciaSimulador(), "concentrador-sim did not come up");
     }
 
     void Encerra()

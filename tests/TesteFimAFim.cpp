@@ -20,9 +20,7 @@ private slots:
     void RajadaChegaUmaVezEmOrdem()
     {
         TPostoTeste posto;
-        Link = posto.Pasta.filePath("ttyCONC");
-        Controle = posto.Pasta.filePath("sim.sock");
-        QVERIFY2(IniciaSimulador(), "concentrador-sim did not come up");
+        QVERIFY2(IniciaSimuladorNaPasta(posto.Pasta.path()), "concentrador-sim did not come up");
         qputenv("COMPANYTEC_PORTA1", QFile::encodeName(Link));
         const QStringList bicos = {"04", "44", "05", "45", "04", "44", "05", "45"};
         for (int i = 0; i < bicos.size(); ++i) {

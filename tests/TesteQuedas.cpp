@@ -46,9 +46,7 @@ private slots:
         QVERIFY(Pasta.isValid());
         Programa = CopiaPrograma(Pasta.path());
         QVERIFY(!Programa.isEmpty());
-        Link = Pasta.filePath("ttyCONC");
-        Controle = Pasta.filePath("sim.sock");
-        QVERIFY2(IniciaSimulador(), "concentrador-sim did not come up");
+        QVERIFY2(IniciaSimuladorNaPasta(Pasta.path()), "concentrador-sim did not come up");
         Banco = Pasta.filePath("POSTO.FDB");
         CriaBancoPosto(Banco, true);
         TConexao conexao;
