@@ -42,7 +42,7 @@ QString CorTexto(const QColor& fundo)
 
 } // namespace
 
-TMenuPrin::TMenuPrin(TLinkor& linkor, QWidget* parent) : QMainWindow(parent), FLinkor(linkor)
+TMenuPrin::TMenuPrin(TLinkor& linkor, QWidget* parent) : QMainWindow(parent), FLinkor(linkor), FMotor(linkor)
 {
     CriaComponentes();
     LigaMotor();

@@ -3,6 +3,7 @@
 // functions. Its creation runs the engine's start-up; afterwards it only shows what the engine
 // tells it.
 #include "Linkor.h"
+#include "Motor.h"
 
 #include <QMainWindow>
 
@@ -29,6 +30,8 @@ public:
     void MostraJanela();
 
     TLinkor& Linkor() const { return FLinkor; }
+    // Where the dialogs queue their database and concentrator steps.
+    TMotor& Motor() { return FMotor; }
     QString TextoPainel(int painel) const;
     // The tray tip: the window's title, or what is wrong while the database or the logs fail.
     QString DicaBandeja() const { return FAviso.isEmpty() ? FDicaBandeja : FAviso; }
@@ -79,6 +82,7 @@ private:
     void Protegido(F&& trabalho);
 
     TLinkor& FLinkor;
+    TMotor FMotor;
     QLabel* FPainel0;
     QLabel* FPainel1;
     QString FDicaBandeja;
