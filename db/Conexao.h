@@ -1,7 +1,9 @@
 #pragma once
 // The one database layer of the program: a connection with its parameter list and one transaction,
 // and statements with named parameters whose rows are read by column name. Built on Firebird's
-// C++ OO API; nothing else sits in between.
+// C++ OO API; nothing else sits in between. Every call to the server is bounded: a connection
+// attempt by kLimiteConexaoSegundos, anything else by the operation limit, past which the attachment
+// is aborted and the call raises a connection error (the connection is then Perdida()).
 #include "Erro.h"
 #include "Regional.h"
 
@@ -46,6 +48,10 @@ class TConexao {
 public:
     // A row lock held by another program is waited for this long, then the statement fails.
     static constexpr int kEsperaBloqueioSegundos = 3;
+    // A server that accepts the connection and then does not answer is given up after this.
+    static constexpr int kLimiteConexaoSegundos = 3;
+    // No statement, commit or rollback takes longer than this (well above the lock wait).
+    static constexpr int kLimiteOperacaoMilissegundos = 10000;
 
     TConexao();
     ~TConexao();
@@ -68,13 +74,24 @@ public:
     bool Perdida() const;
     // Lets the dead attachment go and attaches again; raises EErroBanco when that fails.
     void Reconecta();
+    // The limits above, for this connection.
+    void DefineLimites(int conexaoSegundos, int operacaoMilissegundos);
+    // Callable from any thread, at any time: aborts the attachment, so the operation under way on
+    // the connection's own thread (a statement stuck on a server that stopped answering) returns
+    // at once with a connection error, and so does every later one until Reconecta. Meant for a
+    // program that must end while its engine is stuck in the database; nothing is committed by it
+    // (an open transaction dies with the attachment).
+    void Cancela() noexcept;
 
     // How texts bound to numbers are read and how numbers, dates and times read back as text.
     const TConfiguracaoRegional& Regional() const;
     void DefineRegional(const TConfiguracaoRegional& regional);
 
     // Read committed, record version, wait on locks for at most kEsperaBloqueioSegundos, write.
-    // Never commit-retaining.
+    // Never commit-retaining. Write sequences nest: IniciaTransacao begins the transaction when
+    // none is open, or joins the open one; each sequence ends with exactly one Confirma, Desfaz or
+    // Abandona, and only the one that began the transaction commits or rolls it back (a joined
+    // sequence that ends just leaves). Prefer TGuardaTransacao, which pairs them by itself.
     bool EmTransacao() const;
     // Changes with every transaction begun: what was learnt inside one transaction holds while
     // EmTransacao() and this number stay the same.
@@ -82,8 +99,8 @@ public:
     void IniciaTransacao();
     void Confirma();
     void Desfaz();
-    // Rolls back, or at least lets go of, the open transaction; never raises. For clean-up paths
-    // whose own error is the one being reported.
+    // Desfaz for clean-up paths whose own error is the one being reported: never raises; the
+    // transaction it began is rolled back, or at least let go.
     void Abandona() noexcept;
 
     struct TImplementacao;
@@ -165,19 +182,23 @@ private:
     void Define(const QString& nome, const QVariant& valor);
     int RodaComando(bool buscaLinhas);
     void LiberaComando();
+    void Traduz();
     void Prepara(Firebird::ITransaction* transacao);
     // Prepares and runs the statement; with buscaLinhas its rows are fetched into FLinhas.
 };
 
 // Attaches every statement owned by `dono` (its whole tree of children) to `conexao`.
 void LigaConexao(QObject* dono, TConexao* conexao);
+// The connection's IniciaTransacao, Confirma and Desfaz, for sequences not yet written with
+// TGuardaTransacao: a joined sequence's Confirma or Desfaz ends nothing but its own part.
 void IniciaTransacao(TConexao& conexao);
 void ConfirmaTransacao(TConexao& conexao);
 void DesfazTransacao(TConexao& conexao);
 
-// The transaction of one write sequence: opens one when none is active (and then owns it) or joins
-// the active one. Unless confirmed, the transaction it owns is rolled back when it goes; that
-// clean-up never raises.
+// The transaction of one write sequence, the one idiom for writing: opens one when none is active
+// (and then owns it) or joins the active one. Confirma commits only a transaction it owns; unless
+// confirmed, the transaction it owns is rolled back when it goes (that clean-up never raises). A
+// guard that joined neither commits nor rolls back: the owner decides.
 class TGuardaTransacao {
 public:
     explicit TGuardaTransacao(TConexao& conexao);
@@ -186,10 +207,14 @@ public:
     TGuardaTransacao& operator=(const TGuardaTransacao&) = delete;
 
     bool Propria() const { return FPropria; }
-    // Commits the transaction when it is this guard's own.
+    // Commits the transaction when it is this guard's own; ends this guard's part either way.
     void Confirma();
 
 private:
     TConexao& FConexao;
     bool FPropria;
+    bool FAberta = false;
+    quint64 FNumero = 0;
+
+    bool Vigente() const;
 };

@@ -2,6 +2,7 @@
 // The process's one entry into the Firebird client: master interface, provider, utilities, and the
 // conversion of the client's errors into EErro carrying the server's own text.
 #include "Conexao.h"
+#include "Vigia.h"
 
 #include <firebird/Interface.h>
 
@@ -32,6 +33,15 @@ public:
     TStatusFirebird& operator=(const TStatusFirebird&) = delete;
 };
 
+// Lets go of a client object, if any.
+template <typename T>
+void Solta(T*& objeto)
+{
+    if (objeto)
+        objeto->release();
+    objeto = nullptr;
+}
+
 // Character set id the client exchanges text in (lc_ctype UTF8).
 constexpr unsigned CharsetUtf8 = 4;
 
@@ -40,11 +50,15 @@ struct TConexao::TImplementacao {
     Firebird::IAttachment* Anexo = nullptr;
     // The server's transaction of the open write sequence; begun by its first write.
     Firebird::ITransaction* Transacao = nullptr;
-    bool TransacaoAberta = false; // a write sequence is open (IniciaTransacao)
+    // Write sequences on the open transaction: the first began it and alone ends it; the others
+    // joined it. 0: none open.
+    int Nivel = 0;
     quint64 NumeroTransacao = 0;
     QSet<TConsulta*> Consultas; // attached statements
     TConfiguracaoRegional Regional;
     bool Perdida = false;
+    int LimiteConexaoSegundos = TConexao::kLimiteConexaoSegundos;
+    TVigia Vigia;
 
     // The error to raise for a failed call; a lost connection is remembered.
     EErroBanco Falha(const Firebird::FbException& erro);
@@ -52,4 +66,7 @@ struct TConexao::TImplementacao {
     qsizetype Indice(const QString& nome) const;
     // A new read committed transaction the caller must end.
     Firebird::ITransaction* IniciaTransacaoFirebird(bool somenteLeitura);
+    // Ends a transaction on an error path: rolled back, or at least let go. The original error is
+    // the one reported, so a failure here is not raised on top of it.
+    void AbandonaTransacao(Firebird::ITransaction*& transacao);
 };

@@ -85,7 +85,7 @@ void Executa(TConexao& conexao, const QString& sql, const QVariantList& valores 
 
 void PreencheDemo(TConexao& conexao)
 {
-    IniciaTransacao(conexao);
+    TGuardaTransacao transacao(conexao);
     Executa(conexao,
             QStringLiteral("INSERT INTO ParaPosto (SequenciaAbast, UsaConcentrador, PortaConc, AcertaDataConc, "
                            "TEMPOLECONCENTRADOR, ImpreDescBico, visualizastatusbomba, CorrigeLitragem) "
@@ -148,7 +148,7 @@ void PreencheDemo(TConexao& conexao)
                            "VALUES ('000001', '00', '1', '001', :P1, :P2, :P3, :P4, 'N')"),
             {hoje, hoje.toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" 00:00:00"), hoje.addDays(30),
              hoje.addDays(30).toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" 23:59:59")});
-    ConfirmaTransacao(conexao);
+    transacao.Confirma();
 }
 } // namespace
 
@@ -161,13 +161,7 @@ void CriaBancoPosto(const QString& caminho, bool comDadosDemo)
     conexao.Conecta();
     for (const QString& comando : ComandosEsquemaPosto())
         Executa(conexao, comando); // each committed by itself: later statements need the tables
-    if (comDadosDemo) {
-        try {
-            PreencheDemo(conexao);
-        } catch (...) {
-            DesfazTransacao(conexao);
-            throw;
-        }
-    }
+    if (comDadosDemo)
+        PreencheDemo(conexao);
     conexao.Desconecta();
 }

@@ -117,6 +117,7 @@ private slots:
         QVERIFY(!outra.Conectado());
     }
 
+    // Write sequences nest on the one transaction: only the one that began it ends it.
     void TransacaoCompartilhada()
     {
         const QString banco = NovoBanco();
@@ -130,6 +131,7 @@ private slots:
         TConsulta insere(&a);
         insere.DefineSQL(QStringLiteral("Insert Into Produto (CodProd, Descricao) Values ('99', 'TESTE')"));
         QCOMPARE(insere.Executa(), 1);
+        ConfirmaTransacao(a); // the joined sequence's part
         QVERIFY(a.EmTransacao());
         QCOMPARE(Conta(b, conta), 0); // not committed yet
         ConfirmaTransacao(a);
@@ -144,6 +146,66 @@ private slots:
         DesfazTransacao(a);
         QVERIFY(!a.EmTransacao());
         QCOMPARE(Conta(b, conta), 1);
+    }
+
+    // A sequence that joined another's transaction, however it ends, neither commits nor rolls
+    // back what the other began: the owner's rollback takes both rows away, its commit keeps both.
+    void SequenciaDentroDeOutra_data()
+    {
+        QTest::addColumn<QString>("fim");
+        for (const char* fim : {"guarda confirmada", "guarda sem confirmar", "ConfirmaTransacao", "DesfazTransacao",
+                                "Abandona"})
+            QTest::newRow(fim) << QString::fromLatin1(fim);
+    }
+
+    void SequenciaDentroDeOutra()
+    {
+        QFETCH(QString, fim);
+        const QString banco = NovoBanco();
+        TConexao a, b;
+        Prepara(a, banco);
+        Prepara(b, banco);
+        TConsulta insere(&a);
+        insere.DefineSQL(QStringLiteral("Insert Into Produto (CodProd, Descricao) Values (:PCod, 'TESTE')"));
+        const auto interna = [&] {
+            const auto grava = [&] {
+                insere.DefineTexto(QStringLiteral("PCod"), QStringLiteral("99"));
+                insere.Executa();
+            };
+            if (fim.startsWith(QLatin1String("guarda"))) {
+                TGuardaTransacao guarda(a);
+                QVERIFY(!guarda.Propria());
+                grava();
+                if (fim == QLatin1String("guarda confirmada"))
+                    guarda.Confirma();
+                return;
+            }
+            IniciaTransacao(a);
+            grava();
+            if (fim == QLatin1String("ConfirmaTransacao"))
+                ConfirmaTransacao(a);
+            else if (fim == QLatin1String("DesfazTransacao"))
+                DesfazTransacao(a);
+            else
+                a.Abandona();
+        };
+        const QString nossas = QStringLiteral("Select Count(*) As Quantos From Produto Where CodProd In ('98', '99')");
+        for (const bool confirma : {false, true}) {
+            {
+                TGuardaTransacao externa(a);
+                QVERIFY(externa.Propria());
+                insere.DefineTexto(QStringLiteral("PCod"), QStringLiteral("98"));
+                insere.Executa();
+                interna();
+                QVERIFY(a.EmTransacao());
+                QCOMPARE(Conta(b, nossas), 0); // nothing committed
+                QCOMPARE(Conta(a, nossas), 2); // nothing rolled back
+                if (confirma)
+                    externa.Confirma();
+            }
+            QVERIFY(!a.EmTransacao());
+            QCOMPARE(Conta(b, nossas), confirma ? 2 : 0);
+        }
     }
 
     // Outside a transaction each statement commits at once; an update that names its row by the
