@@ -4,12 +4,14 @@
 #include "Erro.h"
 #include "Posto.h"
 #include "Regional.h"
+#include "ProxyTcp.h"
 #include "ServidorFirebird.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
+#include <thread>
 
 class TesteConexao : public QObject {
     Q_OBJECT
@@ -206,6 +208,121 @@ private slots:
             QVERIFY(!a.EmTransacao());
             QCOMPARE(Conta(b, nossas), confirma ? 2 : 0);
         }
+    }
+
+    // A fresh station reached through a relay to this run's server, with short limits.
+    std::unique_ptr<TProxyTcp> Retransmite(TConexao& conexao, int limiteOperacao)
+    {
+        const QString caminho = FPasta.filePath(QStringLiteral("posto%1.fdb").arg(++FBancos));
+        CriaBancoPosto(caminho, true);
+        auto proxy = std::make_unique<TProxyTcp>(TProxyTcp::PortaDe(FServidor->Endereco(caminho)));
+        if (!proxy->Inicia())
+            return nullptr;
+        conexao.DefineLimites(1, limiteOperacao);
+        conexao.DefineParametro(QStringLiteral("Database"), proxy->Endereco(caminho));
+        conexao.DefineParametro(QStringLiteral("User_Name"), FServidor->Usuario());
+        conexao.DefineParametro(QStringLiteral("Password"), FServidor->Senha());
+        conexao.Conecta();
+        return proxy;
+    }
+
+    static TNaturezaErroBanco NaturezaDaFalha(TConexao& conexao, QString* mensagem = nullptr)
+    {
+        try {
+            Conta(conexao, QStringLiteral("Select Count(*) As Quantos From Bombas"));
+        } catch (const EErroBanco& erro) {
+            if (mensagem)
+                *mensagem = erro.Mensagem();
+            return erro.Natureza();
+        }
+        return TNaturezaErroBanco::Recusa; // it answered: no failure
+    }
+
+    // A network path that stops answering, sockets open: the statement under way and every later
+    // attempt to attach are given up at their limits, long before the relay would cut a client
+    // still waiting; the connection comes back with the path.
+    void CaminhoSemResposta()
+    {
+        if (!ViaServidor())
+            QSKIP("expected: the embedded engine has no network path");
+        TConexao conexao;
+        const auto proxy = Retransmite(conexao, 1500);
+        QVERIFY(proxy);
+        const QString bombas = QStringLiteral("Select Count(*) As Quantos From Bombas");
+        QCOMPARE(Conta(conexao, bombas), 9);
+        proxy->Bloqueia();
+        QString mensagem;
+        QCOMPARE(NaturezaDaFalha(conexao, &mensagem), TNaturezaErroBanco::Conexao);
+        QCOMPARE(mensagem, QStringLiteral("O banco de dados não respondeu em 1,5 s; a conexão foi encerrada."));
+        QVERIFY(conexao.Perdida());
+        for (int tentativa = 0; tentativa < 2; ++tentativa)
+            QVERIFY_THROWS_EXCEPTION(EErroBanco, conexao.Reconecta());
+        QVERIFY(!conexao.Conectado());
+        QCOMPARE(proxy->Cortadas(), 0);
+
+        proxy->Libera();
+        conexao.Reconecta();
+        QCOMPARE(Conta(conexao, bombas), 9);
+        // A commit caught by the silence is bounded too (whether the server got it is in doubt), and
+        // the transaction does not stay open.
+        TConsulta muda(&conexao);
+        {
+            TGuardaTransacao transacao(conexao);
+            muda.DefineSQL(QStringLiteral("Update Bombas Set statusbico = 'X'"));
+            muda.Executa();
+            proxy->Bloqueia();
+            QVERIFY_THROWS_EXCEPTION(EErroBanco, transacao.Confirma());
+        }
+        QVERIFY(!conexao.EmTransacao());
+        proxy->Libera();
+        conexao.Reconecta();
+        // A write caught by it leaves nothing behind once the server hears the client is gone.
+        {
+            TGuardaTransacao transacao(conexao);
+            muda.DefineSQL(QStringLiteral("Update Bombas Set statusbico = 'Y'"));
+            proxy->Bloqueia();
+            QVERIFY_THROWS_EXCEPTION(EErroBanco, muda.Executa());
+        }
+        QVERIFY(!conexao.EmTransacao());
+        proxy->Libera();
+        conexao.Reconecta();
+        QCOMPARE(Conta(conexao, QStringLiteral("Select Count(*) As Quantos From Bombas Where statusbico = 'Y'")), 0);
+        QCOMPARE(proxy->Cortadas(), 0);
+    }
+
+    // Another thread cancels the operation under way (a program ending while its engine waits for
+    // a silent server); the limit alone would hold it for a minute. Embedded, the cancelled
+    // attachment fails its next statement the same way.
+    void CancelaDeOutraLinha()
+    {
+        TConexao conexao;
+        std::unique_ptr<TProxyTcp> proxy;
+        if (ViaServidor()) {
+            proxy = Retransmite(conexao, 60000);
+            QVERIFY(proxy);
+            proxy->Bloqueia();
+        } else {
+            Prepara(conexao, NovoBanco());
+        }
+        std::thread outra([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            conexao.Cancela();
+        });
+        if (!ViaServidor())
+            outra.join();
+        QString mensagem;
+        const TNaturezaErroBanco natureza = NaturezaDaFalha(conexao, &mensagem);
+        if (outra.joinable())
+            outra.join();
+        QCOMPARE(natureza, TNaturezaErroBanco::Conexao);
+        QCOMPARE(mensagem, QStringLiteral("Operação no banco de dados cancelada."));
+        QVERIFY(conexao.Perdida());
+        if (proxy) {
+            QCOMPARE(proxy->Cortadas(), 0);
+            proxy->Libera();
+        }
+        conexao.Reconecta();
+        QCOMPARE(Conta(conexao, QStringLiteral("Select Count(*) As Quantos From Bombas")), 9);
     }
 
     // Outside a transaction each statement commits at once; an update that names its row by the
