@@ -3,6 +3,9 @@
 #include "Erro.h"
 #include "Ini.h"
 
+#include <QFile>
+#include <optional>
+
 namespace {
 TLeituraAlias& LeituraAlias()
 {
@@ -20,20 +23,49 @@ QString ValorParametro(const QStringList& parametros, const QString& nome)
     return QString();
 }
 
+// Writes a line to the error log; a failing log must not stop the start-up.
+void Registra(const TRegistroFalha& registraFalha, const QString& linha)
+{
+    if (!registraFalha)
+        return;
+    try {
+        registraFalha(linha);
+    } catch (const std::exception&) {
+        // the box tells the operator all the same
+    }
+}
+
 // One attempt; a failure leaves its line (a failing log must not stop the start-up).
 bool Tenta(TConexao& conexao, const TRegistroFalha& registraFalha)
 {
     QString motivo;
     if (AbreConexao(conexao, &motivo))
         return true;
-    if (registraFalha) {
-        try {
-            registraFalha(TextoFalhaConexao(conexao, motivo));
-        } catch (const std::exception&) {
-            // the question that follows still tells the operator
-        }
-    }
+    Registra(registraFalha, TextoFalhaConexao(conexao, motivo));
     return false;
+}
+
+// The database location and login Caminho.ini gives, or why it gives none.
+struct TCaminhoIni {
+    std::optional<TArquivoIni> Arquivo;
+    QString Defeito;
+};
+
+TCaminhoIni LeCaminhoIni(const QString& caminho)
+{
+    const QString secao = QStringLiteral("DATABASEESTOQUE");
+    QFile arquivo(caminho);
+    if (!arquivo.open(QIODevice::ReadOnly))
+        return {std::nullopt, QStringLiteral("O arquivo Caminho.ini não pôde ser lido (%1).").arg(arquivo.errorString())};
+    const QByteArray conteudo = arquivo.readAll();
+    if (arquivo.error() != QFileDevice::NoError)
+        return {std::nullopt, QStringLiteral("O arquivo Caminho.ini não pôde ser lido (%1).").arg(arquivo.errorString())};
+    if (conteudo.trimmed().isEmpty())
+        return {std::nullopt, QStringLiteral("O arquivo Caminho.ini está vazio.")};
+    TArquivoIni ini = TArquivoIni::CriaDeConteudo(conteudo);
+    if (ini.LeTexto(secao, QStringLiteral("CAMINHO"), QString()).trimmed().isEmpty())
+        return {std::nullopt, QStringLiteral("O arquivo Caminho.ini não tem a seção [DATABASEESTOQUE] com a chave CAMINHO.")};
+    return {std::move(ini), QString()};
 }
 
 void AbreComRetentativa(TConexao& conexao, const TRelogio& relogio, TMensagens& mensagens,
@@ -75,16 +107,25 @@ void AbreBanco(TConexao& conexao, const TRelogio& relogio, TMensagens& mensagens
 {
     try {
         const QString ini = LocalizaArquivo(relogio.PastaAtual(), QStringLiteral("caminho.ini"));
-        if (!ini.isEmpty()) {
-            const TArquivoIni arquivo(ini);
+        const TCaminhoIni caminho = ini.isEmpty() ? TCaminhoIni() : LeCaminhoIni(ini);
+        if (caminho.Arquivo) {
+            const TArquivoIni& arquivo = *caminho.Arquivo;
             conexao.Desconecta();
             const QString secao = QStringLiteral("DATABASEESTOQUE");
             conexao.DefineParametro(QStringLiteral("DataBase"), arquivo.LeTexto(secao, QStringLiteral("CAMINHO"), QString()));
             conexao.DefineParametro(QStringLiteral("User_Name"), arquivo.LeTexto(secao, QStringLiteral("USUARIO"), QString()));
             conexao.DefineParametro(QStringLiteral("Password"), arquivo.LeTexto(secao, QStringLiteral("SENHA"), QString()));
         } else {
+            // A file that names no database is said once, and the station is looked for as if
+            // there were no file (an empty location would only ever fail, naming nothing).
             conexao.Desconecta();
             ConfiguraConexao(conexao, banco);
+            if (!caminho.Defeito.isEmpty()) {
+                const QString aviso = caminho.Defeito + QStringLiteral("\rUsando o banco de dados ")
+                                      + conexao.Parametro(QStringLiteral("Database")) + '.';
+                Registra(registraFalha, QString(aviso).replace('\r', ' '));
+                mensagens.MostraMensagem(TTipoMensagem::Alerta, aviso);
+            }
         }
         AbreComRetentativa(conexao, relogio, mensagens, registraFalha);
     } catch (const std::exception& erro) {

@@ -33,6 +33,9 @@ using TRegistroFalha = std::function<void(const QString& linha)>;
 
 // Configures and opens the connection; never raises: a failure to read the configuration is shown
 // in an information box, and the operator may give up retrying (the connection stays closed).
+// A Caminho.ini that names no database (unreadable, empty, without CAMINHO in [DATABASEESTOQUE])
+// is said once, in a warning box and an error-log line, and the station is then looked for as
+// without the file.
 // `relogio` gives the current folder and the pause; `mensagens` asks and tells the operator;
 // `registraFalha` gets one line per failed attempt: the database location and the server's reason,
 // never the password.

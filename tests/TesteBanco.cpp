@@ -116,6 +116,50 @@ private slots:
         QCOMPARE(conexao.Parametros().filter(QStringLiteral("password"), Qt::CaseInsensitive).isEmpty(), !comSenha);
     }
 
+    void CaminhoIniSemBanco_data()
+    {
+        QTest::addColumn<QByteArray>("conteudo"); // empty with `ilegivel`
+        QTest::addColumn<bool>("ilegivel");
+        QTest::addColumn<QString>("defeito");
+        QTest::newRow("vazio") << QByteArray() << false << "O arquivo Caminho.ini está vazio.";
+        QTest::newRow("só linhas em branco") << QByteArray(" \r\n\r\n") << false << "O arquivo Caminho.ini está vazio.";
+        const QString semSecao = QStringLiteral("O arquivo Caminho.ini não tem a seção [DATABASEESTOQUE] com a chave CAMINHO.");
+        QTest::newRow("sem a seção") << QByteArray("[OUTRA]\r\nCAMINHO=/dados/posto.fdb\r\n") << false << semSecao;
+        QTest::newRow("chaves sem seção") << QByteArray("CAMINHO=/dados/posto.fdb\r\n") << false << semSecao;
+        QTest::newRow("sem CAMINHO") << QByteArray("[DATABASEESTOQUE]\r\nUSUARIO=SYSDBA\r\n") << false << semSecao;
+        QTest::newRow("ilegível") << QByteArray() << true << "O arquivo Caminho.ini não pôde ser lido (";
+    }
+
+    // A Caminho.ini that names no database says so once, naming the file, in a box and in the
+    // error log; the station is then looked for as without the file, never at an empty location.
+    void CaminhoIniSemBanco()
+    {
+        QFETCH(QByteArray, conteudo);
+        QFETCH(bool, ilegivel);
+        QFETCH(QString, defeito);
+        if (ilegivel) // a regular file every read of which fails, whoever runs the test
+            QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), Caminho(QStringLiteral("Caminho.ini"))));
+        else
+            EscreveArquivo(Caminho(QStringLiteral("Caminho.ini")), conteudo);
+        QStringList linhas;
+        TConexao conexao;
+        AbreBanco(conexao, FRelogio, FRespondedor, DefinicaoDbTankora(),
+                  [&](const QString& linha) { linhas << linha; });
+        QVERIFY(!conexao.Conectado());
+        QCOMPARE(conexao.Parametro(QStringLiteral("Database")), QStringLiteral("Tankora.gdb"));
+        QCOMPARE(conexao.Parametro(QStringLiteral("User_Name")), QStringLiteral("SYSDBA"));
+        QCOMPARE(FRespondedor.Textos.size(), 2);
+        QVERIFY2(FRespondedor.Textos[0].startsWith(defeito), qPrintable(FRespondedor.Textos[0]));
+        QVERIFY2(FRespondedor.Textos[0].endsWith(QStringLiteral("\rUsando o banco de dados Tankora.gdb.")),
+                 qPrintable(FRespondedor.Textos[0]));
+        QCOMPARE(FRespondedor.Tipos[0], TTipoMensagem::Alerta);
+        QCOMPARE(FRespondedor.Textos[1], PerguntaRetentativa);
+        QCOMPARE(linhas.filter(QStringLiteral("Caminho.ini")).size(), 1);
+        QCOMPARE(linhas.filter(QStringLiteral("Caminho.ini"))[0], QString(FRespondedor.Textos[0]).replace('\r', ' '));
+        // the attempts that follow name the database they tried
+        QCOMPARE(linhas.filter(QStringLiteral("Não foi possível conectar ao banco de dados Tankora.gdb ")).size(), 2);
+    }
+
     void SemCaminhoIni_data()
     {
         QTest::addColumn<QStringList>("alias");
