@@ -6,9 +6,11 @@
 #include "ClassCompanyTec.h"
 #include "FalhasTeste.h"
 #include "PostoTeste.h"
+#include "ProxyTcp.h"
 #include "ServidorFirebird.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 
 #include <csignal>
@@ -221,6 +223,80 @@ private slots:
         QVERIFY(!ciclo.AbastecimentoPendente());
         ciclo.ParaLeitura();
         outro.Desconecta();
+        Encerra();
+    }
+
+    // The database's network path stops answering (sockets open, nothing comes back) while
+    // fuelings keep coming: the statement under way and every later attempt to attach are given
+    // up at their limits, none left for the relay to cut after its 8 s of silence; once the path
+    // answers again every fueling is stored once and polling goes on.
+    void BancoSemResposta()
+    {
+        TServidorFirebird servidor;
+        QVERIFY2(servidor.Inicia(), qPrintable(servidor.Motivo()));
+        TPostoTeste posto;
+        TProxyTcp proxy(TProxyTcp::PortaDe(servidor.Endereco(posto.Banco)));
+        QVERIFY(proxy.Inicia());
+        posto.EscreveArquivo("Caminho.ini", ("[DATABASEESTOQUE]\r\nCAMINHO=" + proxy.Endereco(posto.Banco)
+                                             + "\r\nUSUARIO=SYSDBA\r\nSENHA=" + servidor.Senha() + "\r\n")
+                                                .toUtf8());
+        IniciaNaPasta(posto);
+        posto.DriverReal = true;
+        TLinkor& motor = posto.CriaMotor();
+        posto.Contexto->CnTankora().DefineLimites(1, 2000);
+        motor.Inicia();
+        TCicloLeitura& ciclo = motor.Ciclo();
+        ciclo.DefineIntervaloLeitura(0); // ticked here, one after another
+        TConexao verifica;
+        verifica.DefineParametro("Database", servidor.Endereco(posto.Banco));
+        verifica.DefineParametro("User_Name", servidor.Usuario());
+        verifica.DefineParametro("Password", servidor.Senha());
+        const auto gravados = [&] { return Inteiro(verifica, "Select Count(*) As Valor From MvAbast"); };
+        // Ticks until the condition holds; the bound only keeps a broken build from running for ever.
+        const auto ticaAte = [&](const std::function<bool()>& condicao) {
+            QElapsedTimer decorrido;
+            decorrido.start();
+            while (!condicao() && decorrido.elapsed() < 120000) {
+                ciclo.LeConcentradorTimer();
+                QTest::qWait(20);
+            }
+            return condicao();
+        };
+        TOfertas ofertas;
+        int id = 500;
+        const int silencios = 2;
+        for (int silencio = 0; silencio < silencios; ++silencio) {
+            for (int i = 0; i < 2; ++i)
+                QVERIFY(ofertas.Oferece(*this, ++id));
+            QVERIFY(ticaAte([&] { return gravados() == ofertas.Lista.size(); }));
+            proxy.Bloqueia();
+            for (int i = 0; i < 3; ++i)
+                QVERIFY(ofertas.Oferece(*this, ++id));
+            for (int tick = 0; tick < 4; ++tick)
+                ciclo.LeConcentradorTimer();
+            QVERIFY(ciclo.BancoIndisponivel());
+            QVERIFY(ciclo.AbastecimentoPendente());
+            QCOMPARE(proxy.Cortadas(), 0);
+            proxy.Libera();
+            QVERIFY(ticaAte([&] { return gravados() == ofertas.Lista.size() && Estado("pendentes") == "0"; }));
+            QVERIFY(!ciclo.BancoIndisponivel());
+        }
+        // Polling is alive.
+        QVERIFY(ofertas.Oferece(*this, ++id));
+        QVERIFY(ticaAte([&] { return gravados() == ofertas.Lista.size() && Estado("pendentes") == "0"; }));
+
+        const TContagem contagem = ofertas.Confere(verifica);
+        ImprimeFiguras("banco-sem-resposta", silencios, contagem);
+        QCOMPARE(contagem.Gravados, contagem.Oferecidos);
+        QCOMPARE(contagem.Duplicados, 0);
+        QCOMPARE(contagem.Estranhos, 0);
+        QCOMPARE(proxy.Cortadas(), 0);
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+        const QStringList erros = posto.LinhasErro();
+        QCOMPARE(erros.filter("Banco de dados inacessível: ").size(), silencios);
+        QCOMPARE(erros.filter("Banco de dados acessível novamente.").size(), silencios);
+        posto.Motor.reset();
+        verifica.Desconecta();
         Encerra();
     }
 };
