@@ -1,6 +1,6 @@
 // Our concentrator library: the entries the program calls, each one bounded exchange with the
 // device over the serial port. Fuelings are delivered at least once: the device drops one only
-// when the next read (or a clean close) acknowledges it.
+// when the next read (or a clean close) acknowledges it; FechaSerialSemConfirmar closes without.
 #include "EntradasCompanytec.h"
 #include "Porta.h"
 #include "Protocolo.h"
@@ -90,6 +90,18 @@ ENTRADA(std::int32_t, FechaSerial)()
         gUltimaEntregue = 0;
     if (Pede(CmdFecha, TEscritor().Natural32(gUltimaEntregue).Bytes()))
         gUltimaEntregue = 0;
+    gPorta.Fecha();
+    return 1;
+}
+
+// The close while the last fueling delivered waits to be stored: the device keeps it and
+// delivers it again to whoever reads next.
+ENTRADA(std::int32_t, FechaSerialSemConfirmar)()
+{
+    std::lock_guard trava(gTrava);
+    if (!gPorta.Escolhida())
+        return 0;
+    gUltimaEntregue = 0;
     gPorta.Fecha();
     return 1;
 }
@@ -309,6 +321,7 @@ ENTRADA(std::int32_t, LeAbFix)(void* Registro144)
 // Both sides of the binding agree on every entry's type.
 #define CONFERE(nome) static_assert(std::is_same_v<decltype(&nome), TEntrada##nome>)
 CONFERE(FechaSerial);
+CONFERE(FechaSerialSemConfirmar);
 CONFERE(InicializaSerial);
 CONFERE(SetClock);
 CONFERE(LeStatus);

@@ -36,6 +36,9 @@ typedef std::int32_t(COMPANYTEC_CHAMADA* TEntradaRefLePPL)(const char* Bico, con
 typedef std::int32_t(COMPANYTEC_CHAMADA* TEntradaBloqueiaBico)(const char* Bico);
 typedef std::int32_t(COMPANYTEC_CHAMADA* TEntradaAutoLibera)(const char* Bico);
 typedef std::int32_t(COMPANYTEC_CHAMADA* TEntradaLeVisualizacao)(void* Registro256);
+// Optional, our library's own: closes the port without acknowledging the last fueling delivered,
+// which the device then delivers again. Looked up by name; a library without it still loads.
+typedef std::int32_t(COMPANYTEC_CHAMADA* TEntradaFechaSerialSemConfirmar)();
 // Looked up but never called by the program.
 typedef std::int32_t(COMPANYTEC_CHAMADA* TEntradaAlteraPreco)(const char* Bico, double Preco);
 typedef std::int32_t(COMPANYTEC_CHAMADA* TEntradaPreset)(const char* Bico, double Valor);

@@ -1,5 +1,7 @@
 #include "Porta.h"
 
+#include "CaminhoPorta.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -24,12 +26,7 @@ int Restante(long long limite)
 
 std::string TPorta::CaminhoDaPorta(int numero)
 {
-    if (numero <= 0)
-        return {};
-    const std::string variavel = "COMPANYTEC_PORTA" + std::to_string(numero);
-    if (const char* definido = std::getenv(variavel.c_str()); definido && *definido)
-        return definido;
-    return "/dev/ttyS" + std::to_string(numero - 1);
+    return CaminhoDaPortaSerial(numero);
 }
 
 bool TPorta::Abre(const std::string& caminho)

@@ -1,5 +1,6 @@
 #include "ClassCompanyTec.h"
 
+#include "CaminhoPorta.h"
 #include "Erro.h"
 #include "Regional.h"
 
@@ -138,6 +139,7 @@ void TCompanyTec::PCarregaDllConcentrador()
     Procura(biblioteca, FnBloqueiaBico, "BloqueiaBico");
     Procura(biblioteca, FnAutoLibera, "AutoLibera");
     Procura(biblioteca, FnLeRegistro, "LeRegistro");
+    Procura(biblioteca, FnFechaSerialSemConfirmar, "FechaSerialSemConfirmar");
     FCarregada = true;
 }
 
@@ -227,8 +229,17 @@ void TCompanyTec::AlteraPrecoBico(const QString& Bico, std::uint8_t Modo, double
 
 bool TCompanyTec::InicializaSerial(std::uint8_t Porta)
 {
-    const std::int32_t resultado = ENTRADA(InicializaSerial)(Porta);
-    return (static_cast<std::uint32_t>(resultado) & 0xFFu) != 0;
+    const auto entrada = ENTRADA(InicializaSerial);
+#if !defined(_WIN32) // Windows itself gives a COM port to one process at a time
+    const QString dispositivo = QString::fromStdString(CaminhoDaPortaSerial(Porta));
+    if (!dispositivo.isEmpty())
+        TravaPorta(FTravaPorta, dispositivo, QStringLiteral("COM%1").arg(Porta));
+#endif
+    const std::int32_t resultado = entrada(Porta);
+    const bool aberta = (static_cast<std::uint32_t>(resultado) & 0xFFu) != 0;
+    if (!aberta)
+        FTravaPorta.Libera();
+    return aberta;
 }
 
 double TCompanyTec::PrecoUnitario(const QString& Bico)
@@ -244,12 +255,18 @@ double TCompanyTec::PrecoUnitario(const QString& Bico)
     return FRegional.LeNumero(copia);
 }
 
-void TCompanyTec::FinalizaSerial()
+void TCompanyTec::FinalizaSerial(TUltimoEntregue Ultimo)
 {
     // The close after a failed start-up finds no library: nothing to close then.
     if (!FCarregada)
         return;
-    ENTRADA(FechaSerial)();
+    if (Ultimo == TUltimoEntregue::Confirma)
+        ENTRADA(FechaSerial)();
+    else if (FnFechaSerialSemConfirmar)
+        FnFechaSerialSemConfirmar();
+    else
+        return; // the port stays open, and ours, until the process ends
+    FTravaPorta.Libera();
 }
 
 void TCompanyTec::AcertaDataHora()

@@ -3,6 +3,7 @@
 #include "ClassConcentrador.h"
 #include "EntradasCompanytec.h"
 #include "Regional.h"
+#include "TravaInstancia.h"
 
 #include <QString>
 
@@ -34,9 +35,12 @@ public:
     void LerEncerrante(char Tipo, const QString& Bico) override;
     void AlteraPrecoBico(const QString& Bico, std::uint8_t Modo, double Preco) override;
     void PCarregaDllConcentrador() override;
+    // Raises EOutraInstancia when another Linkor holds the port's device.
     bool InicializaSerial(std::uint8_t Porta) override;
     double PrecoUnitario(const QString& Bico) override;
-    void FinalizaSerial() override;
+    // Retem closes through the library's optional FechaSerialSemConfirmar; a library without it is
+    // not called at all (its close would acknowledge), and the port closes with the process.
+    void FinalizaSerial(TUltimoEntregue Ultimo) override;
     // Raises EErro when the library reports that the concentrator did not take the command.
     void AcertaDataHora() override;
 
@@ -76,7 +80,11 @@ private:
     TEntradaBloqueiaBico FnBloqueiaBico = nullptr;
     TEntradaAutoLibera FnAutoLibera = nullptr;
     TEntradaLeRegistro FnLeRegistro = nullptr;
+    // Optional: only our library has it, a vendor library without it still loads.
+    TEntradaFechaSerialSemConfirmar FnFechaSerialSemConfirmar = nullptr;
     TConfiguracaoRegional FRegional;
     // Whether PCarregaDllConcentrador got as far as looking the entries up.
     bool FCarregada = false;
+    // The port's device, held while the port is open so no second Linkor opens it.
+    TTravaInstancia FTravaPorta;
 };

@@ -16,5 +16,5 @@ void TConcentrador::AlteraPrecoBico(const QString&, std::uint8_t, double) {}
 void TConcentrador::PCarregaDllConcentrador() {}
 bool TConcentrador::InicializaSerial(std::uint8_t) { return true; }
 double TConcentrador::PrecoUnitario(const QString&) { return 0; }
-void TConcentrador::FinalizaSerial() {}
+void TConcentrador::FinalizaSerial(TUltimoEntregue) {}
 void TConcentrador::AcertaDataHora() {}

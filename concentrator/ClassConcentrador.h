@@ -112,6 +112,10 @@ T RegistroVazio()
     return registro;
 }
 
+// What closing the link does with the last fueling delivered: acknowledge it (it was stored or
+// deliberately passed over) or keep it at the device, which delivers it again to the next run.
+enum class TUltimoEntregue { Confirma, Retem };
+
 // The concentrator interface. The base behaviours are those of a driver that overrides nothing.
 class TConcentrador {
 public:
@@ -134,7 +138,7 @@ public:
     virtual void PCarregaDllConcentrador();                          // slot 11
     virtual bool InicializaSerial(std::uint8_t Porta);               // slot 12
     virtual double PrecoUnitario(const QString& Bico);               // slot 13
-    virtual void FinalizaSerial();                                   // slot 14
+    virtual void FinalizaSerial(TUltimoEntregue Ultimo);             // slot 14
     virtual void AcertaDataHora();                                   // slot 15
 
     // The last totalizer reading stored by LerEncerrante.

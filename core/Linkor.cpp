@@ -5,6 +5,8 @@
 #include "Erro.h"
 #include "Ini.h"
 
+#include <limits>
+
 TLinkor::TLinkor(TContexto& contexto, TFabricaConcentrador fabrica, QObject* parent)
     : QObject(parent), FContexto(contexto), FFabrica(std::move(fabrica)), FParametros(contexto),
       FCiclo(contexto, FParametros, this)
@@ -13,6 +15,13 @@ TLinkor::TLinkor(TContexto& contexto, TFabricaConcentrador fabrica, QObject* par
 
 std::uint8_t TLinkor::NumeroPortaSerial(const QString& portaConc)
 {
+    if (portaConc.trimmed().isEmpty())
+        throw EErro(QStringLiteral("A porta serial do concentrador não foi informada (ParaPosto.PortaConc está "
+                                   "vazio): use COM1 a COM255."));
+    // LPT1 or USB1 would open serial port 1, a device the station never named.
+    if (portaConc.size() > 3 && !portaConc.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
+        throw EErro(QStringLiteral("A porta do concentrador '%1' não é uma porta serial: use COM1 a COM255.")
+                        .arg(portaConc.trimmed()));
     const QString resto = portaConc.mid(3);
     qsizetype n = 0;
     while (n < resto.size() && resto.at(n).isDigit() && resto.at(n).unicode() < 128)
@@ -27,12 +36,18 @@ std::uint8_t TLinkor::NumeroPortaSerial(const QString& portaConc)
 
 void TLinkor::Inicia()
 {
+    // Before anything else: a second Linkor on this station must change nothing at all.
+    TravaPosto(FTravaPosto, FContexto.Relogio().PastaExecutavel());
     FVersao = QStringLiteral("v15.11dc");
     FCiclo.IniciaLog();
     TConexao& conexao = FContexto.CnTankora();
     AbreBanco(conexao, FContexto.Relogio(), FContexto.Mensagens(), DefinicaoDbTankora(),
               [this](const QString& linha) { FContexto.GravaLogErro(linha); });
     FParametros.Abre();
+    // Without the row every setting would read empty and the operator would hear of a serial port.
+    if (FParametros.SemLinha())
+        throw EErro(QStringLiteral("A tabela ParaPosto não tem nenhuma linha: os parâmetros do posto não foram "
+                                   "cadastrados."));
     if (FParametros.Texto(QStringLiteral("usaconcentrador")) != QLatin1String("S")) {
         FContexto.Mensagens().MostraMensagem(TTipoMensagem::Informacao,
                                              QStringLiteral("O sistema não foi configurado para usar concentrador. \r"
@@ -54,7 +69,26 @@ void TLinkor::Inicia()
                                    + MensagemDe(e));
         }
     }
-    FCiclo.DefineIntervaloLeitura(static_cast<int>(FParametros.Inteiro(QStringLiteral("Tempoleconcentrador")) * 1000));
+    // 0 (or empty) means no polling on purpose; a value the timer cannot take is said, and polling
+    // stays off until the operator sets the interval ("Tempo de busca").
+    constexpr qint64 kMaximoSegundos = std::numeric_limits<int>::max() / 1000;
+    const qint64 segundos = FParametros.Inteiro(QStringLiteral("Tempoleconcentrador"));
+    if (segundos < 0 || segundos > kMaximoSegundos) {
+        const QString mensagem = QStringLiteral("O tempo de leitura do concentrador (ParaPosto.TEMPOLECONCENTRADOR = %1) "
+                                                "está fora do intervalo aceito, de 0 a %2 segundos: os abastecimentos "
+                                                "não serão lidos até que ele seja corrigido em \"Tempo de busca\".")
+                                     .arg(segundos)
+                                     .arg(kMaximoSegundos);
+        try {
+            FContexto.GravaLogErro(mensagem);
+        } catch (const std::exception&) {
+            // kept by the log and written once the folder accepts writing
+        }
+        FContexto.Mensagens().MostraMensagem(TTipoMensagem::Alerta, mensagem);
+        FCiclo.DefineIntervaloLeitura(0);
+    } else {
+        FCiclo.DefineIntervaloLeitura(static_cast<int>(segundos * 1000));
+    }
     const QString ini = LocalizaArquivo(FContexto.Relogio().PastaExecutavel(), QStringLiteral("TankoraECF.INI"));
     FCiclo.DefineUsaFid(!ini.isEmpty()
                         && TArquivoIni(ini).LeTexto(QStringLiteral("POSTO"), QStringLiteral("USA_FID"),
@@ -66,5 +100,7 @@ void TLinkor::Finaliza()
 {
     FCiclo.Finaliza();
     if (TConcentrador* concentrador = FContexto.Concentrador())
-        concentrador->FinalizaSerial();
+        // A fueling waiting for the database must reach the next run: only the device still has it.
+        concentrador->FinalizaSerial(FCiclo.AbastecimentoPendente() ? TUltimoEntregue::Retem
+                                                                    : TUltimoEntregue::Confirma);
 }

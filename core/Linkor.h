@@ -4,6 +4,7 @@
 #include "CicloLeitura.h"
 #include "Contexto.h"
 #include "RepositorioParametros.h"
+#include "TravaInstancia.h"
 
 #include <QObject>
 
@@ -23,16 +24,19 @@ public:
     TCicloLeitura& Ciclo() { return FCiclo; }
     const QString& Versao() const { return FVersao; }
 
-    // The start-up sequence after the window exists: version, log, database, parameters, driver,
-    // serial port, clock, poll interval, tag mode. Raises on the first failure; the caller takes
-    // the failure path. A station not configured for the concentrator is told so, and the end of
+    // The start-up sequence after the window exists: the station's lock, version, log, database,
+    // parameters, driver, serial port, clock, poll interval, tag mode. Raises on the first failure;
+    // the caller takes the failure path. EOutraInstancia (another Linkor on this station folder or
+    // port) comes before anything was changed: the caller shows it and writes no log line. A station not configured for the concentrator is told so, and the end of
     // the program is requested (FimSolicitado) while the remaining steps still run.
     void Inicia();
     bool FimSolicitado() const { return FFimSolicitado; }
-    // The close: the timer stops for good and the serial link is finalised.
+    // The close: the timer stops for good and the serial link is finalised, acknowledging the last
+    // fueling delivered only when none waits for the database. On the engine's thread, between ticks.
     void Finaliza();
 
-    // The serial port of PortaConc: the run of digits from its fourth character (COM12 gives 12).
+    // The serial port of PortaConc ("COM" in any case, then digits: COM12 gives 12). Raises with
+    // the operator's message for an empty text, another kind of port, or a number past 255.
     static std::uint8_t NumeroPortaSerial(const QString& portaConc);
 
 private:
@@ -42,4 +46,5 @@ private:
     TCicloLeitura FCiclo;
     QString FVersao;
     bool FFimSolicitado = false;
+    TTravaInstancia FTravaPosto; // held for the engine's life
 };

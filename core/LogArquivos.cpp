@@ -7,6 +7,12 @@
 #include <QFile>
 #include <QScopeGuard>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 QString MontaLinhaLog(const QString& Data, const QString& Hora, const QString& Bico, double Litragem,
                       double Valor, double PrecoUnit, const QString& Sequencia, const QString& Id,
                       const QString& CodConcentrador, const TConfiguracaoRegional& regional)
@@ -77,12 +83,14 @@ void TLogArquivo::GravaRetidas()
         const auto& [caminho, linha] = FRetidas.first();
         try {
             if (FDescartadas > 0) {
-                Grava(caminho, QStringLiteral("(%1 linhas anteriores perdidas: o arquivo ficou sem gravação por "
-                                              "muito tempo)")
-                                   .arg(FDescartadas));
+                Grava(caminho,
+                      QStringLiteral("(%1 linhas anteriores perdidas: o arquivo ficou sem gravação por "
+                                     "muito tempo)")
+                          .arg(FDescartadas),
+                      FCausa);
                 FDescartadas = 0;
             }
-            Grava(caminho, linha);
+            Grava(caminho, linha, FCausa);
         } catch (const EErro& e) {
             FMotivo = e.Mensagem();
             throw;
@@ -90,18 +98,84 @@ void TLogArquivo::GravaRetidas()
         FRetidas.removeFirst();
     }
     FMotivo.clear();
+    FCausa = TCausaFalhaLog::Nenhuma;
 }
 
-void TLogArquivo::Grava(const QString& caminho, const QString& linha)
+namespace {
+TCausaFalhaLog CausaDoErro(int erro)
 {
-    QFile arquivo(caminho);
+    switch (erro) {
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return TCausaFalhaLog::DiscoCheio;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return TCausaFalhaLog::SemPermissao;
+    default:
+        return TCausaFalhaLog::Outra;
+    }
+}
+
+QString TextoDoErro(int erro)
+{
+    switch (CausaDoErro(erro)) {
+    case TCausaFalhaLog::DiscoCheio:
+        return QStringLiteral("disco cheio");
+    case TCausaFalhaLog::SemPermissao:
+        return QStringLiteral("sem permissão de gravação");
+    default:
+        return erro == ENOENT ? QStringLiteral("a pasta não existe") : QString::fromLocal8Bit(std::strerror(erro));
+    }
+}
+} // namespace
+
+void TLogArquivo::Grava(const QString& caminho, const QString& linha, TCausaFalhaLog& causa)
+{
+    const QByteArray nome = QFile::encodeName(caminho);
     const QByteArray bytes = linha.toUtf8() + "\r\n";
-    const QFileDevice::Permissions permissoes = QFileDevice::ReadOwner | QFileDevice::WriteOwner
-        | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-    if (!arquivo.open(QIODevice::WriteOnly | QIODevice::Append, permissoes) || arquivo.write(bytes) != bytes.size()
-        || !arquivo.flush())
-        throw EErro(QStringLiteral("Não foi possível gravar o arquivo %1: %2").arg(caminho, arquivo.errorString()));
-    arquivo.close();
+    const auto falha = [&](int erro) {
+        causa = CausaDoErro(erro);
+        return EErro(QStringLiteral("Não foi possível gravar o arquivo %1: %2").arg(caminho, TextoDoErro(erro)));
+    };
+    const int descritor = ::open(nome.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (descritor < 0)
+        throw falha(errno);
+    struct stat antes {};
+    if (::fstat(descritor, &antes) != 0) {
+        const int erro = errno;
+        ::close(descritor);
+        throw falha(erro);
+    }
+    qsizetype escritos = 0;
+    int erro = 0;
+    while (escritos < bytes.size()) {
+        const ssize_t n = ::write(descritor, bytes.constData() + escritos, static_cast<size_t>(bytes.size() - escritos));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            erro = n < 0 ? errno : ENOSPC;
+            break;
+        }
+        escritos += n;
+    }
+    if (erro == 0 && ::close(descritor) == 0)
+        return;
+    if (erro == 0) { // the close reported what the writes did not: cut by name
+        erro = errno;
+        if (::truncate(nome.constData(), antes.st_size) != 0) {
+            // nothing more to try: the reason below still says what went wrong
+        }
+        throw falha(erro);
+    }
+    // The file ends where it ended before this line, so the retry writes it whole.
+    if (::ftruncate(descritor, antes.st_size) != 0) {
+        // nothing more to try: the reason below still says what went wrong
+    }
+    ::close(descritor);
+    throw falha(erro);
 }
 
 QStringList LeLinhasLog(const QString& caminho)

@@ -54,6 +54,7 @@ void TRepositorioParametros::GuardaLinha()
 {
     FLinhaAtual = true;
     FLinha.clear();
+    FSemLinha = FParaPosto.Vazia();
     for (const char* campo : {"SequenciaAbast", "AcertaDataConc", "PortaConc", "ImpreDescBico", "UsaConcentrador",
                               "CorrigeLitragem", "visualizastatusbomba", "TEMPOLECONCENTRADOR"}) {
         const QString nome = QString::fromLatin1(campo);

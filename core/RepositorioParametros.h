@@ -21,6 +21,8 @@ public:
     // A column of the parameter row, by name; the last row read when a re-read failed.
     QString Texto(const QString& campo) const;
     qint64 Inteiro(const QString& campo) const;
+    // The table has no row at all (the station was never set up).
+    bool SemLinha() const { return FSemLinha; }
 
     // The current SequenciaAbast: the value read at start-up until the sequence was first advanced
     // in this run; after that, read again unless the row was read since the last advance.
@@ -53,4 +55,5 @@ private:
     std::optional<qint64> FSequenciaPendente; // written, not yet committed
     bool FSequenciaAlterada = false;
     bool FLinhaAtual = false; // the held row was read after the last advance
+    bool FSemLinha = false;
 };

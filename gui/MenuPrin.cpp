@@ -219,7 +219,9 @@ void TMenuPrin::FormCreate()
         contexto.Mensagens().MostraMensagem(TTipoMensagem::Erro, mensagem);
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
         try {
-            contexto.GravaLogErro(QStringLiteral("Erro na inicialização: ") + mensagem);
+            // The station's log belongs to the Linkor already running there.
+            if (!dynamic_cast<const EOutraInstancia*>(&e))
+                contexto.GravaLogErro(QStringLiteral("Erro na inicialização: ") + mensagem);
         } catch (const std::exception& falhaLog) {
             // The start-up failure was already shown; the operator also learns the log is unwritable.
             contexto.Mensagens().MostraMensagem(TTipoMensagem::Erro, MensagemDe(falhaLog));

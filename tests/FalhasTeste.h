@@ -2,6 +2,7 @@
 // Bookkeeping of the fault tests: the fuelings offered to the simulated concentrator, and what the
 // station database holds afterwards. Each scenario prints one line of figures.
 #include "Conexao.h"
+#include "Erro.h"
 #include "SimuladorTeste.h"
 
 #include <QHash>
@@ -87,4 +88,16 @@ inline qint64 Inteiro(TConexao& conexao, const QString& sql)
     consulta.DefineSQL(sql);
     consulta.Abre();
     return consulta.CampoInteiro(QStringLiteral("Valor"));
+}
+
+// Rows in MvAbast through an attachment to a server that may be down: -1 while it does not answer.
+inline qint64 GravadosNoServidor(TConexao& verifica)
+{
+    try {
+        if (verifica.Perdida() || !verifica.Conectado())
+            verifica.Reconecta();
+        return Inteiro(verifica, QStringLiteral("Select Count(*) As Valor From MvAbast"));
+    } catch (const EErro&) {
+        return -1;
+    }
 }

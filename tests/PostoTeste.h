@@ -19,6 +19,7 @@
 #include <QTest>
 
 #include <functional>
+#include <optional>
 
 class TRelogioTeste : public TRelogio {
 public:
@@ -95,7 +96,12 @@ public:
         Porta = porta;
         return PortaAbre;
     }
-    void FinalizaSerial() override { Finalizado = true; }
+    std::optional<TUltimoEntregue> UltimoEntregue; // as the close was asked
+    void FinalizaSerial(TUltimoEntregue Ultimo) override
+    {
+        Finalizado = true;
+        UltimoEntregue = Ultimo;
+    }
     int AcertosRelogio = 0;
     bool RelogioMudo = false; // the clock command gets no answer
     void AcertaDataHora() override

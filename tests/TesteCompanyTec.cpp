@@ -5,6 +5,7 @@
 #include "Regional.h"
 
 #include <QCoreApplication>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <dlfcn.h>
@@ -42,11 +43,15 @@ QByteArray BytesDe(const void* registro, std::size_t tamanho)
 class TesteCompanyTec : public QObject {
     Q_OBJECT
     TBibliotecaTeste Biblioteca;
+    QTemporaryDir Travas;
     TCompanyTec Driver{TConfiguracaoRegional::PtBr()};
 
 private slots:
     void initTestCase()
     {
+        // The port's lock away from every other process on this machine.
+        QVERIFY(Travas.isValid());
+        qputenv("LINKOR_PASTA_TRAVAS", QFile::encodeName(Travas.path()));
         TCompanyTec::DefineArquivoBiblioteca(CaminhoBiblioteca());
         Driver.PCarregaDllConcentrador();
         Biblioteca.Handle = dlopen(QFile::encodeName(CaminhoBiblioteca()).constData(), RTLD_NOW | RTLD_NOLOAD);
@@ -161,6 +166,8 @@ private slots:
         QTest::newRow("AlteraPrecoBico") << "AlteraPrecoBico" << "RefAltPreco 44 5.8900 3";
         QTest::newRow("AcertaDataHora") << "AcertaDataHora" << "SetClock AUTO";
         QTest::newRow("FinalizaSerial") << "FinalizaSerial" << "FechaSerial";
+        // A fueling waits for the database: the close must not acknowledge it.
+        QTest::newRow("FinalizaSerial retendo") << "FinalizaSerialRetem" << "FechaSerialSemConfirmar";
         QTest::newRow("GetLeAbastecimento") << "GetLeAbastecimento" << "LeAbastecimento";
         QTest::newRow("GetLeAbastecimentoFID") << "GetLeAbastecimentoFID" << "LeAbastecimentoFid";
         QTest::newRow("FLeRegistro") << "FLeRegistro" << "LeRegistro 169";
@@ -176,7 +183,8 @@ private slots:
         const QMap<QString, std::function<void()>> operacoes{
             {"AlteraPrecoBico", [&] { Driver.AlteraPrecoBico("44", 3, 5.89); }},
             {"AcertaDataHora", [&] { Driver.AcertaDataHora(); }},
-            {"FinalizaSerial", [&] { Driver.FinalizaSerial(); }},
+            {"FinalizaSerial", [&] { Driver.FinalizaSerial(TUltimoEntregue::Confirma); }},
+            {"FinalizaSerialRetem", [&] { Driver.FinalizaSerial(TUltimoEntregue::Retem); }},
             {"GetLeAbastecimento", [&] { Driver.GetLeAbastecimento(); }},
             {"GetLeAbastecimentoFID", [&] { Driver.GetLeAbastecimentoFID(); }},
             {"FLeRegistro", [&] { Driver.FLeRegistro(169); }},

@@ -37,7 +37,7 @@ private slots:
                  QString("Não foi possível carregar a biblioteca COMPANYTEC.DLL !\r"
                          "O concentrador pode não funcionar corretamente."));
         // The close that follows a failed start-up.
-        driver.FinalizaSerial();
+        driver.FinalizaSerial(TUltimoEntregue::Confirma);
         QCOMPARE(MensagemDaOperacao([&] { driver.GetLeStatus(); }),
                  QString("A biblioteca do concentrador não tem a função LeStatus."));
     }
@@ -66,10 +66,13 @@ private slots:
             {"GetLeStatus", [&] { driver.GetLeStatus(); }},
             {"FLeRegistro", [&] { driver.FLeRegistro(1); }},
             {"FBloqueiaBico", [&] { driver.FBloqueiaBico("068"); }},
-            {"FinalizaSerial", [&] { driver.FinalizaSerial(); }},
+            {"FinalizaSerial", [&] { driver.FinalizaSerial(TUltimoEntregue::Confirma); }},
         };
         QCOMPARE(MensagemDaOperacao(operacoes.value(operacao)),
                  "A biblioteca do concentrador não tem a função " + entrada + ".");
+        // Without the optional close that keeps the last fueling, a close that must keep it calls
+        // nothing (the vendor's close would acknowledge it).
+        driver.FinalizaSerial(TUltimoEntregue::Retem);
         // The entries that are there still work.
         driver.AcertaDataHora();
         char chamadas[256];

@@ -123,15 +123,7 @@ private slots:
         verifica.DefineParametro("Database", servidor.Endereco(posto.Banco));
         verifica.DefineParametro("User_Name", servidor.Usuario());
         verifica.DefineParametro("Password", servidor.Senha());
-        const auto gravados = [&]() -> qint64 {
-            try {
-                if (verifica.Perdida() || !verifica.Conectado())
-                    verifica.Reconecta();
-                return Inteiro(verifica, "Select Count(*) As Valor From MvAbast");
-            } catch (const EErro&) {
-                return -1;
-            }
-        };
+        const auto gravados = [&] { return GravadosNoServidor(verifica); };
         TOfertas ofertas;
         int id = 9990; // the ID passes 9999 while the server is down
         for (int i = 0; i < 3; ++i)

@@ -3,8 +3,13 @@
 #include "Regional.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
 
 class TesteLogs : public QObject {
     Q_OBJECT
@@ -79,6 +84,51 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EErro, log.Acrescenta(pasta.filePath("sem/pasta/arquivo"), "x"));
         // Other users may read the logs, never write them.
         QCOMPARE(f.permissions() & (QFileDevice::WriteGroup | QFileDevice::WriteOther), QFileDevice::Permissions());
+    }
+
+    // A real disk that fills up in the middle of a line, then a disk that turns read-only: the
+    // line is never left cut in the file, the reason is named, and it is written whole later.
+    void DiscoCheioNoMeioDaLinha()
+    {
+        QTemporaryDir pasta;
+        QVERIFY(pasta.isValid());
+        const QByteArray ponto = QFile::encodeName(pasta.path());
+        // Two pages: one for the filler, one for the log.
+        if (::mount("tmpfs", ponto.constData(), "tmpfs", 0, "size=8k") != 0)
+            QFAIL(qPrintable(QString("a small tmpfs could not be mounted on %1 (%2): this test needs root")
+                                 .arg(pasta.path(), QString::fromLocal8Bit(std::strerror(errno)))));
+        auto desmonta = qScopeGuard([&] { ::umount2(ponto.constData(), MNT_DETACH); });
+        QFile enchimento(pasta.filePath("enchimento"));
+        QVERIFY(enchimento.open(QIODevice::WriteOnly));
+        QCOMPARE(enchimento.write(QByteArray(4096, 'x')), qint64(4096));
+        enchimento.close();
+
+        const QString caminho = pasta.filePath("LogLinkor09122025");
+        const QString primeira(4000, 'a');
+        const QString segunda(200, 'b'); // 94 bytes of it still fit in the log's page
+        TLogArquivo log;
+        log.Acrescenta(caminho, primeira);
+        try {
+            log.Acrescenta(caminho, segunda);
+            QFAIL("a line was written to a full disk");
+        } catch (const EErro& e) {
+            QCOMPARE(e.Mensagem(), "Não foi possível gravar o arquivo " + caminho + ": disco cheio");
+        }
+        QCOMPARE(log.Causa(), TCausaFalhaLog::DiscoCheio);
+        QCOMPARE(log.Retidas(), qsizetype(1));
+        QCOMPARE(LeLinhasLog(caminho), QStringList({primeira}));
+
+        // Read-only now: a different cause, and still nothing cut.
+        QCOMPARE(::mount("tmpfs", ponto.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=8k"), 0);
+        QVERIFY(!log.Descarrega());
+        QCOMPARE(log.Causa(), TCausaFalhaLog::SemPermissao);
+        QVERIFY(log.Motivo().endsWith(": sem permissão de gravação"));
+
+        QCOMPARE(::mount("tmpfs", ponto.constData(), "tmpfs", MS_REMOUNT, "size=8k"), 0);
+        QVERIFY(QFile::remove(pasta.filePath("enchimento")));
+        QVERIFY(log.Descarrega());
+        QCOMPARE(log.Causa(), TCausaFalhaLog::Nenhuma);
+        QCOMPARE(LeLinhasLog(caminho), QStringList({primeira, segunda}));
     }
 };
 

@@ -1,10 +1,12 @@
 // Power cuts: the real program, copied with its library into a temporary folder, frozen and killed
 // at random moments (seeded) while fuelings come in, some right after it stored one and before its
 // next read, then started again; on a station database without the unique key on MvAbast, so only
-// the program stands between a fueling delivered again and a second row.
+// the program stands between a fueling delivered again and a second row. Then, against a Firebird
+// server: closed while a fueling waits for the stopped server, and two copies started at once.
 #include "Conexao.h"
 #include "FalhasTeste.h"
 #include "Posto.h"
+#include "ServidorFirebird.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -19,16 +21,63 @@ class TesteQuedas : public QObject, public TSimuladorTeste {
     QString Banco;
     QProcess Linkor;
 
-    void IniciaLinkor()
+    void IniciaLinkor(QProcess& linkor)
     {
         QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
         ambiente.insert("QT_QPA_PLATFORM", "offscreen");
         ambiente.insert("COMPANYTEC_PORTA1", Link);
-        Linkor.setProcessEnvironment(ambiente);
-        Linkor.setWorkingDirectory(Pasta.path());
-        Linkor.setProcessChannelMode(QProcess::ForwardedChannels);
-        Linkor.start(Programa, {});
-        QVERIFY(Linkor.waitForStarted(5000));
+        linkor.setProcessEnvironment(ambiente);
+        linkor.setWorkingDirectory(Pasta.path());
+        linkor.setProcessChannelMode(QProcess::ForwardedChannels);
+        linkor.start(Programa, {});
+        QVERIFY(linkor.waitForStarted(5000));
+    }
+    void IniciaLinkor() { IniciaLinkor(Linkor); }
+
+    static void Termina(QProcess& linkor)
+    {
+        ::kill(static_cast<pid_t>(linkor.processId()), SIGTERM);
+        QVERIFY2(linkor.waitForFinished(10000), "linkor did not stop within 10 s of SIGTERM");
+        QCOMPARE(linkor.exitCode(), 0);
+    }
+
+    QString LeErros() const
+    {
+        QFile erros(Pasta.filePath("LogErroConcentrador"));
+        return erros.open(QIODevice::ReadOnly) ? QString::fromUtf8(erros.readAll()) : QString();
+    }
+
+    // A fresh station database at `banco`, without the unique key on MvAbast, adjusted by `ajuste`;
+    // Caminho.ini points the program at `caminho` (the same file, or the server's address of it).
+    void PreparaPosto(const QString& banco, const QString& caminho, const QString& ajuste,
+                      const QString& senha = QString())
+    {
+        CriaBancoPosto(banco, true);
+        TConexao conexao;
+        conexao.DefineParametro("Database", banco);
+        conexao.DefineParametro("User_Name", "SYSDBA");
+        TConsulta comando(&conexao);
+        comando.DefineSQL("Alter Table MvAbast Drop Constraint MvAbast_Fueling");
+        comando.Executa();
+        comando.DefineSQL(ajuste);
+        comando.Executa();
+        conexao.Desconecta();
+        QFile ini(Pasta.filePath("Caminho.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(("[DATABASEESTOQUE]\r\nCAMINHO=" + caminho + "\r\nUSUARIO=SYSDBA\r\n"
+                   + (senha.isEmpty() ? QString() : "SENHA=" + senha + "\r\n"))
+                      .toUtf8());
+    }
+
+    // The same, as database `nome` served by `servidor`; `verifica` is the test's own attachment.
+    void PreparaPostoNoServidor(TServidorFirebird& servidor, const QString& nome, TConexao& verifica)
+    {
+        QVERIFY2(servidor.Inicia(), qPrintable(servidor.Motivo()));
+        const QString banco = Pasta.filePath(nome);
+        PreparaPosto(banco, servidor.Endereco(banco), "Update ParaPosto Set TEMPOLECONCENTRADOR = 1", servidor.Senha());
+        verifica.DefineParametro("Database", servidor.Endereco(banco));
+        verifica.DefineParametro("User_Name", servidor.Usuario());
+        verifica.DefineParametro("Password", servidor.Senha());
     }
 
     // Bytes of every day's fueling log: it grows when a fueling was stored.
@@ -48,19 +97,7 @@ private slots:
         QVERIFY(!Programa.isEmpty());
         QVERIFY2(IniciaSimuladorNaPasta(Pasta.path()), "concentrador-sim did not come up");
         Banco = Pasta.filePath("POSTO.FDB");
-        CriaBancoPosto(Banco, true);
-        TConexao conexao;
-        conexao.DefineParametro("Database", Banco);
-        conexao.DefineParametro("User_Name", "SYSDBA");
-        TConsulta comando(&conexao);
-        comando.DefineSQL("Alter Table MvAbast Drop Constraint MvAbast_Fueling");
-        comando.Executa();
-        comando.DefineSQL("Update ParaPosto Set TEMPOLECONCENTRADOR = 1, SequenciaAbast = 7");
-        comando.Executa();
-        conexao.Desconecta();
-        QFile ini(Pasta.filePath("Caminho.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write(("[DATABASEESTOQUE]\r\nCAMINHO=" + Banco + "\r\nUSUARIO=SYSDBA\r\n").toUtf8());
+        PreparaPosto(Banco, Banco, "Update ParaPosto Set TEMPOLECONCENTRADOR = 1, SequenciaAbast = 7");
     }
 
     void cleanupTestCase()
@@ -122,6 +159,76 @@ private slots:
                                   "Or (Id < 9986 And Sequencia <> 8)"),
                  qint64(0));
         conexao.Desconecta();
+    }
+
+    // "&Sair" (here SIGTERM, the same close) while a fueling waits for a stopped server: the
+    // device must keep it, and the next run stores it, once.
+    void FechaComAbastecimentoAguardandoOBanco()
+    {
+        TServidorFirebird servidor;
+        TConexao verifica;
+        PreparaPostoNoServidor(servidor, "FECHA.FDB", verifica);
+        if (QTest::currentTestFailed())
+            return;
+        TOfertas ofertas;
+        IniciaLinkor();
+        QVERIFY(ofertas.Oferece(*this, 501));
+        QTRY_COMPARE_WITH_TIMEOUT(GravadosNoServidor(verifica), qint64(1), 30000);
+
+        servidor.Para();
+        const qsizetype errosAntes = LeErros().size();
+        QVERIFY(ofertas.Oferece(*this, 502));
+        QTRY_VERIFY_WITH_TIMEOUT(LeErros().mid(errosAntes).contains("Abastecimento aguardando gravação: ID: 0502"),
+                                 30000);
+        Termina(Linkor);
+        QCOMPARE(Estado("pendentes"), QString("1")); // still the device's
+
+        QVERIFY2(servidor.Retoma(), qPrintable(servidor.Motivo()));
+        IniciaLinkor();
+        QTRY_COMPARE_WITH_TIMEOUT(GravadosNoServidor(verifica), qint64(2), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 10000);
+        Termina(Linkor);
+
+        const TContagem contagem = ofertas.Confere(verifica);
+        ImprimeFiguras("fecha-com-pendente", 1, contagem);
+        QCOMPARE(contagem.Gravados, contagem.Oferecidos);
+        QCOMPARE(contagem.Duplicados, 0);
+        QCOMPARE(contagem.Estranhos, 0);
+        verifica.Desconecta();
+    }
+
+    // Two copies started at once on one station folder and port (a double click): one serves the
+    // station, the other refuses without touching it.
+    void DuasInstanciasAoMesmoTempo()
+    {
+        TServidorFirebird servidor;
+        TConexao verifica;
+        PreparaPostoNoServidor(servidor, "DUAS.FDB", verifica);
+        if (QTest::currentTestFailed())
+            return;
+        const qsizetype errosAntes = LeErros().size();
+        QProcess outro;
+        IniciaLinkor();
+        IniciaLinkor(outro);
+        TOfertas ofertas;
+        for (int id = 601; id <= 621; ++id) {
+            QVERIFY(ofertas.Oferece(*this, id, id % 2 ? "04" : "44"));
+            QTest::qWait(150);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(GravadosNoServidor(verifica) >= qint64(ofertas.Lista.size()), 30000);
+        QTest::qWait(2000); // a late second row would show up by now
+        Termina(Linkor);
+        Termina(outro);
+
+        const TContagem contagem = ofertas.Confere(verifica);
+        ImprimeFiguras("duas-instancias", 1, contagem);
+        QCOMPARE(contagem.Gravados, contagem.Oferecidos);
+        QCOMPARE(contagem.Duplicados, 0);
+        QCOMPARE(contagem.Estranhos, 0);
+        // The refused copy wrote nothing into the station's error log.
+        QVERIFY(!LeErros().mid(errosAntes).contains("Erro na inicialização"));
+        verifica.Desconecta();
     }
 };
 

@@ -72,7 +72,7 @@ private slots:
 
     void cleanupTestCase()
     {
-        Driver.FinalizaSerial();
+        Driver.FinalizaSerial(TUltimoEntregue::Confirma);
         Simulador.terminate();
         QVERIFY(Simulador.waitForFinished(5000));
         QCOMPARE(Simulador.exitCode(), 0);
@@ -256,7 +256,7 @@ private slots:
     void LeitorDerrubadoRecebeDeNovo()
     {
         QCOMPARE(Ctl({"abastece", "bico=05", "litros=3", "preco=6", "id=4321"}), QString("4321"));
-        Driver.FinalizaSerial();
+        Driver.FinalizaSerial(TUltimoEntregue::Confirma);
 
         QProcess leitor;
         leitor.start(QCoreApplication::applicationFilePath(), {"--leitor"});
@@ -273,11 +273,42 @@ private slots:
         QCOMPARE(lido.Id, 4321);
         QCOMPARE(Estado("pendentes"), QString("1"));
 
+        // A close while it waits for the database keeps it at the device, for the next run.
+        Driver.FinalizaSerial(TUltimoEntregue::Retem);
+        QCOMPARE(Estado("pendentes"), QString("1"));
+        QVERIFY(Driver.InicializaSerial(Porta));
+        QCOMPARE(Driver.GetLeAbastecimento().Id, 4321);
+
         // A clean close acknowledges it.
-        Driver.FinalizaSerial();
+        Driver.FinalizaSerial(TUltimoEntregue::Confirma);
         QCOMPARE(Estado("pendentes"), QString("0"));
         QVERIFY(Driver.InicializaSerial(Porta));
         QCOMPARE(Driver.GetLeAbastecimento().Valido, 0);
+    }
+
+    // A second driver on the port's device, by any of its names, is refused before the library is
+    // called; the first keeps working.
+    void PortaDeOutroLinkorRecusada()
+    {
+        const QString dispositivo = QFileInfo(Link).canonicalFilePath();
+        QVERIFY(!dispositivo.isEmpty());
+        qputenv("COMPANYTEC_PORTA4", QFile::encodeName(dispositivo));
+        TCompanyTec outro;
+        outro.PCarregaDllConcentrador();
+        for (const int porta : {Porta, 4}) {
+            try {
+                outro.InicializaSerial(static_cast<std::uint8_t>(porta));
+                QFAIL("the port of another Linkor was opened");
+            } catch (const EOutraInstancia& e) {
+                QCOMPARE(e.Mensagem(), QString("A porta serial COM%1 (%2) já está sendo usada por outro Linkor.\r"
+                                               "Este não será iniciado: use o que já está aberto.")
+                                           .arg(porta)
+                                           .arg(porta == Porta ? Link : dispositivo));
+            }
+        }
+        QCOMPARE(Ctl({"abastece", "bico=05", "litros=2", "preco=6", "id=77"}), QString("77"));
+        EsvaziaFila();
+        QCOMPARE(Estado("pendentes"), QString("0"));
     }
 
     // A start that finds something else at its paths refuses and leaves it as it was; the running

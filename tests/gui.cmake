@@ -11,5 +11,5 @@ linkor_teste(teste_dialogos_encerrantes FONTES TesteDialogosEncerrantes.cpp Post
 linkor_teste(teste_dialogos_captura FONTES TesteDialogosCaptura.cpp PostoTeste.h SimuladorTeste.h LIBS gui)
 add_dependencies(teste_dialogos_captura Companytec concentrador-sim)
 # Power cuts: the program itself frozen and killed at random moments, then started again.
-linkor_teste(teste_quedas FONTES TesteQuedas.cpp FalhasTeste.h SimuladorTeste.h LIBS db)
+linkor_teste(teste_quedas FONTES TesteQuedas.cpp FalhasTeste.h ServidorFirebird.h SimuladorTeste.h LIBS db)
 add_dependencies(teste_quedas linkor Companytec concentrador-sim)

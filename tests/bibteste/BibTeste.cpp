@@ -176,6 +176,12 @@ ENTRADA(FechaSerial)()
     return 1;
 }
 
+ENTRADA(FechaSerialSemConfirmar)()
+{
+    Registra("FechaSerialSemConfirmar");
+    return 1;
+}
+
 ENTRADA(LeStatus)(std::uint8_t* Status48)
 {
     Registra("LeStatus");

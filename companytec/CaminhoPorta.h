@@ -1,0 +1,15 @@
+#pragma once
+// Which device stands for serial port n: COMPANYTEC_PORTA<n> when set, else /dev/ttyS<n-1>; empty
+// for port 0. Plain C++: our library opens it, and the driver locks the same device.
+#include <cstdlib>
+#include <string>
+
+inline std::string CaminhoDaPortaSerial(int numero)
+{
+    if (numero <= 0)
+        return {};
+    const std::string variavel = "COMPANYTEC_PORTA" + std::to_string(numero);
+    if (const char* definido = std::getenv(variavel.c_str()); definido && *definido)
+        return definido;
+    return "/dev/ttyS" + std::to_string(numero - 1);
+}
