@@ -3,6 +3,31 @@
 #include "Linkor.h"
 #include "MenuPrin.h"
 
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+// The engine did not stop within the bound: stuck in the database or on the line. It is left
+// behind without being finalised, so the concentrator is told nothing (a fueling not yet stored is
+// delivered again on the next run); only what needs no engine is flushed before the process ends.
+[[noreturn]] void EncerraSemOMotor(const TContexto& contexto, int codigo)
+{
+    TLogArquivo log;
+    try {
+        log.Acrescenta(contexto.Relogio().PastaExecutavel() + QStringLiteral("LogErroConcentrador"),
+                       MontaLinhaErro(contexto.Relogio().Agora(),
+                                      QStringLiteral("Linkor encerrado sem esperar o banco de dados ou o "
+                                                     "concentrador, que não responderam; nada pendente foi "
+                                                     "confirmado ao concentrador."),
+                                      contexto.Regional()));
+    } catch (const std::exception&) {
+        // the process ends now: there is nowhere left to say it
+    }
+    std::fflush(nullptr);
+    std::_Exit(codigo);
+}
+} // namespace
+
 int main(int argc, char** argv)
 {
     TAplicacao::BloqueiaSinais();
@@ -12,10 +37,9 @@ int main(int argc, char** argv)
     TContexto contexto(relogio, aplicacao.Caixas());
     TLinkor linkor(contexto);
     TMenuPrin janela(linkor);
-    if (aplicacao.TerminoSolicitado()) { // stopped while starting up: the loop never runs
-        janela.close();
-        return 0;
-    }
     janela.ExibeInicial();
-    return aplicacao.exec();
+    const int codigo = aplicacao.exec();
+    if (janela.Motor().Abandonado() || !janela.Motor().Para(TMenuPrin::kEsperaMotorMs))
+        EncerraSemOMotor(contexto, codigo);
+    return codigo;
 }

@@ -12,6 +12,9 @@ public:
     virtual ~TMensagens() = default;
     // Shows a box and waits for the answer. A carriage return in the text is a line break.
     virtual TResposta MostraMensagem(TTipoMensagem tipo, const QString& texto, TBotoes botoes = TBotoes::Ok) = 0;
+    // The program is stopping: from now on no box waits for the operator, and a question waiting
+    // for an answer gets the cautious one (OK, Cancelar or Não) at once. Callable from any thread.
+    virtual void Suprime() {}
 
     // The application's default error box: the message, with a full stop added when its last
     // character's code is above the full stop's.
@@ -19,4 +22,6 @@ public:
 };
 
 QString TituloMensagem(TTipoMensagem tipo);
+// The answer given when nobody is there to answer.
+TResposta RespostaCautelosa(TBotoes botoes);
 QString TextoErroPadrao(const QString& mensagem);

@@ -52,6 +52,7 @@ TDadosAbastecimento TDadosAbastecimento::De(const TAbastecimentoFid& registro)
 TCicloLeitura::TCicloLeitura(TContexto& contexto, TRepositorioParametros& parametros, QObject* parent)
     : QObject(parent), FContexto(contexto), FParametros(parametros), FBicos(contexto), FAbastecimentos(contexto)
 {
+    FLeConcentrador.setParent(this); // moves with the cycle to the engine's thread
     FLeConcentrador.setObjectName(QStringLiteral("LeConcentrador"));
     connect(&FLeConcentrador, &QTimer::timeout, this, &TCicloLeitura::LeConcentradorTimer);
 }

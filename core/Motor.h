@@ -6,8 +6,11 @@
 #include <QObject>
 #include <QPointer>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 
+class QThread;
 class TLinkor;
 
 // Made on the window's thread for one job; the job hands it what the window must run.
@@ -28,16 +31,34 @@ class TMotor : public QObject {
 public:
     // Lives on the window's thread; `linkor` may live on another one.
     explicit TMotor(TLinkor& linkor, QObject* parent = nullptr);
+    // Stops the engine's thread, if it has one, waiting a while for it.
+    ~TMotor() override;
 
     // The work runs on the engine's thread with the engine. `concluido` runs afterwards on the
     // window's thread while `dono` lives, with the message of what the work raised (empty when it
-    // ran through). Nothing raised by either ever reaches Qt's event loop.
+    // ran through). Nothing raised by either ever reaches Qt's event loop. Once the engine is
+    // stopped no job runs any more.
     using TTrabalho = std::function<void(TLinkor&, const TRetorno&)>;
     using TConclusao = std::function<void(const QString& erro)>;
     void Executa(QObject* dono, TTrabalho trabalho, TConclusao concluido = {});
 
     TLinkor& Linkor() const { return FLinkor; }
 
+    // Moves the engine (which must have no parent and live on this thread) onto a worker thread of
+    // its own and starts it: from then on that thread alone calls the database and the driver.
+    void IniciaThread();
+    // Asks the engine to stop and waits at most `prazoMs` for its thread. At the end of its loop
+    // the engine finalises itself there (timer off for good, serial link closed, database
+    // detached) and comes back to this thread. True once the thread has ended (at once without a
+    // thread of its own); false when it is still stuck in the database or on the line: it is then
+    // left behind, never calls the driver again on its way out, and the caller ends the process.
+    // May be called again to wait some more.
+    bool Para(int prazoMs);
+    bool Abandonado() const { return FAbandonado; }
+
 private:
     TLinkor& FLinkor;
+    std::unique_ptr<QThread> FThread;
+    std::atomic<bool> FParado{false};
+    std::atomic<bool> FAbandonado{false};
 };

@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QThread>
+
+#include <optional>
 
 namespace {
 QMessageBox::Icon IconeDe(TTipoMensagem tipo)
@@ -19,49 +22,167 @@ QMessageBox::Icon IconeDe(TTipoMensagem tipo)
     }
     return QMessageBox::NoIcon;
 }
+
+QString TextoDaCaixa(const QString& texto)
+{
+    return QString(texto).replace('\r', '\n');
+}
+
+// A box with the buttons of `botoes`; the first one is the default, the second the escape.
+struct TCaixa {
+    QMessageBox* Caixa;
+    QPushButton* Primeiro = nullptr;
+    QPushButton* Segundo = nullptr;
+
+    TCaixa(QMessageBox* caixa, TBotoes botoes) : Caixa(caixa)
+    {
+        switch (botoes) {
+        case TBotoes::Ok:
+            Primeiro = caixa->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+            break;
+        case TBotoes::OkCancelar:
+            Primeiro = caixa->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+            Segundo = caixa->addButton(QStringLiteral("Cancelar"), QMessageBox::RejectRole);
+            break;
+        case TBotoes::SimNao:
+            Primeiro = caixa->addButton(QStringLiteral("&Sim"), QMessageBox::YesRole);
+            Segundo = caixa->addButton(QStringLiteral("&Não"), QMessageBox::NoRole);
+            break;
+        }
+        caixa->setDefaultButton(Primeiro);
+        if (Segundo)
+            caixa->setEscapeButton(Segundo);
+    }
+
+    // What the operator chose; closing the box counts as the second button.
+    TResposta Resposta(TBotoes botoes) const
+    {
+        const bool escolheuPrimeiro = Caixa->clickedButton() == Primeiro || !Segundo;
+        return escolheuPrimeiro ? (botoes == TBotoes::SimNao ? TResposta::Sim : TResposta::Ok)
+                                : RespostaCautelosa(botoes);
+    }
+};
+
+bool NaThreadDaJanela()
+{
+    return QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
+}
 } // namespace
+
+struct TCaixaMensagem::TPergunta {
+    TBotoes Botoes;
+    std::optional<TResposta> Resposta;
+};
+
+TCaixaMensagem::TCaixaMensagem() = default;
+TCaixaMensagem::~TCaixaMensagem() = default;
 
 TResposta TCaixaMensagem::MostraMensagem(TTipoMensagem tipo, const QString& texto, TBotoes botoes)
 {
-    if (FSuprimidas) {
-        switch (botoes) {
-        case TBotoes::Ok:
-            return TResposta::Ok;
-        case TBotoes::OkCancelar:
-            return TResposta::Cancelar;
-        case TBotoes::SimNao:
-            return TResposta::Nao;
-        }
-    }
-    QMessageBox caixa(IconeDe(tipo), TituloMensagem(tipo), QString(texto).replace('\r', '\n'),
-                      QMessageBox::NoButton, QApplication::activeWindow());
-    QPushButton* primeiro = nullptr;
-    QPushButton* segundo = nullptr;
-    switch (botoes) {
-    case TBotoes::Ok:
-        primeiro = caixa.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-        break;
-    case TBotoes::OkCancelar:
-        primeiro = caixa.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-        segundo = caixa.addButton(QStringLiteral("Cancelar"), QMessageBox::RejectRole);
-        break;
-    case TBotoes::SimNao:
-        primeiro = caixa.addButton(QStringLiteral("&Sim"), QMessageBox::YesRole);
-        segundo = caixa.addButton(QStringLiteral("&Não"), QMessageBox::NoRole);
-        break;
-    }
-    caixa.setDefaultButton(primeiro);
-    if (segundo)
-        caixa.setEscapeButton(segundo);
-    caixa.exec();
-    const bool escolheuPrimeiro = caixa.clickedButton() == primeiro || !segundo;
-    switch (botoes) {
-    case TBotoes::Ok:
+    if (FSuprimidas)
+        return RespostaCautelosa(botoes);
+    if (!NaThreadDaJanela()) {
+        if (botoes != TBotoes::Ok)
+            return Pergunta(tipo, texto, botoes);
+        QMetaObject::invokeMethod(qApp, [this, tipo, texto] { Acrescenta(tipo, texto); }, Qt::QueuedConnection);
         return TResposta::Ok;
-    case TBotoes::OkCancelar:
-        return escolheuPrimeiro ? TResposta::Ok : TResposta::Cancelar;
-    case TBotoes::SimNao:
-        return escolheuPrimeiro ? TResposta::Sim : TResposta::Nao;
     }
-    return TResposta::Ok;
+    QMessageBox caixa(IconeDe(tipo), TituloMensagem(tipo), TextoDaCaixa(texto), QMessageBox::NoButton,
+                      QApplication::activeWindow());
+    const TCaixa botoesDaCaixa(&caixa, botoes);
+    caixa.exec();
+    return botoesDaCaixa.Resposta(botoes);
+}
+
+void TCaixaMensagem::Acrescenta(TTipoMensagem tipo, const QString& texto)
+{
+    if (FSuprimidas)
+        return;
+    const auto indice = static_cast<std::size_t>(tipo);
+    QPointer<QMessageBox>& caixa = FAbertas[indice];
+    QStringList& textos = FTextos[indice];
+    if (!caixa) {
+        textos.clear();
+        caixa = new QMessageBox(IconeDe(tipo), TituloMensagem(tipo), QString(), QMessageBox::NoButton,
+                                QApplication::activeWindow());
+        caixa->setAttribute(Qt::WA_DeleteOnClose);
+        // Polling goes on underneath it: the window stays usable.
+        caixa->setWindowModality(Qt::NonModal);
+        TCaixa(caixa, TBotoes::Ok);
+    }
+    if (const QString linhas = TextoDaCaixa(texto); !textos.contains(linhas)) {
+        textos << linhas;
+        while (textos.size() > kMaximoTextos)
+            textos.removeFirst();
+        caixa->setText(textos.join(QStringLiteral("\n\n")));
+    }
+    caixa->show();
+    caixa->raise();
+}
+
+TResposta TCaixaMensagem::Pergunta(TTipoMensagem tipo, const QString& texto, TBotoes botoes)
+{
+    auto pergunta = std::make_shared<TPergunta>();
+    pergunta->Botoes = botoes;
+    {
+        const std::lock_guard trava(FMutex);
+        if (FSuprimidas)
+            return RespostaCautelosa(botoes);
+        FPerguntas << pergunta;
+    }
+    QMetaObject::invokeMethod(
+        qApp, [this, pergunta, tipo, texto] { AbrePergunta(pergunta, tipo, texto); }, Qt::QueuedConnection);
+    std::unique_lock trava(FMutex);
+    FRespondida.wait(trava, [&] { return pergunta->Resposta.has_value(); });
+    FPerguntas.removeOne(pergunta);
+    return *pergunta->Resposta;
+}
+
+void TCaixaMensagem::AbrePergunta(const std::shared_ptr<TPergunta>& pergunta, TTipoMensagem tipo,
+                                  const QString& texto)
+{
+    if (FSuprimidas) {
+        Responde(pergunta, RespostaCautelosa(pergunta->Botoes));
+        return;
+    }
+    auto* caixa = new QMessageBox(IconeDe(tipo), TituloMensagem(tipo), TextoDaCaixa(texto), QMessageBox::NoButton,
+                                  QApplication::activeWindow());
+    caixa->setAttribute(Qt::WA_DeleteOnClose);
+    caixa->setWindowModality(Qt::ApplicationModal); // shown without a loop of its own
+    const auto botoes = std::make_shared<TCaixa>(caixa, pergunta->Botoes);
+    QObject::connect(caixa, &QMessageBox::finished, caixa,
+                     [this, pergunta, botoes] { Responde(pergunta, botoes->Resposta(pergunta->Botoes)); });
+    // A box that goes away unanswered (the program closing) gives the cautious answer.
+    QObject::connect(caixa, &QObject::destroyed, qApp,
+                     [this, pergunta] { Responde(pergunta, RespostaCautelosa(pergunta->Botoes)); });
+    caixa->show();
+}
+
+void TCaixaMensagem::Responde(const std::shared_ptr<TPergunta>& pergunta, TResposta resposta)
+{
+    const std::lock_guard trava(FMutex);
+    if (!pergunta->Resposta)
+        pergunta->Resposta = resposta;
+    FRespondida.notify_all();
+}
+
+void TCaixaMensagem::Suprime()
+{
+    FSuprimidas = true;
+    {
+        const std::lock_guard trava(FMutex);
+        for (const auto& pergunta : FPerguntas)
+            if (!pergunta->Resposta)
+                pergunta->Resposta = RespostaCautelosa(pergunta->Botoes);
+        FRespondida.notify_all();
+    }
+    if (NaThreadDaJanela())
+        for (const QPointer<QMessageBox>& caixa : FAbertas)
+            if (caixa)
+                caixa->close();
+}
+
+QMessageBox* TCaixaMensagem::CaixaAberta(TTipoMensagem tipo) const
+{
+    return FAbertas[static_cast<std::size_t>(tipo)];
 }

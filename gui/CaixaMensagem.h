@@ -1,14 +1,52 @@
 #pragma once
 // The real message boxes behind the engine's TMensagens.
+// - Called on the window's thread (the dialogs), a box is modal and the call waits for it.
+// - Called from the engine's thread, nothing waits for a box: an error, information or warning is
+//   posted to the window and the call returns at once; a question is posted too, and only the
+//   engine waits, for the answer that comes back queued, while the window stays live.
+// Of what the engine posts, at most one box of a kind is open at a time: a second message of the
+// same kind while one is open is added to that box, under the earlier ones (the same text is not
+// repeated, the latest kMaximoTextos are kept), so nothing piles up and nothing is hidden.
 #include "Mensagens.h"
+
+#include <QList>
+#include <QPointer>
+#include <QStringList>
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+class QMessageBox;
 
 class TCaixaMensagem : public TMensagens {
 public:
+    TCaixaMensagem();
+    ~TCaixaMensagem() override;
+
     TResposta MostraMensagem(TTipoMensagem tipo, const QString& texto, TBotoes botoes = TBotoes::Ok) override;
-    // Once the program is being stopped from outside, no box is shown any more: each call gives the
-    // cautious answer (OK, Cancelar or Não) at once, so no step waits for an operator.
-    void Suprime() { FSuprimidas = true; }
+    // Once the program is being stopped, no box is shown any more: each call gives the cautious
+    // answer at once, and so does a question the engine is waiting on.
+    void Suprime() override;
+
+    // The open box of the engine's messages of this kind; null when none is open. Window's thread.
+    QMessageBox* CaixaAberta(TTipoMensagem tipo) const;
+    static constexpr int kMaximoTextos = 10;
 
 private:
-    bool FSuprimidas = false;
+    struct TPergunta;
+    TResposta Pergunta(TTipoMensagem tipo, const QString& texto, TBotoes botoes);
+    // Window's thread.
+    void AbrePergunta(const std::shared_ptr<TPergunta>& pergunta, TTipoMensagem tipo, const QString& texto);
+    void Acrescenta(TTipoMensagem tipo, const QString& texto);
+    void Responde(const std::shared_ptr<TPergunta>& pergunta, TResposta resposta);
+
+    std::atomic<bool> FSuprimidas{false};
+    std::mutex FMutex; // guards FPerguntas and each question's answer
+    std::condition_variable FRespondida;
+    QList<std::shared_ptr<TPergunta>> FPerguntas;
+    std::array<QPointer<QMessageBox>, 4> FAbertas;
+    std::array<QStringList, 4> FTextos;
 };

@@ -8,6 +8,7 @@
 #include "FonteDialogo.h"
 #include "ServicoRelogio.h"
 #include "TirarEncerrantes.h"
+#include "TravaInstancia.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -15,6 +16,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QSystemTrayIcon>
@@ -46,6 +48,7 @@ TMenuPrin::TMenuPrin(TLinkor& linkor, QWidget* parent) : QMainWindow(parent), FL
 {
     CriaComponentes();
     LigaMotor();
+    FMotor.IniciaThread();
     FormCreate();
 }
 
@@ -126,6 +129,7 @@ void TMenuPrin::CriaComponentes()
     VisualizaLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     VisualizaLog->setStyleSheet(CorTexto(QColor(152, 143, 124)));
     connect(VisualizaLog, &QPlainTextEdit::textChanged, this, &TMenuPrin::VisualizaLogChange);
+    SegueFimDoLog();
     layout->addWidget(CabecalhoLog);
     layout->addWidget(VisualizaLog, 1);
     setCentralWidget(centro);
@@ -134,7 +138,8 @@ void TMenuPrin::CriaComponentes()
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setFixedHeight(19);
     StatusBar1->setSizeGripEnabled(false);
-    FPainel0 = new QLabel(FLinkor.Ciclo().TextoStatus(), StatusBar1);
+    FStatus = kProcurandoAbastecimentos;
+    FPainel0 = new QLabel(FStatus, StatusBar1);
     FPainel0->setFixedWidth(250);
     FPainel0->setFont(font());
     FPainel1 = new QLabel(StatusBar1);
@@ -148,7 +153,7 @@ void TMenuPrin::CriaComponentes()
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     Abrir1 = PopupMenu1->addAction(QStringLiteral("&Abrir"), this, &TMenuPrin::MostraJanela);
     Abrir1->setObjectName(QStringLiteral("Abrir1"));
-    Sair1 = PopupMenu1->addAction(QStringLiteral("&Sair"), this, &QWidget::close);
+    Sair1 = PopupMenu1->addAction(QStringLiteral("&Sair"), this, [this] { close(); });
     Sair1->setObjectName(QStringLiteral("Sair1"));
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         CoolTrayIcon1 = new QSystemTrayIcon(style()->standardIcon(QStyle::SP_DriveNetIcon), this);
@@ -172,18 +177,53 @@ void TMenuPrin::LigaMotor()
     TCicloLeitura& ciclo = FLinkor.Ciclo();
     connect(&ciclo, &TCicloLeitura::CabecalhoLogDefinido, this,
             [this](const QStringList& linhas) { CabecalhoLog->setPlainText(linhas.join('\n')); });
-    connect(&ciclo, &TCicloLeitura::LogRecarregado, this,
-            [this](const QStringList& linhas) { VisualizaLog->setPlainText(linhas.join('\n')); });
+    connect(&ciclo, &TCicloLeitura::LogRecarregado, this, [this](const QStringList& linhas) {
+        FSegueFimLog = true;
+        VisualizaLog->setPlainText(linhas.join('\n'));
+        VisualizaLog->verticalScrollBar()->setValue(VisualizaLog->verticalScrollBar()->maximum());
+        FSegueFimLog = true;
+    });
     connect(&ciclo, &TCicloLeitura::LinhaLogEscrita, VisualizaLog, &QPlainTextEdit::appendPlainText);
-    connect(&ciclo, &TCicloLeitura::TextoStatusAlterado, FPainel0, &QLabel::setText);
+    connect(&ciclo, &TCicloLeitura::TextoStatusAlterado, this, &TMenuPrin::MostraStatus);
     connect(&ciclo, &TCicloLeitura::AtencaoSolicitada, this, &TMenuPrin::MostraJanela);
     connect(&ciclo, &TCicloLeitura::AvisoAlterado, this, &TMenuPrin::MostraAviso);
+}
+
+void TMenuPrin::SegueFimDoLog()
+{
+    QScrollBar* barra = VisualizaLog->verticalScrollBar();
+    connect(barra, &QScrollBar::valueChanged, this, [this, barra](int valor) { FSegueFimLog = valor >= barra->maximum(); });
+    connect(barra, &QScrollBar::rangeChanged, this, [this, barra](int, int maximo) {
+        if (FSegueFimLog)
+            barra->setValue(maximo);
+    });
+}
+
+void TMenuPrin::MostraStatus(const QString& texto)
+{
+    FStatus = texto;
+    AtualizaPainel0();
+}
+
+void TMenuPrin::AtualizaPainel0()
+{
+    // The cycle's own words when it says what is wrong; while it only shows that polling is alive,
+    // what the engine reports as wrong (a silent concentrator, say) stands there instead.
+    const bool animacao = FStatus.startsWith(kProcurandoAbastecimentos);
+    if (FAviso.isEmpty() || !animacao) {
+        FPainel0->setText(FStatus);
+    } else {
+        const QString linha = QLatin1Char(' ') + FAviso.section(QLatin1Char('\n'), 0, 0);
+        FPainel0->setText(FPainel0->fontMetrics().elidedText(linha, Qt::ElideRight, FPainel0->width() - 4));
+    }
+    FPainel0->setToolTip(FAviso);
 }
 
 void TMenuPrin::MostraAviso(const QString& aviso)
 {
     const bool novo = FAviso.isEmpty() && !aviso.isEmpty();
     FAviso = aviso;
+    AtualizaPainel0();
     if (CoolTrayIcon1)
         CoolTrayIcon1->setToolTip(DicaBandeja());
     if (aviso.isEmpty()) {
@@ -204,30 +244,58 @@ void TMenuPrin::MostraAviso(const QString& aviso)
         FCaixaAviso->show();
 }
 
+// What the start-up job hands back to the window.
+struct TMenuPrin::TPartida {
+    QString Versao;
+    bool FimSolicitado = false;
+    QString FalhaLog; // the error log could not take the start-up failure
+};
+
 void TMenuPrin::FormCreate()
 {
-    try {
-        VisualizaLog->clear();
-        FLinkor.Inicia();
-        if (FLinkor.FimSolicitado()) {
-            FFimSolicitado = true;
-            QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-        }
-    } catch (const std::exception& e) {
-        TContexto& contexto = FLinkor.Contexto();
-        const QString mensagem = MensagemDe(e);
-        contexto.Mensagens().MostraMensagem(TTipoMensagem::Erro, mensagem);
-        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-        try {
-            // The station's log belongs to the Linkor already running there.
-            if (!dynamic_cast<const EOutraInstancia*>(&e))
-                contexto.GravaLogErro(QStringLiteral("Erro na inicialização: ") + mensagem);
-        } catch (const std::exception& falhaLog) {
-            // The start-up failure was already shown; the operator also learns the log is unwritable.
-            contexto.Mensagens().MostraMensagem(TTipoMensagem::Erro, MensagemDe(falhaLog));
-        }
+    VisualizaLog->clear();
+    ToolBar1->setEnabled(false); // the operator's functions need a started engine
+    auto partida = std::make_shared<TPartida>();
+    FMotor.Executa(
+        this,
+        [partida](TLinkor& linkor, const TRetorno&) {
+            try {
+                linkor.Inicia();
+            } catch (const std::exception& e) {
+                try {
+                    // The station's log belongs to the Linkor already running there.
+                    if (!dynamic_cast<const EOutraInstancia*>(&e))
+                        linkor.Contexto().GravaLogErro(QStringLiteral("Erro na inicialização: ") + MensagemDe(e));
+                } catch (const std::exception& falhaLog) {
+                    partida->FalhaLog = MensagemDe(falhaLog);
+                }
+                throw;
+            }
+            partida->Versao = linkor.Versao();
+            partida->FimSolicitado = linkor.FimSolicitado();
+        },
+        [this, partida](const QString& erro) { ConcluiPartida(*partida, erro); });
+}
+
+void TMenuPrin::ConcluiPartida(const TPartida& partida, const QString& erro)
+{
+    TMensagens& mensagens = FLinkor.Contexto().Mensagens();
+    if (!erro.isEmpty()) {
+        // The failure path: the box, then the close; the engine logged it already.
         FFimSolicitado = true;
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        mensagens.MostraMensagem(TTipoMensagem::Erro, erro);
+        if (!partida.FalhaLog.isEmpty()) // the operator also learns the log is unwritable
+            mensagens.MostraMensagem(TTipoMensagem::Erro, partida.FalhaLog);
+        close();
+        return;
+    }
+    FVersao = partida.Versao;
+    FIniciado = true;
+    ToolBar1->setEnabled(true);
+    emit PartidaConcluida();
+    if (partida.FimSolicitado) { // a station without a concentrator: told so, the program ends
+        FFimSolicitado = true;
+        close();
     }
 }
 
@@ -262,7 +330,7 @@ void TMenuPrin::FormShow()
     FDicaBandeja = windowTitle();
     if (CoolTrayIcon1)
         CoolTrayIcon1->setToolTip(DicaBandeja());
-    setWindowTitle(QStringLiteral("Tankora for Windows - Comunicador CompanyTec ") + FLinkor.Versao());
+    setWindowTitle(QStringLiteral("Tankora for Windows - Comunicador CompanyTec ") + FVersao);
 }
 
 void TMenuPrin::changeEvent(QEvent* evento)
@@ -273,11 +341,32 @@ void TMenuPrin::changeEvent(QEvent* evento)
         QMetaObject::invokeMethod(this, &QWidget::hide, Qt::QueuedConnection);
 }
 
+void TMenuPrin::EscondeNaBandeja()
+{
+    if (CoolTrayIcon1)
+        hide();
+    else
+        showMinimized();
+}
+
 void TMenuPrin::closeEvent(QCloseEvent* evento)
 {
-    // FormClose: also when the close comes from inside a tick's message pass, the timer stays off.
-    Protegido([this] { FLinkor.Finaliza(); });
+    // The window manager's close box only takes the window out of sight; "&Sair", a stop signal,
+    // a failed start-up and the clock set close it from inside the program, and those end it.
+    if (evento->spontaneous() && !FEncerrando) {
+        evento->ignore();
+        EscondeNaBandeja();
+        return;
+    }
     evento->accept();
+    if (FEncerrando)
+        return;
+    FEncerrando = true;
+    // A question the engine waits on gets its cautious answer; nothing waits for a box any more.
+    FLinkor.Contexto().Mensagens().Suprime();
+    // FormClose runs on the engine's thread once its current tick or job is over. An engine stuck
+    // in the database or on the line is left behind, acknowledging nothing (main ends the process).
+    FMotor.Para(kEsperaMotorMs);
     QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The main window: log panes, status bar, tray icon and the toolbar that opens the operator's
-// functions. Its creation runs the engine's start-up; afterwards it only shows what the engine
-// tells it.
+// functions. It puts the engine on a thread of its own and starts it there while the window is
+// already live; afterwards it only shows what the engine tells it by signals and reaches the engine
+// only through its jobs (Motor()).
 #include "Linkor.h"
 #include "Motor.h"
 
@@ -20,7 +21,8 @@ class QAction;
 class TMenuPrin : public QMainWindow {
     Q_OBJECT
 public:
-    // Builds the window and runs the whole start-up on `linkor`.
+    // Builds the window, moves `linkor` (no parent, on this thread) onto the engine's thread and
+    // queues the whole start-up there; PartidaConcluida tells when it ran through.
     explicit TMenuPrin(TLinkor& linkor, QWidget* parent = nullptr);
     ~TMenuPrin() override;
 
@@ -39,6 +41,11 @@ public:
     QMessageBox* Aviso() const { return FCaixaAviso; }
     // True once start-up asked for the end of the application.
     bool FimSolicitado() const { return FFimSolicitado; }
+    // True once start-up ran through; the toolbar waits for it.
+    bool Iniciado() const { return FIniciado; }
+    // How long the close waits for the engine before leaving it behind ("&Sair" and a stop signal
+    // end the program within 3 s even while the engine is stuck in the database or on the line).
+    static constexpr int kEsperaMotorMs = 2000;
 
     // Components.
     QToolBar* ToolBar1;
@@ -56,6 +63,9 @@ public:
     QAction* Abrir1;
     QAction* Sair1;
 
+signals:
+    void PartidaConcluida();
+
 protected:
     void showEvent(QShowEvent* evento) override;
     void closeEvent(QCloseEvent* evento) override;
@@ -66,9 +76,18 @@ private:
     QToolButton* CriaBotao(const QString& nome, const QString& titulo, int icone, void (TMenuPrin::*clique)());
     void LigaMotor();
     void FormCreate();
+    struct TPartida;
+    void ConcluiPartida(const TPartida& partida, const QString& erro);
     void FormShow();
     void VisualizaLogChange();
     void MostraAviso(const QString& aviso);
+    void MostraStatus(const QString& texto);
+    void AtualizaPainel0();
+    // The close box where there is one: out of sight, polling goes on.
+    void EscondeNaBandeja();
+    // The log pane stays at its last line until the operator scrolls up, and follows it again
+    // once scrolled back down.
+    void SegueFimDoLog();
 
     // Toolbar.
     void SpEncerrantesClick();
@@ -87,6 +106,11 @@ private:
     QLabel* FPainel1;
     QString FDicaBandeja;
     QString FAviso;
+    QString FStatus;
+    QString FVersao;
     QMessageBox* FCaixaAviso = nullptr;
     bool FFimSolicitado = false;
+    bool FIniciado = false;
+    bool FEncerrando = false;
+    bool FSegueFimLog = true;
 };

@@ -5,13 +5,42 @@
 #include <QAction>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QSemaphore>
+#include <QSystemTrayIcon>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QCloseEvent>
+#include <qtestspontaneevent.h>
 
 namespace {
+// The window, its engine on its own thread, once start-up ended (ran through or asked for the end).
 std::unique_ptr<TMenuPrin> AbreJanela(TPostoTeste& posto)
 {
-    return std::make_unique<TMenuPrin>(posto.CriaMotor());
+    auto janela = std::make_unique<TMenuPrin>(posto.CriaMotor());
+    if (!QTest::qWaitFor([&] { return janela->Iniciado() || janela->FimSolicitado(); }, 20000))
+        qWarning("start-up did not end");
+    return janela;
+}
+
+// Runs `trabalho` on the engine's thread between ticks and waits for its end; what it touched is
+// then safe to read here.
+bool NoMotor(TMenuPrin& janela, const std::function<void(TLinkor&)>& trabalho)
+{
+    bool pronto = false;
+    QString falha;
+    janela.Motor().Executa(
+        &janela, [&](TLinkor& linkor, const TRetorno&) { trabalho(linkor); },
+        [&](const QString& erro) {
+            falha = erro;
+            pronto = true;
+        });
+    if (!QTest::qWaitFor([&] { return pronto; }, 20000) || !falha.isEmpty()) {
+        qWarning("job failed: %s", qPrintable(falha));
+        return false;
+    }
+    return true;
 }
 } // namespace
 
@@ -22,14 +51,28 @@ private slots:
     {
         TPostoTeste posto;
         posto.EscreveArquivo("tankoraecf.ini", "[Posto]\r\nusa_fid = S\r\n");
-        auto janela = AbreJanela(posto);
-        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+        auto janela = std::make_unique<TMenuPrin>(posto.CriaMotor());
+        QVERIFY(!janela->ToolBar1->isEnabled()); // until the engine is ready
+        QTRY_VERIFY_WITH_TIMEOUT(janela->Iniciado(), 20000);
+        QVERIFY(janela->ToolBar1->isEnabled());
         QVERIFY(!janela->FimSolicitado());
+        bool ativa = false;
+        int intervalo = 0;
+        bool fid = false;
+        QThread* thread = nullptr;
+        QVERIFY(NoMotor(*janela, [&](TLinkor& linkor) {
+            ativa = linkor.Ciclo().LeituraAtiva();
+            intervalo = linkor.Ciclo().IntervaloLeitura();
+            fid = linkor.Ciclo().UsaFid();
+            thread = QThread::currentThread();
+        }));
+        QVERIFY(thread != QThread::currentThread()); // the engine runs on a thread of its own
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
         QCOMPARE(posto.Falso->Porta, 1);
         QVERIFY(!posto.Falso->RelogioAcertado);
-        QVERIFY(posto.Ciclo().LeituraAtiva());
-        QCOMPARE(posto.Ciclo().IntervaloLeitura(), 1000);
-        QVERIFY(posto.Ciclo().UsaFid());
+        QVERIFY(ativa);
+        QCOMPARE(intervalo, 1000);
+        QVERIFY(fid);
         QCOMPARE(janela->CabecalhoLog->toPlainText().split('\n').size(), 4);
 
         // The toolbar, left to right.
@@ -50,16 +93,21 @@ private slots:
         janela->show();
         QCOMPARE(janela->DicaBandeja(), QString("Tankora for Windows - Comunicador CompanyTec v15.11dc"));
 
-        janela->close();
+        // "&Sair": the engine finalises itself on its thread, and comes back to this one.
+        janela->Sair1->trigger();
         QVERIFY(posto.Falso->Finalizado);
+        QCOMPARE(posto.Motor->thread(), QThread::currentThread());
+        QVERIFY(!janela->Motor().Abandonado());
     }
 
-    // What is wrong while the database or the logs fail: the tray tip says it, and one notice
-    // that does not block the window shows it and goes away by itself when all is well again.
+    // What is wrong while the database, the logs or the concentrator fail: the status bar and the
+    // tray tip say it, and one notice that does not block the window shows it and goes away by
+    // itself when all is well again.
     void AvisoNaoModal()
     {
         TPostoTeste posto;
         auto janela = AbreJanela(posto);
+        QVERIFY(NoMotor(*janela, [](TLinkor& linkor) { linkor.Ciclo().ParaLeitura(); }));
         janela->show();
         const QString titulo = janela->DicaBandeja();
         TCicloLeitura& ciclo = posto.Ciclo();
@@ -82,6 +130,17 @@ private slots:
         emit ciclo.AvisoAlterado(QString());
         QTRY_VERIFY(!aviso->isVisible());
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
+
+        // The status bar: the cycle's own words when it has them; while it only animates, the
+        // engine's report stands there, and the animation comes back when all is well.
+        emit ciclo.TextoStatusAlterado(" Procurando Abastecimentos...");
+        emit ciclo.AvisoAlterado("Concentrador sem resposta.\nConfira o cabo.");
+        QCOMPARE(janela->TextoPainel(0), QString(" Concentrador sem resposta."));
+        emit ciclo.TextoStatusAlterado(kStatusBancoInacessivel);
+        QCOMPARE(janela->TextoPainel(0), kStatusBancoInacessivel);
+        emit ciclo.TextoStatusAlterado(" Procurando Abastecimentos....");
+        emit ciclo.AvisoAlterado(QString());
+        QCOMPARE(janela->TextoPainel(0), QString(" Procurando Abastecimentos...."));
     }
 
     void PortaEParametros_data()
@@ -104,11 +163,18 @@ private slots:
         posto.Executa(QString("Update ParaPosto Set PortaConc = '%1', AcertaDataConc = '%2', TEMPOLECONCENTRADOR = %3")
                           .arg(porta, acerta).arg(tempo));
         auto janela = AbreJanela(posto);
+        QVERIFY(janela->Iniciado());
+        bool ativa = false;
+        int intervalo = -1;
+        QVERIFY(NoMotor(*janela, [&](TLinkor& linkor) {
+            ativa = linkor.Ciclo().LeituraAtiva();
+            intervalo = linkor.Ciclo().IntervaloLeitura();
+        }));
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
         QCOMPARE(posto.Falso->Porta, esperada);
         QCOMPARE(posto.Falso->RelogioAcertado, acerta == "S");
-        QCOMPARE(posto.Ciclo().LeituraAtiva(), tempo > 0);
-        QCOMPARE(posto.Ciclo().IntervaloLeitura(), tempo * 1000);
+        QCOMPARE(ativa, tempo > 0);
+        QCOMPARE(intervalo, tempo * 1000);
     }
 
     void FalhasNaPartida_data()
@@ -131,11 +197,14 @@ private slots:
         posto.Executa("Update ParaPosto Set " + ajuste);
         posto.PreparaFalso = [&](TConcentradorFalso& falso) { falso.PortaAbre = portaAbre; };
         auto janela = AbreJanela(posto);
+        QVERIFY(janela->FimSolicitado());
+        QVERIFY(!janela->Iniciado());
         QCOMPARE(posto.Respondedor.Caixas.size(), 1);
         QCOMPARE(posto.Respondedor.Caixas[0].Tipo, TTipoMensagem::Erro);
         QCOMPARE(posto.Respondedor.Caixas[0].Texto, mensagem);
         QCOMPARE(posto.LinhasErro(), QStringList("09/12/25 14:03:28 Erro na inicialização: " + mensagem));
-        QVERIFY(janela->FimSolicitado());
+        // Closed: the engine stopped, its timer off for good.
+        QCOMPARE(posto.Motor->thread(), QThread::currentThread());
         QVERIFY(!posto.Ciclo().LeituraAtiva());
     }
 
@@ -144,13 +213,14 @@ private slots:
         TPostoTeste posto;
         posto.Executa("Update ParaPosto Set UsaConcentrador = 's'");
         auto janela = AbreJanela(posto);
+        QVERIFY(janela->FimSolicitado());
         QCOMPARE(posto.Respondedor.Caixas.size(), 1);
         QCOMPARE(posto.Respondedor.Caixas[0].Tipo, TTipoMensagem::Informacao);
         QCOMPARE(posto.Respondedor.Caixas[0].Texto,
                  QString("O sistema não foi configurado para usar concentrador. \rO aplicativo Linkor será finalizado."));
-        QVERIFY(janela->FimSolicitado());
         QVERIFY(posto.Falso); // the remaining steps still ran
         QVERIFY(posto.LinhasErro().isEmpty());
+        QCOMPARE(posto.Motor->thread(), QThread::currentThread());
     }
 
     void CicloNaoAninhaELogaFalhas()
@@ -158,21 +228,29 @@ private slots:
         TPostoTeste posto;
         posto.Executa("Update ParaPosto Set visualizastatusbomba = 'N'");
         auto janela = AbreJanela(posto);
-        posto.Ciclo().DefineIntervaloLeitura(1);
         int profundidade = 0;
         int maxima = 0;
-        posto.Falso->AoLer = [&] {
-            maxima = std::max(maxima, ++profundidade);
-            QTest::qWait(20); // a slow serial exchange with the message loop running
-            --profundidade;
-        };
-        posto.Falso->FalhaLeitura = true;
-        QTRY_VERIFY_WITH_TIMEOUT(posto.Falso->LeiturasPlanas >= 3, 5000);
-        posto.Ciclo().ParaLeitura();
+        QVERIFY(NoMotor(*janela, [&](TLinkor& linkor) {
+            posto.Falso->AoLer = [&] {
+                maxima = std::max(maxima, ++profundidade);
+                QThread::msleep(20); // a slow serial exchange
+                --profundidade;
+            };
+            posto.Falso->FalhaLeitura = true;
+            linkor.Ciclo().DefineIntervaloLeitura(1);
+        }));
+        int leituras = 0;
+        QVERIFY(QTest::qWaitFor(
+            [&] { return NoMotor(*janela, [&](TLinkor&) { leituras = posto.Falso->LeiturasPlanas; }) && leituras >= 3; },
+            10000));
+        QVERIFY(NoMotor(*janela, [&](TLinkor& linkor) {
+            linkor.Ciclo().ParaLeitura();
+            leituras = posto.Falso->LeiturasPlanas;
+        }));
         QCOMPARE(maxima, 1);
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
         const QStringList erros = posto.LinhasErro();
-        QCOMPARE(erros.size(), posto.Falso->LeiturasPlanas);
+        QCOMPARE(erros.size(), leituras);
         QCOMPARE(erros.first(), QString("09/12/25 14:03:28 Erro ao ler abastecimento: falha de comunicação"));
         QCOMPARE(posto.Falso->LeiturasFid, 0);
     }
@@ -181,19 +259,27 @@ private slots:
     {
         TPostoTeste posto;
         auto janela = AbreJanela(posto);
-        TCicloLeitura& ciclo = posto.Ciclo();
-        ciclo.ParaLeitura();
         const QString base = " Procurando Abastecimentos";
-        QCOMPARE(janela->TextoPainel(0), base);
-        ciclo.LeConcentradorTimer();
-        QCOMPARE(janela->TextoPainel(0), base + ".");
-        for (int i = 1; i < 14; ++i)
-            ciclo.LeConcentradorTimer();
-        QCOMPARE(janela->TextoPainel(0), base);
-        ciclo.DefineTextoStatus("Outro texto");
-        ciclo.LeConcentradorTimer();
-        QCOMPARE(janela->TextoPainel(0), QString("Outro texto"));
-        QVERIFY(ciclo.LeituraAtiva()); // re-enabled after every tick
+        QVERIFY(NoMotor(*janela, [](TLinkor& linkor) {
+            linkor.Ciclo().ParaLeitura();
+            linkor.Ciclo().DefineTextoStatus(" Procurando Abastecimentos");
+        }));
+        QTRY_COMPARE(janela->TextoPainel(0), base);
+        QVERIFY(NoMotor(*janela, [](TLinkor& linkor) { linkor.Ciclo().LeConcentradorTimer(); }));
+        QTRY_COMPARE(janela->TextoPainel(0), base + ".");
+        QVERIFY(NoMotor(*janela, [](TLinkor& linkor) {
+            for (int i = 1; i < 14; ++i)
+                linkor.Ciclo().LeConcentradorTimer();
+        }));
+        QTRY_COMPARE(janela->TextoPainel(0), base);
+        bool ativa = false;
+        QVERIFY(NoMotor(*janela, [&](TLinkor& linkor) {
+            linkor.Ciclo().DefineTextoStatus("Outro texto");
+            linkor.Ciclo().LeConcentradorTimer();
+            ativa = linkor.Ciclo().LeituraAtiva(); // re-enabled after every tick
+        }));
+        QTRY_COMPARE(janela->TextoPainel(0), QString("Outro texto"));
+        QVERIFY(ativa);
     }
 
     void FidUsaALeituraFid()
@@ -201,34 +287,119 @@ private slots:
         TPostoTeste posto;
         posto.EscreveArquivo("TankoraECF.INI", "[POSTO]\r\nUSA_FID=s\r\n");
         auto janela = AbreJanela(posto);
-        QVERIFY(!posto.Ciclo().UsaFid()); // only "S" turns it on
-        posto.Ciclo().DefineUsaFid(true);
-        posto.Ciclo().LeConcentradorTimer();
-        QCOMPARE(posto.Falso->LeiturasFid, 1);
-        QCOMPARE(posto.Falso->LeiturasPlanas, 0);
+        bool fid = true;
+        int planas = -1;
+        int fids = -1;
+        QVERIFY(NoMotor(*janela, [&](TLinkor& linkor) {
+            linkor.Ciclo().ParaLeitura();
+            fid = linkor.Ciclo().UsaFid(); // only "S" turns it on
+            linkor.Ciclo().DefineUsaFid(true);
+            const int antes = posto.Falso->LeiturasPlanas;
+            linkor.Ciclo().LeConcentradorTimer();
+            fids = posto.Falso->LeiturasFid;
+            planas = posto.Falso->LeiturasPlanas - antes;
+        }));
+        QVERIFY(!fid);
+        QCOMPARE(fids, 1);
+        QCOMPARE(planas, 0);
     }
 
+    // The day's log reloaded opens at its last line; new lines stay in view, unless the operator
+    // scrolled up to read, and follow again once scrolled back down.
     void PainelDeLogMostraOsAbastecimentos()
     {
         TPostoTeste posto;
+        QByteArray dia;
+        for (int i = 0; i < 300; ++i)
+            dia += QStringLiteral(" 09/12/2025   10:%1:00   00012      25,437       5,899     150,05   001  %2   068\r\n")
+                       .arg(i % 60, 2, 10, QChar('0'))
+                       .arg(i, 4, 10, QChar('0'))
+                       .toUtf8();
+        posto.EscreveArquivo("LogLinkor09122025", dia);
         auto janela = AbreJanela(posto);
-        TCicloLeitura& ciclo = posto.Ciclo();
-        ciclo.ParaLeitura();
-        ciclo.ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 1));
-        ciclo.ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 2, "09/12/2025", "14:05:00"));
-        QCOMPARE(janela->VisualizaLog->toPlainText().split('\n'), posto.LinhasLog());
-        QCOMPARE(janela->TextoPainel(1), QString("Total de Abastecimentos: 2"));
+        janela->show();
+        QScrollBar* barra = janela->VisualizaLog->verticalScrollBar();
+        QTRY_VERIFY(barra->maximum() > 0);
+        QCOMPARE(barra->value(), barra->maximum());
+        QCOMPARE(janela->TextoPainel(1), QString("Total de Abastecimentos: 300"));
+
+        const auto abastece = [&](qint32 id) {
+            return NoMotor(*janela, [&](TLinkor& linkor) {
+                linkor.Ciclo().ParaLeitura();
+                linkor.Ciclo().ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, id));
+            });
+        };
+        QVERIFY(abastece(1));
+        QTRY_COMPARE(janela->TextoPainel(1), QString("Total de Abastecimentos: 301"));
+        QCOMPARE(janela->VisualizaLog->toPlainText().split('\n').mid(300), posto.LinhasLog().mid(300));
+        QCOMPARE(barra->value(), barra->maximum());
+
+        barra->setValue(0); // the operator reads an earlier line
+        QVERIFY(abastece(2));
+        QTRY_COMPARE(janela->TextoPainel(1), QString("Total de Abastecimentos: 302"));
+        QCOMPARE(barra->value(), 0);
+        barra->setValue(barra->maximum());
+        QVERIFY(abastece(3));
+        QTRY_COMPARE(janela->TextoPainel(1), QString("Total de Abastecimentos: 303"));
+        QCOMPARE(barra->value(), barra->maximum());
     }
 
-    void SairDuranteOTickDeixaOTimerDesligado()
+    // The engine stuck in a serial exchange (or the database): the window goes on handling events,
+    // and "&Sair" ends the window within its bound, leaving the engine behind without calling
+    // the driver.
+    void JanelaViveComOMotorPreso()
     {
-        // "&Sair" from the tray while a tick lets messages run: the tick ends with the timer off.
+        TPostoTeste posto;
+        posto.Executa("Update ParaPosto Set visualizastatusbomba = 'N'");
+        auto janela = AbreJanela(posto);
+        QSemaphore entrou;
+        QSemaphore solta;
+        QVERIFY(NoMotor(*janela, [&](TLinkor& linkor) {
+            posto.Falso->AoLer = [&] {
+                entrou.release();
+                solta.acquire();
+            };
+            linkor.Ciclo().DefineIntervaloLeitura(1);
+        }));
+        QVERIFY(QTest::qWaitFor([&] { return entrou.tryAcquire(); }, 10000));
+        int batidas = 0;
+        QTimer batida;
+        connect(&batida, &QTimer::timeout, [&] { ++batidas; });
+        batida.start(10);
+        QTRY_VERIFY(batidas >= 20); // the window's loop runs while the engine is stuck
+        bool dialogoConcluido = false;
+        janela->Motor().Executa(janela.get(), [](TLinkor&, const TRetorno&) {}, [&](const QString&) { dialogoConcluido = true; });
+        janela->show();
+        janela->Sair1->trigger(); // returns after the bound, the engine left behind
+        QVERIFY(janela->Motor().Abandonado());
+        QVERIFY(!dialogoConcluido); // a job queued behind the stuck tick never ran
+        solta.release(); // the exchange ends: the engine's thread ends without a driver call
+        QVERIFY(janela->Motor().Para(20000));
+        QVERIFY(!posto.Falso->Finalizado);
+        QVERIFY(!dialogoConcluido);
+    }
+
+    // The window manager's close box takes Linkor out of sight (tray or task bar); it keeps polling.
+    void CaixaDeFecharNaoEncerra()
+    {
         TPostoTeste posto;
         auto janela = AbreJanela(posto);
-        posto.Falso->AoLer = [&] { janela->Sair1->trigger(); };
-        posto.Ciclo().LeConcentradorTimer();
+        janela->show();
+        QVERIFY(QTest::qWaitForWindowExposed(janela.get()));
+        QCloseEvent caixaDeFechar; // as the window manager sends it
+        QSpontaneKeyEvent::setSpontaneous(&caixaDeFechar);
+        qApp->notify(janela.get(), &caixaDeFechar); // sendEvent would make it not spontaneous
+        QVERIFY(!janela->FimSolicitado());
+        if (QSystemTrayIcon::isSystemTrayAvailable())
+            QTRY_VERIFY(!janela->isVisible());
+        else
+            QTRY_VERIFY(janela->isMinimized());
+        bool ativa = false;
+        QVERIFY(NoMotor(*janela, [&](TLinkor& linkor) { ativa = linkor.Ciclo().LeituraAtiva(); }));
+        QVERIFY(ativa);
+        QVERIFY(!posto.Falso->Finalizado);
+        janela->Sair1->trigger(); // only "&Sair" ends it
         QVERIFY(posto.Falso->Finalizado);
-        QVERIFY(!posto.Ciclo().LeituraAtiva());
     }
 
     void ErroPadraoAcrescentaPonto_data()
