@@ -162,6 +162,10 @@ void TConexao::Conecta()
 
 void TConexao::Desconecta()
 {
+    if (!F->Anexo && !F->Transacao) {
+        F->Nivel = 0;
+        return;
+    }
     // Every step below may go to the server: together they get one deadline.
     TChamadaVigiada vigiada(F->Vigia);
     F->AbandonaTransacao(F->Transacao);

@@ -46,7 +46,7 @@ void TVigia::Arma()
         return;
     FPrazo = TRelogio::now() + FLimite;
     ++FSerie;
-    if (!FLinha.joinable())
+    if (!FLinha.joinable() && FAnexo) // nothing to abort otherwise
         FLinha = std::thread([this] { Vigia(); });
     FSinal.notify_all();
 }
