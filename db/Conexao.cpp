@@ -3,8 +3,6 @@
 #include "Erro.h"
 #include "Firebird.h"
 
-#include <ibase.h>
-
 using namespace Firebird;
 
 namespace {
