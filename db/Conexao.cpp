@@ -3,8 +3,6 @@
 #include "Erro.h"
 #include "Firebird.h"
 
-#include <ibase.h>
-
 using namespace Firebird;
 
 namespace {
@@ -162,6 +160,10 @@ void TConexao::Conecta()
 
 void TConexao::Desconecta()
 {
+    if (!F->Anexo && !F->Transacao) {
+        F->Nivel = 0;
+        return;
+    }
     // Every step below may go to the server: together they get one deadline.
     TChamadaVigiada vigiada(F->Vigia);
     F->AbandonaTransacao(F->Transacao);

@@ -46,9 +46,12 @@ void TVigia::Arma()
         return;
     FPrazo = TRelogio::now() + FLimite;
     ++FSerie;
-    if (!FLinha.joinable())
+    if (!FLinha.joinable() && FAnexo) // nothing to abort otherwise
         FLinha = std::thread([this] { Vigia(); });
-    FSinal.notify_all();
+    // A watchdog waiting for an earlier deadline finds this one when it wakes: statements in
+    // quick succession cost no wake-up each.
+    if (FDormindo || FPrazo < FPrazoVigiado)
+        FSinal.notify_all();
 }
 
 void TVigia::Desarma()
@@ -87,10 +90,12 @@ void TVigia::Vigia()
     std::unique_lock trava(FTrava);
     while (!FParar) {
         if (FNivel == 0 || FMotivo != TMotivoAborto::Nenhum) {
+            FDormindo = true;
             FSinal.wait(trava);
+            FDormindo = false;
             continue;
         }
-        const auto prazo = FPrazo;
+        const auto prazo = FPrazoVigiado = FPrazo;
         const auto serie = FSerie;
         FSinal.wait_until(trava, prazo);
         if (!FParar && FNivel > 0 && FSerie == serie && TRelogio::now() >= prazo)

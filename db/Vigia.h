@@ -48,9 +48,11 @@ private:
     std::chrono::milliseconds FLimite{10000};
     int FNivel = 0;
     TRelogio::time_point FPrazo;
+    TRelogio::time_point FPrazoVigiado; // the deadline the watchdog sleeps until
     unsigned long long FSerie = 0; // one per outermost call
     TMotivoAborto FMotivo = TMotivoAborto::Nenhum;
     bool FParar = false;
+    bool FDormindo = false; // waiting for a call, no deadline
 
     void Vigia();
     void AbortaComTrava(TMotivoAborto motivo);
