@@ -19,7 +19,6 @@
 #include <QTest>
 
 #include <functional>
-#include <optional>
 
 class TRelogioTeste : public TRelogio {
 public:
@@ -96,12 +95,7 @@ public:
         Porta = porta;
         return PortaAbre;
     }
-    std::optional<TUltimoEntregue> UltimoEntregue; // as the close was asked
-    void FinalizaSerial(TUltimoEntregue Ultimo) override
-    {
-        Finalizado = true;
-        UltimoEntregue = Ultimo;
-    }
+    void FinalizaSerial(TUltimoEntregue) override { Finalizado = true; }
     int AcertosRelogio = 0;
     bool RelogioMudo = false; // the clock command gets no answer
     void AcertaDataHora() override

@@ -108,15 +108,17 @@ private slots:
         const QString segunda(200, 'b'); // 94 bytes of it still fit in the log's page
         TLogArquivo log;
         log.Acrescenta(caminho, primeira);
+        QString mensagem;
         try {
             log.Acrescenta(caminho, segunda);
             QFAIL("a line was written to a full disk");
         } catch (const EErro& e) {
-            QCOMPARE(e.Mensagem(), "Não foi possível gravar o arquivo " + caminho + ": disco cheio");
+            mensagem = e.Mensagem();
         }
-        QCOMPARE(log.Causa(), TCausaFalhaLog::DiscoCheio);
-        QCOMPARE(log.Retidas(), qsizetype(1));
         QCOMPARE(LeLinhasLog(caminho), QStringList({primeira}));
+        QCOMPARE(log.Retidas(), qsizetype(1));
+        QCOMPARE(mensagem, "Não foi possível gravar o arquivo " + caminho + ": disco cheio");
+        QCOMPARE(log.Causa(), TCausaFalhaLog::DiscoCheio);
 
         // Read-only now: a different cause, and still nothing cut.
         QCOMPARE(::mount("tmpfs", ponto.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=8k"), 0);
