@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QThread>
 
+#include <condition_variable>
 #include <optional>
 
 namespace {
@@ -69,9 +70,30 @@ bool NaThreadDaJanela()
 }
 } // namespace
 
+// One question from the engine's thread; its box may outlive the boxes' object.
 struct TCaixaMensagem::TPergunta {
-    TBotoes Botoes;
-    std::optional<TResposta> Resposta;
+    explicit TPergunta(TBotoes botoes) : Botoes(botoes) {}
+    const TBotoes Botoes;
+
+    // The first answer counts.
+    void Responde(TResposta resposta)
+    {
+        const std::lock_guard trava(FMutex);
+        if (!FResposta)
+            FResposta = resposta;
+        FRespondida.notify_all();
+    }
+    TResposta Espera()
+    {
+        std::unique_lock trava(FMutex);
+        FRespondida.wait(trava, [this] { return FResposta.has_value(); });
+        return *FResposta;
+    }
+
+private:
+    std::mutex FMutex;
+    std::condition_variable FRespondida;
+    std::optional<TResposta> FResposta;
 };
 
 TCaixaMensagem::TCaixaMensagem() = default;
@@ -122,8 +144,7 @@ void TCaixaMensagem::Acrescenta(TTipoMensagem tipo, const QString& texto)
 
 TResposta TCaixaMensagem::Pergunta(TTipoMensagem tipo, const QString& texto, TBotoes botoes)
 {
-    auto pergunta = std::make_shared<TPergunta>();
-    pergunta->Botoes = botoes;
+    auto pergunta = std::make_shared<TPergunta>(botoes);
     {
         const std::lock_guard trava(FMutex);
         if (FSuprimidas)
@@ -132,17 +153,17 @@ TResposta TCaixaMensagem::Pergunta(TTipoMensagem tipo, const QString& texto, TBo
     }
     QMetaObject::invokeMethod(
         qApp, [this, pergunta, tipo, texto] { AbrePergunta(pergunta, tipo, texto); }, Qt::QueuedConnection);
-    std::unique_lock trava(FMutex);
-    FRespondida.wait(trava, [&] { return pergunta->Resposta.has_value(); });
+    const TResposta resposta = pergunta->Espera();
+    const std::lock_guard trava(FMutex);
     FPerguntas.removeOne(pergunta);
-    return *pergunta->Resposta;
+    return resposta;
 }
 
 void TCaixaMensagem::AbrePergunta(const std::shared_ptr<TPergunta>& pergunta, TTipoMensagem tipo,
                                   const QString& texto)
 {
     if (FSuprimidas) {
-        Responde(pergunta, RespostaCautelosa(pergunta->Botoes));
+        pergunta->Responde(RespostaCautelosa(pergunta->Botoes));
         return;
     }
     auto* caixa = new QMessageBox(IconeDe(tipo), TituloMensagem(tipo), TextoDaCaixa(texto), QMessageBox::NoButton,
@@ -151,19 +172,13 @@ void TCaixaMensagem::AbrePergunta(const std::shared_ptr<TPergunta>& pergunta, TT
     caixa->setWindowModality(Qt::ApplicationModal); // shown without a loop of its own
     const auto botoes = std::make_shared<TCaixa>(caixa, pergunta->Botoes);
     QObject::connect(caixa, &QMessageBox::finished, caixa,
-                     [this, pergunta, botoes] { Responde(pergunta, botoes->Resposta(pergunta->Botoes)); });
+                     [pergunta, botoes] { pergunta->Responde(botoes->Resposta(pergunta->Botoes)); });
     // A box that goes away unanswered (the program closing) gives the cautious answer.
-    QObject::connect(caixa, &QObject::destroyed, qApp,
-                     [this, pergunta] { Responde(pergunta, RespostaCautelosa(pergunta->Botoes)); });
+    QObject::connect(caixa, &QObject::destroyed, caixa,
+                     [pergunta] { pergunta->Responde(RespostaCautelosa(pergunta->Botoes)); });
+    FCaixasPergunta.removeAll(nullptr);
+    FCaixasPergunta << caixa;
     caixa->show();
-}
-
-void TCaixaMensagem::Responde(const std::shared_ptr<TPergunta>& pergunta, TResposta resposta)
-{
-    const std::lock_guard trava(FMutex);
-    if (!pergunta->Resposta)
-        pergunta->Resposta = resposta;
-    FRespondida.notify_all();
 }
 
 void TCaixaMensagem::Suprime()
@@ -172,14 +187,16 @@ void TCaixaMensagem::Suprime()
     {
         const std::lock_guard trava(FMutex);
         for (const auto& pergunta : FPerguntas)
-            if (!pergunta->Resposta)
-                pergunta->Resposta = RespostaCautelosa(pergunta->Botoes);
-        FRespondida.notify_all();
+            pergunta->Responde(RespostaCautelosa(pergunta->Botoes));
     }
-    if (NaThreadDaJanela())
+    if (NaThreadDaJanela()) {
         for (const QPointer<QMessageBox>& caixa : FAbertas)
             if (caixa)
                 caixa->close();
+        for (const QPointer<QMessageBox>& caixa : std::as_const(FCaixasPergunta))
+            if (caixa)
+                caixa->close();
+    }
 }
 
 QMessageBox* TCaixaMensagem::CaixaAberta(TTipoMensagem tipo) const

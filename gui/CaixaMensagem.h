@@ -15,7 +15,6 @@
 
 #include <array>
 #include <atomic>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 
@@ -41,12 +40,11 @@ private:
     // Window's thread.
     void AbrePergunta(const std::shared_ptr<TPergunta>& pergunta, TTipoMensagem tipo, const QString& texto);
     void Acrescenta(TTipoMensagem tipo, const QString& texto);
-    void Responde(const std::shared_ptr<TPergunta>& pergunta, TResposta resposta);
 
     std::atomic<bool> FSuprimidas{false};
-    std::mutex FMutex; // guards FPerguntas and each question's answer
-    std::condition_variable FRespondida;
+    std::mutex FMutex; // guards FPerguntas
     QList<std::shared_ptr<TPergunta>> FPerguntas;
     std::array<QPointer<QMessageBox>, 4> FAbertas;
+    QList<QPointer<QMessageBox>> FCaixasPergunta; // the engine's questions on screen
     std::array<QStringList, 4> FTextos;
 };

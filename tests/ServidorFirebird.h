@@ -113,6 +113,8 @@ public:
     QString Usuario() const { return QStringLiteral("SYSDBA"); }
     QString Senha() const { return FSenha; }
     QString Motivo() const { return FMotivo; }
+    // The server's process: SIGSTOP freezes it mid-run (every statement then hangs), SIGCONT lets it go on.
+    qint64 Pid() const { return FProcesso.processId(); }
 
 private:
     QTemporaryDir FPasta;

@@ -217,7 +217,8 @@ private slots:
         // The toolbar opens one modal dialog; a poll tick while it is open stores its fueling, and
         // the dialog carries on.
         TMenuPrin janela(posto->CriaMotor());
-        posto->Ciclo().DefineIntervaloLeitura(20);
+        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 20000); // start-up runs on the engine's thread
+        janela.Motor().Executa(&janela, [](TLinkor& linkor, const TRetorno&) { linkor.Ciclo().DefineIntervaloLeitura(20); });
         bool verificado = false;
         QTimer::singleShot(0, this, [&] {
             [&] {

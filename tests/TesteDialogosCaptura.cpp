@@ -63,6 +63,7 @@ private slots:
     {
         TPostoTeste posto;
         TMenuPrin janela(posto.CriaMotor());
+        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 20000); // start-up runs on the engine's thread
         janela.show();
         posto.Falso->Registros[37] = Abastecimento("44", 10, 58990, 589900, 37, "09/12/2025", "13:10:00");
         posto.Respondedor.Resposta = TResposta::Sim;
@@ -103,6 +104,7 @@ private slots:
         TPostoTeste posto;
         posto.Executa("Update ParaPosto Set TEMPOLECONCENTRADOR = 0");
         TMenuPrin janela(posto.CriaMotor());
+        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 20000); // start-up runs on the engine's thread
         janela.show();
         QVERIFY(!posto.Ciclo().LeituraAtiva());
         QPointer<TFconfiguraTempoLeAbastecimento> aberto;
@@ -145,6 +147,7 @@ private slots:
         qputenv("COMPANYTEC_PORTA1", QFile::encodeName(Link));
         posto.DriverReal = true;
         TMenuPrin janela(posto.CriaMotor());
+        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 20000); // start-up runs on the engine's thread
         janela.show();
         QVERIFY2(posto.Respondedor.Caixas.isEmpty(), qPrintable(posto.Respondedor.Caixas.value(0).Texto));
         const QString pergunta = "Deseja sincronizar a Data/Hora do Concentrador com a Data/Hora do Sistema?\r";

@@ -175,7 +175,8 @@ private slots:
         TurnoDoDia(posto);
         posto.Executa("Update ParaPosto Set visualizastatusbomba = 'N'");
         TMenuPrin janela(posto.CriaMotor());
-        posto.Ciclo().DefineIntervaloLeitura(1);
+        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 20000); // start-up runs on the engine's thread
+        janela.Motor().Executa(&janela, [](TLinkor& linkor, const TRetorno&) { linkor.Ciclo().DefineIntervaloLeitura(1); });
         int tickDuranteLeitura = 0;
         NoDialogo<TFTirarEncerrantes>([&](TFTirarEncerrantes& dialogo) {
             QCOMPARE(TFTirarEncerrantes::FTirarEncerrantes, &dialogo);
@@ -267,6 +268,7 @@ private slots:
         TPostoTeste posto;
         posto.Executa("Update Bombas Set CodConcentrador = NULL");
         TMenuPrin janela(posto.CriaMotor());
+        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 20000); // start-up runs on the engine's thread
         posto.Ciclo().ParaLeitura();
         posto.Falso->CodigosRecusados << "";
         bool aberto = false;

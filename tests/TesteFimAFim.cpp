@@ -34,8 +34,9 @@ private slots:
 
         posto.DriverReal = true;
         TMenuPrin janela(posto.CriaMotor());
+        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 20000);
         QVERIFY2(posto.Respondedor.Caixas.isEmpty(), qPrintable(posto.Respondedor.Caixas.value(0).Texto));
-        posto.Ciclo().DefineIntervaloLeitura(20);
+        janela.Motor().Executa(&janela, [](TLinkor& linkor, const TRetorno&) { linkor.Ciclo().DefineIntervaloLeitura(20); });
         QTRY_COMPARE_WITH_TIMEOUT(posto.Linhas("Select Id From MvAbast", {"Id"}).size(), bicos.size(), 20000);
         // A few more ticks: nothing more arrives, and the last fueling is acknowledged.
         QTest::qWait(300);

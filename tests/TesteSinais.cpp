@@ -1,9 +1,11 @@
 // The program itself, stopped from outside: SIGTERM ends it promptly and cleanly, whether it is
-// polling or still waiting in a start-up question.
+// polling, still waiting in a start-up question, or stuck in a database that stopped answering.
 #include "Posto.h"
+#include "ServidorFirebird.h"
 #include "SimuladorTeste.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -20,11 +22,12 @@ class TesteSinais : public QObject, public TSimuladorTeste {
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
 
-    void IniciaLinkor(const QString& caminhoBanco)
+    void IniciaLinkor(const QString& caminhoBanco, const QString& senha = {})
     {
         QFile ini(Pasta.filePath("Caminho.ini"));
         QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write(("[DATABASEESTOQUE]\r\nCAMINHO=" + caminhoBanco + "\r\nUSUARIO=SYSDBA\r\n").toUtf8());
+        ini.write(("[DATABASEESTOQUE]\r\nCAMINHO=" + caminhoBanco + "\r\nUSUARIO=SYSDBA\r\nSENHA=" + senha + "\r\n")
+                      .toUtf8());
         ini.close();
         QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
         ambiente.insert("QT_QPA_PLATFORM", "offscreen");
@@ -78,6 +81,30 @@ private slots:
         QCOMPARE(Linkor.state(), QProcess::Running);
         TerminaEConfere();
         QVERIFY(LeErros().mid(antes).contains("Erro na inicialização: "));
+    }
+
+    // The database server frozen while a fueling is being stored: the engine hangs in the
+    // statement, yet SIGTERM ends the program (the time it takes is a benchmark figure; here only
+    // that it ends), and the fueling is not acknowledged: the concentrator still holds it.
+    void TerminaComOBancoParado()
+    {
+        TServidorFirebird servidor;
+        QVERIFY2(servidor.Inicia(), qPrintable(servidor.Motivo()));
+        const QString banco = Pasta.filePath("SERVIDOR.FDB");
+        CriaBancoPosto(banco, true);
+        Ctl({"abastece", "bico=04", "litros=10", "preco=5.899"});
+        IniciaLinkor(servidor.Endereco(banco), servidor.Senha());
+        QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 20000);
+        const auto pid = static_cast<pid_t>(servidor.Pid());
+        QCOMPARE(::kill(pid, SIGSTOP), 0);
+        auto continua = qScopeGuard([pid] { ::kill(pid, SIGCONT); });
+        Ctl({"abastece", "bico=04", "litros=12", "preco=5.899"});
+        QTest::qWait(4000); // read, and stuck storing it
+        QCOMPARE(Linkor.state(), QProcess::Running);
+        ::kill(static_cast<pid_t>(Linkor.processId()), SIGTERM);
+        QVERIFY2(Linkor.waitForFinished(20000), "linkor did not end within 20 s of SIGTERM with the database frozen");
+        QCOMPARE(Linkor.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(Estado("pendentes"), QString("1"));
     }
 };
 

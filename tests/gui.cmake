@@ -1,5 +1,6 @@
 # The window, offscreen, and the whole program.
 linkor_teste(teste_menuprin FONTES TesteMenuPrin.cpp PostoTeste.h LIBS gui)
+linkor_teste(teste_caixa_mensagem FONTES TesteCaixaMensagem.cpp LIBS gui)
 linkor_teste(teste_fim_a_fim FONTES TesteFimAFim.cpp PostoTeste.h SimuladorTeste.h LIBS gui)
 add_dependencies(teste_fim_a_fim Companytec concentrador-sim)
 linkor_teste(teste_sinais FONTES TesteSinais.cpp SimuladorTeste.h LIBS db)

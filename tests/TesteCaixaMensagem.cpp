@@ -1,0 +1,129 @@
+// The real boxes as the engine's thread meets them: nothing it tells waits for the operator, one
+// box of a kind at a time, and a question waits for the answer given in the window.
+#include "Aplicacao.h"
+#include "CaixaMensagem.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QTest>
+#include <QThread>
+
+#include <atomic>
+
+namespace {
+QList<QMessageBox*> CaixasVisiveis()
+{
+    QList<QMessageBox*> caixas;
+    for (QWidget* janela : QApplication::topLevelWidgets())
+        if (auto* caixa = qobject_cast<QMessageBox*>(janela); caixa && caixa->isVisible())
+            caixas << caixa;
+    return caixas;
+}
+
+QAbstractButton* Botao(QMessageBox* caixa, const QString& texto)
+{
+    for (QAbstractButton* botao : caixa->buttons())
+        if (botao->text() == texto)
+            return botao;
+    return nullptr;
+}
+} // namespace
+
+class TesteCaixaMensagem : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { qDeleteAll(CaixasVisiveis()); }
+
+    void UmaCaixaDeCadaTipo()
+    {
+        TCaixaMensagem caixas;
+        // The engine tells three errors (one twice) and a notice; every call returns at once, with
+        // the window's loop not running meanwhile.
+        std::unique_ptr<QThread> motor(QThread::create([&] {
+            caixas.MostraMensagem(TTipoMensagem::Erro, "Primeiro erro");
+            caixas.MostraMensagem(TTipoMensagem::Erro, "Segundo\rerro");
+            caixas.MostraMensagem(TTipoMensagem::Erro, "Primeiro erro");
+            caixas.MostraMensagem(TTipoMensagem::Informacao, "Uma informação");
+        }));
+        motor->start();
+        QVERIFY(motor->wait(10000));
+        QTRY_COMPARE(CaixasVisiveis().size(), 2);
+        QMessageBox* erro = caixas.CaixaAberta(TTipoMensagem::Erro);
+        QVERIFY(erro);
+        QCOMPARE(erro->windowTitle(), QString("Erro"));
+        QCOMPARE(erro->text(), QString("Primeiro erro\n\nSegundo\nerro"));
+        QCOMPARE(erro->windowModality(), Qt::NonModal);
+        QCOMPARE(caixas.CaixaAberta(TTipoMensagem::Informacao)->text(), QString("Uma informação"));
+
+        // Closed by the operator, the next error opens a box of its own with only its text.
+        Botao(erro, "OK")->click();
+        QTRY_VERIFY(!caixas.CaixaAberta(TTipoMensagem::Erro));
+        motor.reset(QThread::create([&] { caixas.MostraMensagem(TTipoMensagem::Erro, "Terceiro erro"); }));
+        motor->start();
+        QVERIFY(motor->wait(10000));
+        QTRY_VERIFY(caixas.CaixaAberta(TTipoMensagem::Erro));
+        QCOMPARE(caixas.CaixaAberta(TTipoMensagem::Erro)->text(), QString("Terceiro erro"));
+    }
+
+    void PerguntaRespondidaNaJanela_data()
+    {
+        QTest::addColumn<int>("botoes");
+        QTest::addColumn<QString>("clique");
+        QTest::addColumn<int>("esperada");
+        QTest::newRow("sim") << int(TBotoes::SimNao) << "&Sim" << int(TResposta::Sim);
+        QTest::newRow("nao") << int(TBotoes::SimNao) << "&Não" << int(TResposta::Nao);
+        QTest::newRow("ok") << int(TBotoes::OkCancelar) << "OK" << int(TResposta::Ok);
+        QTest::newRow("cancelar") << int(TBotoes::OkCancelar) << "Cancelar" << int(TResposta::Cancelar);
+    }
+    void PerguntaRespondidaNaJanela()
+    {
+        QFETCH(int, botoes);
+        QFETCH(QString, clique);
+        QFETCH(int, esperada);
+        TCaixaMensagem caixas;
+        std::atomic<int> resposta{-1};
+        std::unique_ptr<QThread> motor(QThread::create([&] {
+            resposta = int(caixas.MostraMensagem(TTipoMensagem::Informacao,
+                                                 "Impossível conectar ao banco de dados. \rDeseja tentar novamente?",
+                                                 TBotoes(botoes)));
+        }));
+        motor->start();
+        QTRY_COMPARE(CaixasVisiveis().size(), 1);
+        QMessageBox* caixa = CaixasVisiveis().first();
+        QCOMPARE(caixa->text(), QString("Impossível conectar ao banco de dados. \nDeseja tentar novamente?"));
+        QVERIFY(!motor->wait(50)); // the engine waits for the operator; the window does not
+        QCOMPARE(resposta.load(), -1);
+        Botao(caixa, clique)->click();
+        QVERIFY(motor->wait(10000));
+        QCOMPARE(resposta.load(), esperada);
+    }
+
+    // A stop while the engine waits on a question: the cautious answer at once, the box closed,
+    // and no box from then on.
+    void ParadaRespondeComCautela()
+    {
+        TCaixaMensagem caixas;
+        std::atomic<int> resposta{-1};
+        std::unique_ptr<QThread> motor(QThread::create([&] {
+            resposta = int(caixas.MostraMensagem(TTipoMensagem::Informacao, "Deseja tentar novamente?", TBotoes::SimNao));
+        }));
+        motor->start();
+        QTRY_COMPARE(CaixasVisiveis().size(), 1);
+        caixas.Suprime();
+        QVERIFY(motor->wait(10000));
+        QCOMPARE(resposta.load(), int(TResposta::Nao));
+        QTRY_COMPARE(CaixasVisiveis().size(), 0);
+        QCOMPARE(caixas.MostraMensagem(TTipoMensagem::Confirmacao, "Confirma?", TBotoes::OkCancelar), TResposta::Cancelar);
+        caixas.MostraMensagem(TTipoMensagem::Erro, "Erro");
+        QTest::qWait(50);
+        QCOMPARE(CaixasVisiveis().size(), 0);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    TAplicacao aplicacao(argc, argv);
+    TesteCaixaMensagem teste;
+    return QTest::qExec(&teste, argc, argv);
+}
+#include "TesteCaixaMensagem.moc"
