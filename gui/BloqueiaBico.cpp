@@ -1,6 +1,7 @@
 #include "BloqueiaBico.h"
 
 #include "Contexto.h"
+#include "Linkor.h"
 #include "Erro.h"
 #include "FonteDialogo.h"
 #include "Grade.h"
@@ -11,7 +12,6 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
@@ -56,10 +56,10 @@ public:
 
 } // namespace
 
-TFBloqDesbBico::TFBloqDesbBico(TContexto& contexto, QWidget* parent)
+TFBloqDesbBico::TFBloqDesbBico(TMotor& motor, TMensagens& mensagens, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      FContexto(contexto), FServico(contexto)
+      FMensagens(mensagens), FTrabalho(this, motor, [this](bool espera) { BitBtn1->setEnabled(!espera); })
 {
     setObjectName(QStringLiteral("FBloqDesbBico"));
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -113,7 +113,7 @@ void TFBloqDesbBico::CriaComponentes()
         try {
             MarcaBico();
         } catch (const std::exception& e) {
-            FContexto.MostraErroPadrao(MensagemDe(e));
+            FMensagens.MostraErroPadrao(MensagemDe(e));
         }
     });
 
@@ -131,7 +131,7 @@ void TFBloqDesbBico::CriaComponentes()
         try {
             BitBtn1Click();
         } catch (const std::exception& e) {
-            FContexto.MostraErroPadrao(MensagemDe(e));
+            FMensagens.MostraErroPadrao(MensagemDe(e));
         }
     });
     GridBombas->setFocus();
@@ -146,9 +146,22 @@ bool TFBloqDesbBico::Executa()
 
 void TFBloqDesbBico::Prepara()
 {
-    LigaConexao(this, &FContexto.CnTankora());
-    CarregaBicos();
-    MarcaBloqueados();
+    PreencheGrade({});
+    auto bicos = std::make_shared<QList<TBicoBloqueio>>();
+    FTrabalho.Executa(
+        [bicos](TLinkor& linkor, const TRetorno&) {
+            TServicoBloqueio servico(linkor.Contexto());
+            *bicos = servico.CarregaBicos();
+            servico.MarcaBloqueados(*bicos);
+        },
+        [this, bicos](const QString& erro) {
+            if (!erro.isEmpty()) {
+                FMensagens.MostraErroPadrao(erro);
+                reject();
+                return;
+            }
+            PreencheGrade(*bicos);
+        });
 }
 
 void TFBloqDesbBico::DefineCelula(int linha, int coluna, const QString& texto)
@@ -171,13 +184,13 @@ bool TFBloqDesbBico::Marcada(int linha) const
     return Celula(ColMarca, linha) == kMarca;
 }
 
-void TFBloqDesbBico::CarregaBicos()
+void TFBloqDesbBico::PreencheGrade(const QList<TBicoBloqueio>& bicos)
 {
+    FLidos = bicos;
     GridBombas->clearContents();
     GridBombas->setRowCount(1);
     for (int c = 0; c < kColunas; ++c)
         DefineCelula(1, c, QString());
-    const QList<TBicoBloqueio> bicos = FServico.CarregaBicos();
     if (!bicos.isEmpty())
         GridBombas->setRowCount(static_cast<int>(bicos.size()));
     int r = 1;
@@ -186,7 +199,7 @@ void TFBloqDesbBico::CarregaBicos()
         DefineCelula(r, ColDescricao, bico.Descricao);
         DefineCelula(r, ColConcentrador, bico.CodConcentrador);
         DefineCelula(r, ColLivre, QString());
-        DefineCelula(r, ColMarca, QString());
+        DefineCelula(r, ColMarca, bico.Marcado ? kMarca : QString());
         ++r;
     }
     GridBombas->setCurrentCell(0, 0);
@@ -196,17 +209,9 @@ QList<TBicoBloqueio> TFBloqDesbBico::LeGrade() const
 {
     QList<TBicoBloqueio> bicos;
     for (int r = 1; r < QuantidadeLinhas(); ++r)
-        bicos << TBicoBloqueio{Celula(ColBico, r), Celula(ColDescricao, r), Celula(ColConcentrador, r), Marcada(r)};
+        bicos << TBicoBloqueio{Celula(ColBico, r), Celula(ColDescricao, r), Celula(ColConcentrador, r), Marcada(r),
+                               FLidos.value(r - 1).Bloqueado};
     return bicos;
-}
-
-void TFBloqDesbBico::MarcaBloqueados()
-{
-    QList<TBicoBloqueio> bicos = LeGrade();
-    FServico.MarcaBloqueados(bicos);
-    for (int r = 1; r < QuantidadeLinhas(); ++r)
-        if (bicos[r - 1].Marcado)
-            DefineCelula(r, ColMarca, kMarca);
 }
 
 void TFBloqDesbBico::MarcaBico()
@@ -234,13 +239,16 @@ bool TFBloqDesbBico::eventFilter(QObject* objeto, QEvent* evento)
 
 void TFBloqDesbBico::BitBtn1Click()
 {
-    // The button ends the dialog, also when a command fails: the error is shown, then it closes.
-    try {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        auto cursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        FServico.EnviaComandos(LeGrade());
-    } catch (const std::exception& e) {
-        FContexto.MostraErroPadrao(MensagemDe(e));
-    }
-    accept();
+    // The button ends the dialog once every command was tried; each one refused is named first.
+    const QList<TBicoBloqueio> bicos = LeGrade();
+    auto falhas = std::make_shared<QStringList>();
+    FTrabalho.Executa(
+        [bicos, falhas](TLinkor& linkor, const TRetorno&) { *falhas = TServicoBloqueio(linkor.Contexto()).EnviaComandos(bicos); },
+        [this, falhas](const QString& erro) {
+            if (!erro.isEmpty())
+                FMensagens.MostraErroPadrao(erro);
+            for (const QString& falha : *falhas)
+                FMensagens.MostraMensagem(TTipoMensagem::Informacao, falha, TBotoes::Ok);
+            accept();
+        });
 }

@@ -3,16 +3,14 @@
 #include "Contexto.h"
 #include "Erro.h"
 #include "Grade.h"
+#include "Linkor.h"
 
-#include <QApplication>
-#include <QCloseEvent>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -58,8 +56,9 @@ QPushButton* Botao(QWidget* dono, const QString& nome, const QString& titulo, co
 
 TFTirarEncerrantes* TFTirarEncerrantes::FTirarEncerrantes = nullptr;
 
-TFTirarEncerrantes::TFTirarEncerrantes(TContexto& contexto, QWidget* parent)
-    : TFrmBasico(contexto, parent), FServico(contexto)
+TFTirarEncerrantes::TFTirarEncerrantes(TMotor& motor, QWidget* parent)
+    : TFrmBasico(motor.Linkor().Contexto(), parent),
+      FTrabalho(this, motor, [this](bool espera) { HabilitaBotoes(!espera); })
 {
     setObjectName(QStringLiteral("FTirarEncerrantes"));
     CriaComponentes();
@@ -114,6 +113,8 @@ void TFTirarEncerrantes::CriaComponentes()
     GridBombas->setSelectionMode(QAbstractItemView::ContiguousSelection);
     GridBombas->setSelectionBehavior(QAbstractItemView::SelectItems);
     GridBombas->setWordWrap(false);
+    // Tab leaves the grid for the buttons.
+    GridBombas->setTabKeyNavigation(false);
     GridBombas->setItemDelegate(new TDesenhoEncerrantes(GridBombas));
     QPalette paleta = GridBombas->palette();
     paleta.setColor(QPalette::Base, QColor(172, 165, 149));
@@ -158,14 +159,29 @@ void TFTirarEncerrantes::Protegido(F&& trabalho)
     try {
         trabalho();
     } catch (const std::exception& e) {
-        Contexto().MostraErroPadrao(MensagemDe(e));
+        Mensagens().MostraErroPadrao(MensagemDe(e));
     }
+}
+
+void TFTirarEncerrantes::Informa(const QString& texto)
+{
+    Mensagens().MostraMensagem(TTipoMensagem::Informacao, texto, TBotoes::Ok);
 }
 
 void TFTirarEncerrantes::FormCreate()
 {
     TFrmBasico::FormCreate();
-    PreencheGrade();
+    PreencheGrade({});
+    auto linhas = std::make_shared<QList<TLinhaEncerrante>>();
+    FTrabalho.Executa([linhas](TLinkor& linkor, const TRetorno&) { *linhas = TServicoEncerrantes(linkor.Contexto()).CarregaBicos(); },
+                      [this, linhas](const QString& erro) {
+                          if (!erro.isEmpty()) {
+                              Mensagens().MostraErroPadrao(erro);
+                              close();
+                              return;
+                          }
+                          PreencheGrade(*linhas);
+                      });
 }
 
 void TFTirarEncerrantes::FormClose()
@@ -173,16 +189,6 @@ void TFTirarEncerrantes::FormClose()
     TFrmBasico::FormClose();
     if (FTirarEncerrantes == this)
         FTirarEncerrantes = nullptr;
-}
-
-void TFTirarEncerrantes::closeEvent(QCloseEvent* evento)
-{
-    if (FOcupado) {
-        FFechaPendente = true;
-        evento->ignore();
-        return;
-    }
-    TFrmBasico::closeEvent(evento);
 }
 
 void TFTirarEncerrantes::DefineCelula(int linha, int coluna, const QString& texto)
@@ -215,14 +221,13 @@ void TFTirarEncerrantes::DefineRodape(const QString& texto)
     FPainelRodape->setText(texto);
 }
 
-void TFTirarEncerrantes::PreencheGrade()
+void TFTirarEncerrantes::PreencheGrade(const QList<TLinhaEncerrante>& linhas)
 {
     // With no nozzle one empty row stays.
     GridBombas->clearContents();
     GridBombas->setRowCount(1);
     for (int c = 0; c < kColunas; ++c)
         DefineCelula(1, c, QString());
-    const QList<TLinhaEncerrante> linhas = FServico.CarregaBicos();
     if (!linhas.isEmpty())
         GridBombas->setRowCount(static_cast<int>(linhas.size()));
     int r = 1;
@@ -301,48 +306,54 @@ void TFTirarEncerrantes::HabilitaBotoes(bool habilita)
 
 void TFTirarEncerrantes::BtEncerrantesClick()
 {
-    HabilitaBotoes(false);
-    FOcupado = true;
-    auto fim = qScopeGuard([this] {
-        FOcupado = false;
-        HabilitaBotoes(true);
-    });
-    QList<TLinhaEncerrante> linhas = LeGrade();
-    const bool lidos = FServico.LeEncerrantes(linhas, [&](int i, const QString& status) {
-        DefineCelula(i + 1, ColFinal, linhas[i].Final);
-        DefineCelula(i + 1, ColSaida, linhas[i].Saida);
-        DefineRodape(status);
-        QCoreApplication::processEvents();
-    });
-    if (lidos) {
-        DefineRodape(QStringLiteral("Ok, encerrantes lidos com sucesso..."));
-        QCoreApplication::processEvents();
-    }
-    fim.dismiss();
-    FOcupado = false;
-    HabilitaBotoes(true);
-    if (FFechaPendente) {
-        close();
-        return;
-    }
-    // As if the operator pressed it: all marks cleared after "Marcar Todos", all set otherwise.
-    if (lidos)
-        BtMarcarClick();
+    // Each row read comes back at once: the grid and the status text follow the reading.
+    auto linhas = std::make_shared<QList<TLinhaEncerrante>>(LeGrade());
+    auto naoLidos = std::make_shared<QStringList>();
+    FTrabalho.Executa(
+        [linhas, naoLidos, this](TLinkor& linkor, const TRetorno& retorno) {
+            *naoLidos = TServicoEncerrantes(linkor.Contexto()).LeEncerrantes(*linhas, [&](int i, const QString& status) {
+                const TLinhaEncerrante linha = (*linhas)[i];
+                retorno([this, i, linha, status] {
+                    DefineCelula(i + 1, ColFinal, linha.Final);
+                    DefineCelula(i + 1, ColSaida, linha.Saida);
+                    DefineRodape(status);
+                });
+            });
+        },
+        [this, naoLidos](const QString& erro) {
+            if (!erro.isEmpty()) {
+                Mensagens().MostraErroPadrao(erro);
+                return;
+            }
+            DefineRodape(TServicoEncerrantes::TextoLeitura(*naoLidos));
+            if (!naoLidos->isEmpty()) {
+                // The marks stay, so the unread nozzles can be asked again.
+                Informa(TServicoEncerrantes::MensagemNaoLidos(*naoLidos));
+                return;
+            }
+            // As if the operator pressed it: all marks cleared after "Marcar Todos", all set otherwise.
+            BtMarcarClick();
+        });
 }
 
 void TFTirarEncerrantes::BtOkClick()
 {
-    bool encerrado = false;
-    {
-        FOcupado = true;
-        auto fim = qScopeGuard([this] { FOcupado = false; });
-        encerrado = FServico.GravaEncerrantes(LeGrade(), [this](const QString& status) {
-            DefineRodape(status);
-            QCoreApplication::processEvents();
+    const QList<TLinhaEncerrante> linhas = LeGrade();
+    auto resultado = std::make_shared<TResultadoGravacao>();
+    FTrabalho.Executa(
+        [linhas, resultado, this](TLinkor& linkor, const TRetorno& retorno) {
+            *resultado = TServicoEncerrantes(linkor.Contexto()).GravaEncerrantes(linhas, [&](const QString& status) {
+                retorno([this, status] { DefineRodape(status); });
+            });
+        },
+        [this, resultado](const QString& erro) {
+            if (!erro.isEmpty())
+                resultado->Mensagens << QStringLiteral("Erro ao gravar as informações no banco ") + erro;
+            for (const QString& mensagem : resultado->Mensagens)
+                Informa(mensagem);
+            if (resultado->Encerra || !erro.isEmpty())
+                close();
         });
-    }
-    if (encerrado || FFechaPendente)
-        close();
 }
 
 void TFTirarEncerrantes::BtCancelarClick()
