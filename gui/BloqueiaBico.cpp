@@ -18,7 +18,6 @@
 
 namespace {
 
-const QString kMarca = QStringLiteral("*");
 constexpr int kLargura = 411; // the three columns and the grid lines
 constexpr int kAltura = 300;
 constexpr int kAlturaPainel = 41;
@@ -27,10 +26,10 @@ constexpr int kAlturaPainel = 41;
 // rows take the system's selection colours. Text 2 pixels in from the cell's corner.
 class TDesenhoBloqueio : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit TDesenhoBloqueio(TGradeBicos* grade) : QStyledItemDelegate(grade), FGrade(grade) {}
     void paint(QPainter* pintor, const QStyleOptionViewItem& opcao, const QModelIndex& indice) const override
     {
-        const bool marcada = indice.siblingAtColumn(TFBloqDesbBico::ColMarca).data().toString() == kMarca;
+        const bool marcada = FGrade->MarcadaIndice(indice);
         const bool comBico = !indice.siblingAtColumn(TFBloqDesbBico::ColBico).data().toString().trimmed().isEmpty();
         const QPalette& paleta = opcao.widget ? opcao.widget->palette() : opcao.palette;
         QColor fundo = paleta.color(QPalette::Base);
@@ -51,6 +50,9 @@ public:
                          indice.data().toString());
         pintor->restore();
     }
+
+private:
+    TGradeBicos* FGrade;
 };
 
 
@@ -76,38 +78,13 @@ void TFBloqDesbBico::CriaComponentes()
     setAutoFillBackground(true);
     setFixedSize(kLargura, kAltura);
 
-    GridBombas = new QTableWidget(this);
-    GridBombas->setObjectName(QStringLiteral("GridBombas"));
+    GridBombas = new TGradeBicos({QStringLiteral("Bico"), QStringLiteral("Descrição"), QStringLiteral("Concentrador")},
+                                 {65, 253, 89}, kColunas, ColMarca, this);
     GridBombas->setGeometry(0, 0, kLargura, kAltura - kAlturaPainel);
-    GridBombas->setColumnCount(kColunas);
-    GridBombas->setHorizontalHeaderLabels(
-        {QStringLiteral("Bico"), QStringLiteral("Descrição"), QStringLiteral("Concentrador"), QString(), QString()});
-    GridBombas->setColumnWidth(ColBico, 65);
-    GridBombas->setColumnWidth(ColDescricao, 253);
-    GridBombas->setColumnWidth(ColConcentrador, 89);
-    GridBombas->setColumnHidden(ColLivre, true);
-    GridBombas->setColumnHidden(ColMarca, true);
-    GridBombas->verticalHeader()->hide();
-    GridBombas->verticalHeader()->setMinimumSectionSize(18);
-    GridBombas->verticalHeader()->setDefaultSectionSize(18);
-    GridBombas->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    GridBombas->horizontalHeader()->setFixedHeight(18);
-    GridBombas->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    GridBombas->horizontalHeader()->setHighlightSections(false);
-    GridBombas->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    GridBombas->horizontalHeader()->setStyleSheet(QStringLiteral(
-        "QHeaderView::section { background-color: rgb(140, 132, 111); color: black; padding-left: 2px;"
-        " border: 0px; border-right: 1px solid black; border-bottom: 1px solid black; }"));
     // A click selects a whole row, a drag or a shift-click a range of rows; nothing is edited.
-    GridBombas->setEditTriggers(QAbstractItemView::NoEditTriggers);
     GridBombas->setSelectionBehavior(QAbstractItemView::SelectRows);
     GridBombas->setSelectionMode(QAbstractItemView::ContiguousSelection);
-    GridBombas->setWordWrap(false);
     GridBombas->setItemDelegate(new TDesenhoBloqueio(GridBombas));
-    QPalette paleta = GridBombas->palette();
-    paleta.setColor(QPalette::Base, QColor(172, 165, 149));
-    paleta.setColor(QPalette::Text, Qt::black);
-    GridBombas->setPalette(paleta);
     GridBombas->installEventFilter(this);
     connect(GridBombas, &QTableWidget::cellDoubleClicked, this, [this] {
         try {
@@ -166,40 +143,34 @@ void TFBloqDesbBico::Prepara()
 
 void TFBloqDesbBico::DefineCelula(int linha, int coluna, const QString& texto)
 {
-    DefineCelulaGrade(GridBombas, linha, coluna, texto);
+    GridBombas->DefineCelula(linha, coluna, texto);
 }
 
 QString TFBloqDesbBico::Celula(int coluna, int linha) const
 {
-    return CelulaGrade(GridBombas, coluna, linha);
+    return GridBombas->Celula(linha, coluna);
 }
 
 int TFBloqDesbBico::QuantidadeLinhas() const
 {
-    return GridBombas->rowCount() + 1;
+    return GridBombas->QuantidadeLinhas();
 }
 
 bool TFBloqDesbBico::Marcada(int linha) const
 {
-    return Celula(ColMarca, linha) == kMarca;
+    return GridBombas->Marcada(linha);
 }
 
 void TFBloqDesbBico::PreencheGrade(const QList<TBicoBloqueio>& bicos)
 {
     FLidos = bicos;
-    GridBombas->clearContents();
-    GridBombas->setRowCount(1);
-    for (int c = 0; c < kColunas; ++c)
-        DefineCelula(1, c, QString());
-    if (!bicos.isEmpty())
-        GridBombas->setRowCount(static_cast<int>(bicos.size()));
+    GridBombas->Esvazia(static_cast<int>(bicos.size()));
     int r = 1;
     for (const TBicoBloqueio& bico : bicos) {
         DefineCelula(r, ColBico, bico.CodBico);
         DefineCelula(r, ColDescricao, bico.Descricao);
         DefineCelula(r, ColConcentrador, bico.CodConcentrador);
-        DefineCelula(r, ColLivre, QString());
-        DefineCelula(r, ColMarca, bico.Marcado ? kMarca : QString());
+        GridBombas->DefineMarca(r, bico.Marcado);
         ++r;
     }
     GridBombas->setCurrentCell(0, 0);
@@ -216,11 +187,7 @@ QList<TBicoBloqueio> TFBloqDesbBico::LeGrade() const
 
 void TFBloqDesbBico::MarcaBico()
 {
-    const int r = GridBombas->currentRow() + 1;
-    if (r < 1 || Celula(ColBico, r).trimmed().isEmpty())
-        return;
-    DefineCelula(r, ColMarca, Marcada(r) ? QString() : kMarca);
-    GridBombas->viewport()->repaint();
+    GridBombas->AlternaMarca(GridBombas->LinhaAtual());
 }
 
 bool TFBloqDesbBico::eventFilter(QObject* objeto, QEvent* evento)

@@ -2,6 +2,7 @@
 // "Bloqueia e Desbloqueia": lists the nozzles on the concentrator with the blocked ones marked;
 // the operator changes the marks, and the button sends a block or a release to every nozzle.
 // Created by its toolbar button for one opening and freed by it.
+#include "Grade.h"
 #include "ServicoBloqueio.h"
 #include "TrabalhoDialogo.h"
 
@@ -11,7 +12,6 @@ class TMensagens;
 
 class QFrame;
 class QPushButton;
-class QTableWidget;
 
 class TFBloqDesbBico : public QDialog {
     Q_OBJECT
@@ -32,7 +32,7 @@ public:
     void MarcaBico();
     void BitBtn1Click();
 
-    QTableWidget* GridBombas;
+    TGradeBicos* GridBombas;
     QFrame* Panel1;
     QPushButton* BitBtn1;
 

@@ -21,16 +21,15 @@ namespace {
 
 const QString kMarcarTodos = QStringLiteral("Marcar Todos");
 const QString kDesmarcarTodos = QStringLiteral("Desmarcar Todos");
-const QString kMarca = QStringLiteral("*");
 
 // A marked row: light green with blue text, over the grid's own drawing.
 class TDesenhoEncerrantes : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit TDesenhoEncerrantes(TGradeBicos* grade) : QStyledItemDelegate(grade), FGrade(grade) {}
     void paint(QPainter* pintor, const QStyleOptionViewItem& opcao, const QModelIndex& indice) const override
     {
         QStyledItemDelegate::paint(pintor, opcao, indice);
-        if (indice.siblingAtColumn(TFTirarEncerrantes::ColMarca).data().toString() != kMarca)
+        if (!FGrade->MarcadaIndice(indice))
             return;
         pintor->save();
         pintor->fillRect(opcao.rect, QColor(164, 255, 209));
@@ -40,6 +39,9 @@ public:
                          indice.data().toString());
         pintor->restore();
     }
+
+private:
+    TGradeBicos* FGrade;
 };
 
 QPushButton* Botao(QWidget* dono, const QString& nome, const QString& titulo, const QRect& lugar)
@@ -84,42 +86,13 @@ void TFTirarEncerrantes::CriaComponentes()
     auto* layout = new QVBoxLayout(Panel1);
     layout->setContentsMargins(0, 0, 0, 0);
 
-    GridBombas = new QTableWidget(Panel1);
-    GridBombas->setObjectName(QStringLiteral("GridBombas"));
-    GridBombas->setFrameShape(QFrame::NoFrame);
-    GridBombas->setColumnCount(kColunas);
-    GridBombas->setHorizontalHeaderLabels(
-        {QStringLiteral("Bico"), QStringLiteral("Descrição"), QStringLiteral("Inicial"), QStringLiteral("Final"),
-         QStringLiteral("Saida"), QString(), QString()});
-    const int larguras[] = {65, 225, 86, 83, 82};
-    for (int c = 0; c < ColConcentrador; ++c)
-        GridBombas->setColumnWidth(c, larguras[c]);
-    GridBombas->setColumnHidden(ColConcentrador, true);
-    GridBombas->setColumnHidden(ColMarca, true);
-    GridBombas->verticalHeader()->hide();
-    GridBombas->verticalHeader()->setMinimumSectionSize(18);
-    GridBombas->verticalHeader()->setDefaultSectionSize(18);
-    GridBombas->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    GridBombas->horizontalHeader()->setFixedHeight(18);
-    GridBombas->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    GridBombas->horizontalHeader()->setHighlightSections(false);
-    GridBombas->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    GridBombas->horizontalHeader()->setStyleSheet(QStringLiteral(
-        "QHeaderView::section { background-color: rgb(140, 132, 111); color: black; padding-left: 2px;"
-        " border: 0px; border-right: 1px solid black; border-bottom: 1px solid black; }"));
-    GridBombas->setShowGrid(true);
-    // Cells are never edited; a range of cells can be selected.
-    GridBombas->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    GridBombas = new TGradeBicos({QStringLiteral("Bico"), QStringLiteral("Descrição"), QStringLiteral("Inicial"),
+                                  QStringLiteral("Final"), QStringLiteral("Saida")},
+                                 {65, 225, 86, 83, 82}, kColunas, ColMarca, Panel1);
+    // A range of cells can be selected; nothing is edited.
     GridBombas->setSelectionMode(QAbstractItemView::ContiguousSelection);
     GridBombas->setSelectionBehavior(QAbstractItemView::SelectItems);
-    GridBombas->setWordWrap(false);
-    // Tab leaves the grid for the buttons.
-    GridBombas->setTabKeyNavigation(false);
     GridBombas->setItemDelegate(new TDesenhoEncerrantes(GridBombas));
-    QPalette paleta = GridBombas->palette();
-    paleta.setColor(QPalette::Base, QColor(172, 165, 149));
-    paleta.setColor(QPalette::Text, Qt::black);
-    GridBombas->setPalette(paleta);
     GridBombas->installEventFilter(this);
     layout->addWidget(GridBombas);
     connect(GridBombas, &QTableWidget::cellDoubleClicked, this, [this] { Protegido([this] { GridBombasDblClick(); }); });
@@ -193,22 +166,22 @@ void TFTirarEncerrantes::FormClose()
 
 void TFTirarEncerrantes::DefineCelula(int linha, int coluna, const QString& texto)
 {
-    DefineCelulaGrade(GridBombas, linha, coluna, texto);
+    GridBombas->DefineCelula(linha, coluna, texto);
 }
 
 QString TFTirarEncerrantes::Celula(int coluna, int linha) const
 {
-    return CelulaGrade(GridBombas, coluna, linha);
+    return GridBombas->Celula(linha, coluna);
 }
 
 int TFTirarEncerrantes::QuantidadeLinhas() const
 {
-    return GridBombas->rowCount() + 1;
+    return GridBombas->QuantidadeLinhas();
 }
 
 bool TFTirarEncerrantes::Marcada(int linha) const
 {
-    return Celula(ColMarca, linha) == kMarca;
+    return GridBombas->Marcada(linha);
 }
 
 QString TFTirarEncerrantes::TextoRodape() const
@@ -224,12 +197,7 @@ void TFTirarEncerrantes::DefineRodape(const QString& texto)
 void TFTirarEncerrantes::PreencheGrade(const QList<TLinhaEncerrante>& linhas)
 {
     // With no nozzle one empty row stays.
-    GridBombas->clearContents();
-    GridBombas->setRowCount(1);
-    for (int c = 0; c < kColunas; ++c)
-        DefineCelula(1, c, QString());
-    if (!linhas.isEmpty())
-        GridBombas->setRowCount(static_cast<int>(linhas.size()));
+    GridBombas->Esvazia(static_cast<int>(linhas.size()));
     int r = 1;
     for (const TLinhaEncerrante& linha : linhas) {
         DefineCelula(r, ColBico, linha.CodBico);
@@ -238,7 +206,6 @@ void TFTirarEncerrantes::PreencheGrade(const QList<TLinhaEncerrante>& linhas)
         DefineCelula(r, ColFinal, linha.Final);
         DefineCelula(r, ColSaida, linha.Saida);
         DefineCelula(r, ColConcentrador, linha.CodConcentrador);
-        DefineCelula(r, ColMarca, QString());
         ++r;
     }
     GridBombas->setCurrentCell(0, 0);
@@ -254,23 +221,15 @@ QList<TLinhaEncerrante> TFTirarEncerrantes::LeGrade() const
     return linhas;
 }
 
-void TFTirarEncerrantes::AlternaMarca(int linha)
-{
-    if (linha < 1 || linha >= QuantidadeLinhas())
-        return;
-    DefineCelula(linha, ColMarca, Celula(ColMarca, linha).isEmpty() ? kMarca : QString());
-    GridBombas->viewport()->repaint();
-}
-
 void TFTirarEncerrantes::GridBombasDblClick()
 {
-    AlternaMarca(GridBombas->currentRow() + 1);
+    GridBombas->AlternaMarca(GridBombas->LinhaAtual());
 }
 
 void TFTirarEncerrantes::GridBombasKeyDown(int tecla)
 {
     if (tecla == Qt::Key_Space)
-        AlternaMarca(GridBombas->currentRow() + 1);
+        GridBombas->AlternaMarca(GridBombas->LinhaAtual());
 }
 
 bool TFTirarEncerrantes::eventFilter(QObject* objeto, QEvent* evento)
@@ -293,7 +252,7 @@ void TFTirarEncerrantes::BtMarcarClick()
     if (!marca && BtMarcar->text() != kDesmarcarTodos)
         return;
     for (int r = 1; r < QuantidadeLinhas(); ++r)
-        DefineCelula(r, ColMarca, marca ? kMarca : QString());
+        GridBombas->DefineMarca(r, marca);
     BtMarcar->setText(marca ? kDesmarcarTodos : kMarcarTodos);
     GridBombas->viewport()->repaint();
 }

@@ -3,6 +3,7 @@
 // and records every nozzle's initial and final totalizer under the open shift. The grid holds the
 // rows; TServicoEncerrantes does the reading and the recording, as jobs on the engine's thread.
 #include "FormBasico.h"
+#include "Grade.h"
 #include "ServicoEncerrantes.h"
 #include "TrabalhoDialogo.h"
 
@@ -10,7 +11,6 @@ class QFrame;
 class QLabel;
 class QPushButton;
 class QStatusBar;
-class QTableWidget;
 
 class TFTirarEncerrantes : public TFrmBasico {
     Q_OBJECT
@@ -26,7 +26,7 @@ public:
     static TFTirarEncerrantes* FTirarEncerrantes;
 
     QFrame* Panel1;
-    QTableWidget* GridBombas;
+    TGradeBicos* GridBombas;
     QPushButton* BtMarcar;
     QPushButton* BtEncerrantes;
     QPushButton* BtOk;
@@ -58,7 +58,6 @@ private:
     void PreencheGrade(const QList<TLinhaEncerrante>& linhas);
     void DefineCelula(int linha, int coluna, const QString& texto);
     QList<TLinhaEncerrante> LeGrade() const;
-    void AlternaMarca(int linha);
     void HabilitaBotoes(bool habilita);
     void DefineRodape(const QString& texto);
     void Informa(const QString& texto);
