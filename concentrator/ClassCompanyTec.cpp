@@ -164,16 +164,20 @@ QString TCompanyTec::FGetStStatusBico()
     return resultado;
 }
 
+// A command the concentrator refused or never answered must not pass for done: the operator is
+// told, and nothing is recorded as if the pump had taken it.
 void TCompanyTec::FBloqueiaBico(const QString& Bico)
 {
     const auto entrada = ENTRADA(BloqueiaBico);
-    entrada(ConverteCodigoHexa(Bico).constData());
+    if (entrada(ConverteCodigoHexa(Bico).constData()) == 0)
+        throw EErroSemResposta(QStringLiteral("O concentrador não confirmou o bloqueio do bico %1.").arg(Bico));
 }
 
 void TCompanyTec::FLiberaBico(const QString& Bico)
 {
     const auto entrada = ENTRADA(AutoLibera);
-    entrada(ConverteCodigoHexa(Bico).constData());
+    if (entrada(ConverteCodigoHexa(Bico).constData()) == 0)
+        throw EErroSemResposta(QStringLiteral("O concentrador não confirmou a liberação do bico %1.").arg(Bico));
 }
 
 TVisualizacao TCompanyTec::GetLeVisualizacao()
@@ -217,14 +221,18 @@ TAbastecimento TCompanyTec::FLeRegistro(std::int32_t Id)
 void TCompanyTec::LerEncerrante(char Tipo, const QString& Bico)
 {
     TEncerrante registro = RegistroVazio<TEncerrante>();
-    ENTRADA(ConsultaEncerrante)(&registro, static_cast<unsigned char>(Tipo), Texto8Bits(Bico).constData());
+    const std::int32_t lido =
+        ENTRADA(ConsultaEncerrante)(&registro, static_cast<unsigned char>(Tipo), Texto8Bits(Bico).constData());
     LeituraEncerrante = registro;
+    if (lido == 0)
+        throw EErroSemResposta(QStringLiteral("O concentrador não respondeu à leitura do encerrante do bico %1.").arg(Bico));
 }
 
 void TCompanyTec::AlteraPrecoBico(const QString& Bico, std::uint8_t Modo, double Preco)
 {
     std::uint8_t descartado = 0;
-    ENTRADA(RefAltPreco)(Texto8Bits(Bico).constData(), Preco, Modo, &descartado);
+    if (ENTRADA(RefAltPreco)(Texto8Bits(Bico).constData(), Preco, Modo, &descartado) == 0)
+        throw EErroSemResposta(QStringLiteral("O concentrador não confirmou o preço do bico %1.").arg(Bico));
 }
 
 bool TCompanyTec::InicializaSerial(std::uint8_t Porta)

@@ -1,5 +1,6 @@
 #include "ServicoAlteraPreco.h"
 
+#include "CodigoConcentrador.h"
 #include "Contexto.h"
 #include "Erro.h"
 #include "Textos.h"
@@ -11,20 +12,22 @@ constexpr std::uint8_t kModoPreco = 3;
 
 TServicoAlteraPreco::TServicoAlteraPreco(TContexto& contexto) : FContexto(contexto), FPrecos(contexto) {}
 
-QString TServicoAlteraPreco::FormataPreco(double preco) const
+namespace {
+QString FormataPreco(double preco, const TConfiguracaoRegional& regional)
 {
-    return FormataNumero(QStringLiteral("0.000"), preco, FContexto.Regional());
+    return FormataNumero(QStringLiteral("0.000"), preco, regional);
 }
+} // namespace
 
 QList<TLinhaPreco> TServicoAlteraPreco::CarregaPrecos()
 {
     QList<TLinhaPreco> linhas;
     for (const TPrecoBico& bico : FPrecos.ListaPrecos())
-        linhas << TLinhaPreco{bico.CodBico, bico.Descricao, FormataPreco(bico.PrecoVenda), bico.CodConcentrador};
+        linhas << TLinhaPreco{bico.CodBico, bico.Descricao, FormataPreco(bico.PrecoVenda, FContexto.Regional()), bico.CodConcentrador};
     return linhas;
 }
 
-TValidacaoPreco TServicoAlteraPreco::ValidaPreco(QString& texto) const
+TValidacaoPreco TServicoAlteraPreco::ValidaPreco(QString& texto, const TConfiguracaoRegional& regional)
 {
     // Blanks and control characters at either end do not count.
     qsizetype inicio = 0;
@@ -35,10 +38,17 @@ TValidacaoPreco TServicoAlteraPreco::ValidaPreco(QString& texto) const
         --fim;
     if (inicio == fim)
         return TValidacaoPreco::EmBranco;
+    const QString digitado = texto.mid(inicio, fim - inicio);
+    // "1e3" is no way to write a price: the operator meant something else.
+    if (digitado.contains(QLatin1Char('e'), Qt::CaseInsensitive))
+        return TValidacaoPreco::Invalido;
     try {
-        texto = FormataPreco(FContexto.Regional().LeNumero(texto.mid(inicio, fim - inicio)));
-        if (!(FContexto.Regional().LeNumero(texto) > 0))
+        texto = FormataPreco(regional.LeNumero(digitado), regional);
+        const double preco = regional.LeNumero(texto);
+        if (!(preco > 0))
             return TValidacaoPreco::NaoPositivo;
+        if (preco > kPrecoMaximo)
+            return TValidacaoPreco::Invalido;
     } catch (const EErroConversao&) {
         return TValidacaoPreco::Invalido;
     }
@@ -60,11 +70,23 @@ QString TServicoAlteraPreco::MensagemValidacao(TValidacaoPreco validacao)
     return {};
 }
 
+QString TServicoAlteraPreco::MensagemRecusado(const QString& codConcentrador)
+{
+    return QStringLiteral("Erro ao atualizar o preco na Bomba: ") + codConcentrador;
+}
+
+QString TServicoAlteraPreco::MensagemSoNaBomba(const TResultadoPrecos& resultado)
+{
+    QString texto = QStringLiteral("Erro ao gravar os preços no banco: ") + resultado.ErroBanco;
+    if (!resultado.SoNaBomba.isEmpty())
+        texto += QStringLiteral("\rO preço novo já está na bomba dos bicos: ") + resultado.SoNaBomba.join(QStringLiteral(", "))
+            + QStringLiteral("; o banco ficou com o preço antigo.");
+    return texto;
+}
+
 QString TServicoAlteraPreco::CodigoHexadecimal(const QString& codConcentrador)
 {
-    // A negative code keeps its 32-bit two's complement, as the platform's hexadecimal form did.
-    const auto codigo = static_cast<quint32>(LeInteiro(codConcentrador));
-    return QString::number(codigo, 16).toUpper().rightJustified(2, '0');
+    return ::CodigoHexadecimal(codConcentrador);
 }
 
 void TServicoAlteraPreco::EnviaPreco(const TLinhaPreco& linha)
@@ -77,24 +99,29 @@ void TServicoAlteraPreco::EnviaPreco(const TLinhaPreco& linha)
     concentrador->AlteraPrecoBico(bico, kModoPreco, preco);
 }
 
-bool TServicoAlteraPreco::GravaPrecos(int quantidade, const std::function<bool(int)>& valida,
-                                      const std::function<TLinhaPreco(int)>& linha)
+TResultadoPrecos TServicoAlteraPreco::GravaPrecos(const QList<TLinhaPreco>& linhas)
 {
-    // Poll ticks skip while this transaction is open, so none commits part of the change.
-    TGuardaTransacao transacao(FContexto.CnTankora());
-    for (int r = 0; r < quantidade; ++r) {
-        if (!valida(r))
-            return false; // the guard rolls back what this call wrote
-        const TLinhaPreco atual = linha(r);
-        if (FPrecos.GravaPrecoVenda(atual.CodBico, FContexto.Regional().LeNumero(atual.Preco)) == 0)
-            throw EErro(QStringLiteral("O bico %1 não foi encontrado na tabela Bombas.").arg(atual.CodBico));
-        try {
-            EnviaPreco(atual);
-        } catch (const std::exception&) {
-            FContexto.Mensagens().MostraMensagem(TTipoMensagem::Informacao,
-                QStringLiteral("Erro ao atualizar o preco na Bomba: ") + atual.CodConcentrador);
+    TResultadoPrecos resultado;
+    QStringList enviados;
+    try {
+        TGuardaTransacao transacao(FContexto.CnTankora());
+        for (const TLinhaPreco& linha : linhas) {
+            // The pump first: a price it refuses is not written, so Bombas keeps what the pump shows.
+            try {
+                EnviaPreco(linha);
+            } catch (const std::exception&) {
+                resultado.Recusados << linha.CodConcentrador;
+                continue;
+            }
+            enviados << linha.CodBico;
+            if (FPrecos.GravaPrecoVenda(linha.CodBico, FContexto.Regional().LeNumero(linha.Preco)) == 0)
+                throw EErro(QStringLiteral("O bico %1 não foi encontrado na tabela Bombas.").arg(linha.CodBico));
         }
+        transacao.Confirma();
+    } catch (const std::exception& e) {
+        // The guard rolled back every price of this "&OK".
+        resultado.ErroBanco = MensagemDe(e);
+        resultado.SoNaBomba = enviados;
     }
-    transacao.Confirma();
-    return true;
+    return resultado;
 }

@@ -17,31 +17,40 @@ struct TLinhaPreco {
 
 enum class TValidacaoPreco { Valido, EmBranco, NaoPositivo, Invalido };
 
+// What "&OK" ended in. Refused prices were not written: those nozzles keep their price in Bombas
+// and at the pump. When the database failed, nothing was written, and the nozzles whose pumps took
+// the new price are named, for the operator to put right.
+struct TResultadoPrecos {
+    QStringList Recusados;   // concentrator codes, "068"
+    QStringList SoNaBomba;   // nozzle codes whose pump took a price the database did not
+    QString ErroBanco;       // empty when the prices were stored
+};
+
+// Runs on the engine's thread, except the checks of typed text; tells the operator nothing itself.
 class TServicoAlteraPreco {
 public:
+    // The highest price a pump shows: four digits and three decimals.
+    static constexpr double kPrecoMaximo = 9999.999;
+
     explicit TServicoAlteraPreco(TContexto& contexto);
 
     // Every nozzle with a concentrator code, its price with three decimals.
     QList<TLinhaPreco> CarregaPrecos();
 
     // Checks a typed price. Whenever it reads as a number it is rewritten with three decimals
-    // ("2,5" gives "2,500"), also when it is then refused for not being above zero.
-    TValidacaoPreco ValidaPreco(QString& texto) const;
+    // ("2,5" gives "2,500"), also when it is then refused for not being above zero. A price past
+    // kPrecoMaximo, or written with an exponent ("1e3"), is invalid.
+    static TValidacaoPreco ValidaPreco(QString& texto, const TConfiguracaoRegional& regional);
     static QString MensagemValidacao(TValidacaoPreco validacao);
-    QString FormataPreco(double preco) const;
+    static QString MensagemRecusado(const QString& codConcentrador);
+    static QString MensagemSoNaBomba(const TResultadoPrecos& resultado);
 
-    // The concentrator's form of a nozzle code: the decimal code in upper-case hexadecimal with
-    // at least two digits ("068" gives "44"). Raises when the code is not an integer.
+    // The concentrator's form of a nozzle code ("068" gives "44"). Raises when not an integer.
     static QString CodigoHexadecimal(const QString& codConcentrador);
 
-    // "&OK", in one transaction on the shared connection. For each row in order: `valida(r)`
-    // checks it (and tells the operator why not); a refused row rolls back what this call wrote
-    // and ends it, returning false. Otherwise the price of `linha(r)` is written to Bombas and
-    // sent to the concentrator; a send that fails is told ("Erro ao atualizar o preco na Bomba: "
-    // and the code) and the next rows go on. Commits after the last row and returns true. A
-    // database error rolls back and is raised, so no poll tick commits half a change.
-    bool GravaPrecos(int quantidade, const std::function<bool(int)>& valida,
-                     const std::function<TLinhaPreco(int)>& linha);
+    // "&OK" for rows already checked: each price is sent to its pump, mode 3, and only a price the
+    // pump took is written to Bombas, all in one transaction committed after the last row.
+    TResultadoPrecos GravaPrecos(const QList<TLinhaPreco>& linhas);
 
     // One row's price to the concentrator, mode 3; raises on any failure.
     void EnviaPreco(const TLinhaPreco& linha);

@@ -1,6 +1,8 @@
 #include "ServicoBloqueio.h"
 
+#include "CodigoConcentrador.h"
 #include "Contexto.h"
+#include "Erro.h"
 #include "Regional.h"
 
 TServicoBloqueio::TServicoBloqueio(TContexto& contexto) : FContexto(contexto), FBicos(contexto) {}
@@ -16,22 +18,31 @@ QList<TBicoBloqueio> TServicoBloqueio::CarregaBicos()
 void TServicoBloqueio::MarcaBloqueados(QList<TBicoBloqueio>& bicos)
 {
     const QString status = FContexto.Concentrador()->GetLeStatus();
-    for (qsizetype p = 1; p <= status.size(); ++p) {
-        if (status[p - 1] != QLatin1Char('B'))
-            continue;
-        for (TBicoBloqueio& bico : bicos)
-            if (LeInteiro(bico.CodConcentrador) == p + 3)
-                bico.Marcado = true;
+    if (!status.contains(QLatin1Char('B')))
+        return;
+    for (TBicoBloqueio& bico : bicos) {
+        const int p = PosicaoStatus(bico.CodConcentrador);
+        if (p <= status.size() && status[p - 1] == QLatin1Char('B'))
+            bico.Marcado = bico.Bloqueado = true;
     }
 }
 
-void TServicoBloqueio::EnviaComandos(const QList<TBicoBloqueio>& bicos)
+QStringList TServicoBloqueio::EnviaComandos(const QList<TBicoBloqueio>& bicos)
 {
+    QStringList falhas;
     TConcentrador& concentrador = *FContexto.Concentrador();
     for (const TBicoBloqueio& bico : bicos) {
-        if (bico.Marcado)
-            concentrador.FBloqueiaBico(bico.CodConcentrador);
-        else
-            concentrador.FLiberaBico(bico.CodConcentrador);
+        if (bico.Marcado == bico.Bloqueado)
+            continue;
+        try {
+            if (bico.Marcado)
+                concentrador.FBloqueiaBico(bico.CodConcentrador);
+            else
+                concentrador.FLiberaBico(bico.CodConcentrador);
+        } catch (const std::exception& e) {
+            falhas << (bico.Marcado ? QStringLiteral("Erro ao bloquear o Bico: ") : QStringLiteral("Erro ao desbloquear o Bico: "))
+                    + bico.CodBico + QStringLiteral("\r") + MensagemDe(e);
+        }
     }
+    return falhas;
 }

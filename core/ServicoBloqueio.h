@@ -11,21 +11,26 @@ struct TBicoBloqueio {
     QString Descricao;
     QString CodConcentrador; // three decimal digits, as the concentrator commands take it
     bool Marcado = false;
+    bool Bloqueado = false; // as read when the list was made
 };
 
+// Runs on the engine's thread; tells the operator nothing itself.
 class TServicoBloqueio {
 public:
     explicit TServicoBloqueio(TContexto& contexto);
 
     // The nozzles with a concentrator code, by nozzle code, none marked.
     QList<TBicoBloqueio> CarregaBicos();
-    // Marks the nozzle of every position the concentrator reads as blocked ("B"): position p
-    // marks the nozzle whose code is p + 3 (its first channel) and no other. Nothing is unmarked.
-    // A code that is not a decimal number raises once any position is blocked.
+    // Marks (and notes as blocked) every nozzle whose status position the concentrator reads as
+    // blocked ("B"), on any channel: position 1 is codes 004, 068, 132 and 196, as the status
+    // monitor numbers them. Nothing is unmarked. A code that is not a decimal number raises once
+    // any position is blocked.
     void MarcaBloqueados(QList<TBicoBloqueio>& bicos);
-    // One command per nozzle, in order: block the marked, release the others. The first failing
-    // command raises; the nozzles after it get none.
-    void EnviaComandos(const QList<TBicoBloqueio>& bicos);
+    // One command for each nozzle whose mark the operator changed, in order: block the marked,
+    // release the others. The nozzles sharing a position share its letter, so a nozzle left as
+    // read is left alone rather than blocked for its neighbour. A command that fails does not stop
+    // the others; the message naming each such nozzle is returned.
+    QStringList EnviaComandos(const QList<TBicoBloqueio>& bicos);
 
 private:
     TContexto& FContexto;

@@ -1,11 +1,10 @@
 #include "ServicoEncerrantes.h"
 
+#include "CodigoConcentrador.h"
 #include "Contexto.h"
 #include "Erro.h"
 #include "Textos.h"
 
-#include <QCoreApplication>
-#include <QScopeGuard>
 
 namespace {
 
@@ -34,11 +33,6 @@ QString TServicoEncerrantes::Formata(double valor) const
     return FormataNumero(kMascara, valor, FContexto.Regional());
 }
 
-void TServicoEncerrantes::Informa(const QString& texto)
-{
-    FContexto.Mensagens().MostraMensagem(TTipoMensagem::Informacao, texto, TBotoes::Ok);
-}
-
 QString TServicoEncerrantes::CalculaSaida(const QString& final, const QString& inicial) const
 {
     const TConfiguracaoRegional& regional = FContexto.Regional();
@@ -61,40 +55,59 @@ QList<TLinhaEncerrante> TServicoEncerrantes::CarregaBicos()
     return linhas;
 }
 
-void TServicoEncerrantes::LeEncerrante(TLinhaEncerrante& linha)
+bool TServicoEncerrantes::LeEncerrante(TLinhaEncerrante& linha)
 {
-    // The second and third of the stored decimal digits (068 asks for 68), not the hexadecimal
-    // form that prices and blocks use.
-    const QString codigo = linha.CodConcentrador.mid(1, 2);
-    TConcentrador& concentrador = *FContexto.Concentrador();
-    concentrador.LerEncerrante('L', codigo);
-    const TEncerrante& leitura = concentrador.LeituraEncerrante;
-    // A reading that names another nozzle is never taken. An unread totalizer is zero in the
-    // regional form, so it reads back as zero whatever the separator.
-    if (leitura.Encerrante > 0 && leitura.Bico.Texto() == codigo)
-        linha.Final = Formata(leitura.Encerrante);
-    else
-        linha.Final = Formata(0);
+    // The concentrator's own code, the one prices and blocks use: the decimal digits would name
+    // another nozzle on every channel but the first.
+    const QString codigo = CodigoHexadecimal(linha.CodConcentrador);
+    TConcentrador* concentrador = FContexto.Concentrador();
+    if (!concentrador)
+        throw EErro(QStringLiteral("O concentrador não foi iniciado."));
+    concentrador->LerEncerrante('L', codigo);
+    const TEncerrante& leitura = concentrador->LeituraEncerrante;
+    // A reading that names another nozzle, or no total, is no reading: a zero Final stored as
+    // if read would show the whole totalizer as a negative sale.
+    if (!(leitura.Encerrante > 0) || leitura.Bico.Texto() != codigo)
+        return false;
+    linha.Final = Formata(leitura.Encerrante);
     linha.Saida = CalculaSaida(linha.Final, linha.Inicial);
+    return true;
 }
 
-bool TServicoEncerrantes::LeEncerrantes(QList<TLinhaEncerrante>& linhas,
-                                        const std::function<void(int, const QString&)>& lida)
+QStringList TServicoEncerrantes::LeEncerrantes(QList<TLinhaEncerrante>& linhas,
+                                               const std::function<void(int, const QString&)>& lida)
 {
+    QStringList naoLidos;
     const qsizetype quantas = linhas.size();
     for (qsizetype i = 0; i < quantas; ++i) {
-        if (!linhas[i].Marcado)
+        // A nozzle off the concentrator has nothing to ask: it keeps its Final and is not named.
+        if (!linhas[i].Marcado || linhas[i].CodConcentrador.trimmed().isEmpty())
             continue;
+        bool lido = false;
         try {
-            LeEncerrante(linhas[i]);
+            lido = LeEncerrante(linhas[i]);
         } catch (const std::exception&) {
-            Informa(QStringLiteral("Erro ao consultar o encerrante do Bico: ") + linhas[i].CodConcentrador);
-            return false;
+            lido = false; // named with the others below; the next nozzles are still read
         }
+        if (!lido)
+            naoLidos << linhas[i].CodBico;
         if (lida)
             lida(static_cast<int>(i), QStringLiteral("Aguarde, Pesquisando Encerrante do Bico: ") + linhas[i].CodBico);
     }
-    return true;
+    return naoLidos;
+}
+
+QString TServicoEncerrantes::TextoLeitura(const QStringList& naoLidos)
+{
+    if (naoLidos.isEmpty())
+        return QStringLiteral("Ok, encerrantes lidos com sucesso...");
+    return QStringLiteral("Encerrantes não lidos dos bicos: ") + naoLidos.join(QStringLiteral(", "));
+}
+
+QString TServicoEncerrantes::MensagemNaoLidos(const QStringList& naoLidos)
+{
+    return QStringLiteral("Erro ao consultar o encerrante do Bico: ") + naoLidos.join(QStringLiteral(", "))
+        + QStringLiteral("\rO Final desses bicos não foi alterado.");
 }
 
 bool TServicoEncerrantes::AbreMvTurno(const TFiltroTurno& filtro)
@@ -104,10 +117,8 @@ bool TServicoEncerrantes::AbreMvTurno(const TFiltroTurno& filtro)
 
 bool TServicoEncerrantes::VerificaTurnoAberto(const QString& data, const QString& hora)
 {
-    if (!AbreMvTurno(FiltroTurnoAberto())) {
-        Informa(kSemTurno);
+    if (!AbreMvTurno(FiltroTurnoAberto()))
         return false;
-    }
     const TConfiguracaoRegional& regional = FContexto.Regional();
     const QDate dia = regional.LeData(data);
     const QTime momento = regional.LeHora(hora);
@@ -136,34 +147,26 @@ bool TServicoEncerrantes::VerificaTurnoAberto(const QString& data, const QString
             return true;
         }
     }
-    Informa(kSemTurno);
     return false;
 }
 
-bool TServicoEncerrantes::GravaEncerrantes(const QList<TLinhaEncerrante>& linhas,
-                                           const std::function<void(const QString&)>& gravando)
+TResultadoGravacao TServicoEncerrantes::GravaEncerrantes(const QList<TLinhaEncerrante>& linhas,
+                                                         const std::function<void(const QString&)>& gravando)
 {
-    // The buttons stay usable while rows are stored: a second "OK" meanwhile must not start a
-    // recording inside this one.
-    if (FGravando)
-        return false;
-    FGravando = true;
-    auto fim = qScopeGuard([this] { FGravando = false; });
-
+    TResultadoGravacao resultado;
     const QDateTime agora = FContexto.Relogio().Agora();
     const TConfiguracaoRegional& regional = FContexto.Regional();
     if (!VerificaTurnoAberto(regional.TextoData(agora.date()), regional.TextoHoraLonga(agora.time()))) {
-        Informa(QStringLiteral("Não há turno aberto. Os encerrantes não serão gravados!"));
-        return false;
+        resultado.Mensagens << kSemTurno << QStringLiteral("Não há turno aberto. Os encerrantes não serão gravados!");
+        return resultado;
     }
     // The earliest open shift, which is the one found only when no earlier one is open.
     AbreMvTurno(FiltroTurnoAberto());
     FChaveTurno = FTurnos.Turnos().value(0).Controle;
 
-    TConexao& conexao = FContexto.CnTankora();
-    const QString falha = QStringLiteral("Erro ao gravar as informações no banco ");
-    IniciaTransacao(conexao);
+    resultado.Encerra = true;
     try {
+        TGuardaTransacao transacao(FContexto.CnTankora());
         for (const TLinhaEncerrante& linha : linhas) {
             // The empty row a station without nozzles shows is no nozzle.
             if (linha.CodBico.trimmed().isEmpty())
@@ -182,19 +185,12 @@ bool TServicoEncerrantes::GravaEncerrantes(const QList<TLinhaEncerrante>& linhas
             if (gravando)
                 gravando(QStringLiteral("Aguarde, gravando Encerrante do Bico: ") + linha.CodBico);
         }
+        transacao.Confirma();
     } catch (const std::exception& e) {
-        // Nothing of a half-done recording may stay for a poll tick to commit.
-        conexao.Abandona();
-        Informa(falha + MensagemDe(e));
-        return true;
+        // The guard rolled back whatever of the recording was written.
+        resultado.Mensagens << QStringLiteral("Erro ao gravar as informações no banco ") + MensagemDe(e);
+        return resultado;
     }
-    try {
-        ConfirmaTransacao(conexao);
-    } catch (const std::exception& e) {
-        conexao.Abandona();
-        Informa(falha + MensagemDe(e));
-        return true;
-    }
-    Informa(QStringLiteral("Encerrantes gravados com sucesso!"));
-    return true;
+    resultado.Mensagens << QStringLiteral("Encerrantes gravados com sucesso!");
+    return resultado;
 }

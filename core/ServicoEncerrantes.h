@@ -21,6 +21,13 @@ struct TLinhaEncerrante {
     bool Marcado = false;
 };
 
+// What a recording ended in: the boxes to show, in order, and whether the dialog is done.
+struct TResultadoGravacao {
+    QStringList Mensagens;
+    bool Encerra = false;
+};
+
+// Runs on the engine's thread; tells the operator nothing itself: it returns what happened.
 class TServicoEncerrantes {
 public:
     explicit TServicoEncerrantes(TContexto& contexto);
@@ -28,29 +35,33 @@ public:
     // Every nozzle of the station, with Final equal to Inicial and no litres sold.
     QList<TLinhaEncerrante> CarregaBicos();
 
-    // Reads the totalizers of the marked rows in order. After each row `lida` gets the row's index
-    // and the status text naming it (the caller repaints and lets messages run). A failing
-    // request tells the operator and stops there, leaving the rows read before it: false.
-    bool LeEncerrantes(QList<TLinhaEncerrante>& linhas,
-                       const std::function<void(int indice, const QString& status)>& lida = {});
-    // The reading of one row: its concentrator code's last two digits go to the concentrator.
-    void LeEncerrante(TLinhaEncerrante& linha);
+    // Reads the totalizers of the marked rows on the concentrator in order; after each row `lida`
+    // gets its index and
+    // the status text naming it. A row that could not be read keeps its Final: the nozzle codes
+    // of such rows are returned (empty when every marked row was read).
+    QStringList LeEncerrantes(QList<TLinhaEncerrante>& linhas,
+                              const std::function<void(int indice, const QString& status)>& lida = {});
+    // The reading of one row, asked by the nozzle's concentrator code ("068" asks for "44"). False,
+    // Final untouched, when the answer names another nozzle or no positive total; a failed request
+    // raises.
+    bool LeEncerrante(TLinhaEncerrante& linha);
+    // The status text after a reading, and the box when some rows were not read.
+    static QString TextoLeitura(const QStringList& naoLidos);
+    static QString MensagemNaoLidos(const QStringList& naoLidos);
 
     // The shift query (see TRepositorioTurnos).
     bool AbreMvTurno(const TFiltroTurno& filtro);
-    // Whether an open shift covers this date (short date form) and time (long time form); tells
-    // the operator when none does. Turno() is then the shift found.
+    // Whether an open shift covers this date (short date form) and time (long time form). Turno()
+    // is then the shift found.
     bool VerificaTurnoAberto(const QString& data, const QString& hora);
     const TTurno& Turno() const { return FTurno; }
     // The key the last recording stored its rows under.
     const QString& ChaveTurno() const { return FChaveTurno; }
 
     // Records every row under the earliest open shift, in one transaction; `gravando` gets the
-    // status text after each row. Tells the operator the outcome. False only when no open shift
-    // covers now and nothing was tried; true when the recording ran, whether it was stored or
-    // rolled back (the dialog is done either way).
-    bool GravaEncerrantes(const QList<TLinhaEncerrante>& linhas,
-                          const std::function<void(const QString& status)>& gravando = {});
+    // status text after each row. Nothing is tried when no open shift covers now (Encerra false).
+    TResultadoGravacao GravaEncerrantes(const QList<TLinhaEncerrante>& linhas,
+                                        const std::function<void(const QString& status)>& gravando = {});
 
     // Final minus Inicial, in the "0.000" form.
     QString CalculaSaida(const QString& final, const QString& inicial) const;
@@ -59,12 +70,10 @@ public:
 
 private:
     QString Formata(double valor) const;
-    void Informa(const QString& texto);
 
     TContexto& FContexto;
     TRepositorioEncerrantes FEncerrantes;
     TRepositorioTurnos FTurnos;
     TTurno FTurno;
     QString FChaveTurno;
-    bool FGravando = false;
 };

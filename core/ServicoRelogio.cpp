@@ -12,12 +12,7 @@ QString TServicoRelogio::TextoConfirmacao() const
         + regional.TextoData(agora.date()) + QStringLiteral("\rHora: ") + regional.TextoHoraLonga(agora.time());
 }
 
-bool TServicoRelogio::Sincroniza()
+void TServicoRelogio::Acerta()
 {
-    TMensagens& mensagens = FContexto.Mensagens();
-    if (mensagens.MostraMensagem(TTipoMensagem::Confirmacao, TextoConfirmacao(), TBotoes::SimNao) != TResposta::Sim)
-        return false;
     FContexto.Concentrador()->AcertaDataHora();
-    mensagens.MostraMensagem(TTipoMensagem::Informacao, QStringLiteral("Data/Hora sincronizada com sucesso!"));
-    return true;
 }

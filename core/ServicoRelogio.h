@@ -10,9 +10,10 @@ public:
 
     // The question, with the computer's date and time on their own lines.
     QString TextoConfirmacao() const;
-    // Asks; on Yes sends one clock command and reports success. True when the clock was set: the
-    // program is then to end. A driver error propagates before the success box.
-    bool Sincroniza();
+    // On the engine's thread, once the operator said Yes: one clock command. A driver error
+    // propagates; the program is to end only when it ran through.
+    void Acerta();
+    static QString MensagemSucesso() { return QStringLiteral("Data/Hora sincronizada com sucesso!"); }
 
 private:
     TContexto& FContexto;

@@ -9,7 +9,7 @@
 
 TServicoTempoLeitura::TServicoTempoLeitura(TLinkor& linkor) : FLinkor(linkor) {}
 
-bool TServicoTempoLeitura::AlteraTempo(const QString& textoSegundos)
+QString TServicoTempoLeitura::AlteraTempo(const QString& textoSegundos)
 {
     TCicloLeitura& ciclo = FLinkor.Ciclo();
     ciclo.ParaLeitura();
@@ -25,11 +25,8 @@ bool TServicoTempoLeitura::AlteraTempo(const QString& textoSegundos)
             throw EErro(QStringLiteral(": o tempo informado é grande demais."));
         FLinkor.Parametros().AlteraTempoLeitura(segundos);
     } catch (const std::exception& e) {
-        FLinkor.Contexto().Mensagens().MostraMensagem(
-            TTipoMensagem::Informacao,
-            QStringLiteral("Erro ao tentar alterar o tempo de leitura do concentrador") + MensagemDe(e));
-        return false;
+        return QStringLiteral("Erro ao tentar alterar o tempo de leitura do concentrador") + MensagemDe(e);
     }
     ciclo.DefineIntervaloLeitura(static_cast<int>(segundos * 1000));
-    return true;
+    return {};
 }

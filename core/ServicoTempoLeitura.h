@@ -9,10 +9,11 @@ class TServicoTempoLeitura {
 public:
     explicit TServicoTempoLeitura(TLinkor& linkor);
 
-    // The interval dialog's OK, given the seconds field's text. Stores and applies the interval; a
-    // failure is shown in a box and leaves the running interval as it was. The timer is off during
-    // the statement and always on again afterwards, its countdown restarted. True when stored.
-    bool AlteraTempo(const QString& textoSegundos);
+    // The interval dialog's OK, on the engine's thread, given the seconds field's text. Stores and
+    // applies the interval. A failure leaves the running interval as it was and is returned as the
+    // box's text (empty when stored). The timer is off during the statement and always on again
+    // afterwards, its countdown restarted.
+    QString AlteraTempo(const QString& textoSegundos);
 
 private:
     TLinkor& FLinkor;

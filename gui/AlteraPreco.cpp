@@ -2,6 +2,8 @@
 
 #include "Contexto.h"
 #include "Erro.h"
+#include "Linkor.h"
+
 
 #include <QFrame>
 #include <QHeaderView>
@@ -52,8 +54,11 @@ private:
 
 } // namespace
 
-TFAlteraPreco::TFAlteraPreco(TContexto& contexto, QWidget* parent)
-    : TFrmBasico(contexto, parent), FServico(contexto)
+TFAlteraPreco::TFAlteraPreco(TMotor& motor, QWidget* parent)
+    : TFrmBasico(motor.Linkor().Contexto(), parent), FTrabalho(this, motor, [this](bool espera) {
+          BtOk->setEnabled(!espera);
+          BtCancelar->setEnabled(!espera);
+      })
 {
     CriaComponentes();
     FormCreate();
@@ -99,6 +104,8 @@ void TFAlteraPreco::CriaComponentes()
     GridBombas->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked
                                 | QAbstractItemView::EditKeyPressed);
     GridBombas->setWordWrap(false);
+    // Tab leaves the grid for the buttons.
+    GridBombas->setTabKeyNavigation(false);
     GridBombas->setItemDelegate(new TDelegadoGrade(this));
     QPalette paleta = GridBombas->palette();
     paleta.setColor(QPalette::Base, QColor(0xAC, 0xA5, 0x95));
@@ -114,7 +121,7 @@ void TFAlteraPreco::CriaComponentes()
         try {
             GridBombasKeyDown(Key, tecla->modifiers());
         } catch (const std::exception& e) {
-            Contexto().MostraErroPadrao(MensagemDe(e));
+            Mensagens().MostraErroPadrao(MensagemDe(e));
         }
     }));
 
@@ -138,6 +145,11 @@ void TFAlteraPreco::FormCreate()
 {
     TFrmBasico::FormCreate();
     CarregaPrecos();
+}
+
+void TFAlteraPreco::Informa(const QString& texto)
+{
+    Mensagens().MostraMensagem(TTipoMensagem::Informacao, texto, TBotoes::Ok);
 }
 
 void TFAlteraPreco::FormClose()
@@ -168,11 +180,26 @@ TLinhaPreco TFAlteraPreco::Linha(int Row) const
 
 void TFAlteraPreco::CarregaPrecos()
 {
+    PreencheGrade({});
+    auto linhas = std::make_shared<QList<TLinhaPreco>>();
+    FTrabalho.Executa(
+        [linhas](TLinkor& linkor, const TRetorno&) { *linhas = TServicoAlteraPreco(linkor.Contexto()).CarregaPrecos(); },
+        [this, linhas](const QString& erro) {
+            if (!erro.isEmpty()) {
+                Mensagens().MostraErroPadrao(erro);
+                close();
+                return;
+            }
+            PreencheGrade(*linhas);
+        });
+}
+
+void TFAlteraPreco::PreencheGrade(const QList<TLinhaPreco>& linhas)
+{
     GridBombas->setHorizontalHeaderLabels(
         {QStringLiteral("Bico"), QStringLiteral("Descrição"), QStringLiteral("Preço"), QString()});
     GridBombas->clearContents();
     GridBombas->setRowCount(1);
-    const QList<TLinhaPreco> linhas = FServico.CarregaPrecos();
     if (!linhas.isEmpty())
         GridBombas->setRowCount(static_cast<int>(linhas.size()));
     for (int r = 0; r < GridBombas->rowCount(); ++r) {
@@ -200,12 +227,12 @@ bool TFAlteraPreco::ValidaPreco(int Col, int Row)
     if (Col != kColPreco)
         return true;
     QString texto = Celula(kColPreco, Row);
-    const TValidacaoPreco validacao = FServico.ValidaPreco(texto);
+    const TValidacaoPreco validacao = TServicoAlteraPreco::ValidaPreco(texto, Regional());
     DefineCelula(kColPreco, Row, texto);
     if (validacao == TValidacaoPreco::Valido)
         return true;
-    Contexto().Mensagens().MostraMensagem(TTipoMensagem::Informacao, TServicoAlteraPreco::MensagemValidacao(validacao));
-    GridBombas->setCurrentCell(GridBombas->currentRow(), kColPreco);
+    Informa(TServicoAlteraPreco::MensagemValidacao(validacao));
+    GridBombas->setCurrentCell(Row, kColPreco);
     GridBombas->setFocus();
     return false;
 }
@@ -228,13 +255,33 @@ void TFAlteraPreco::GridBombasKeyDown(quint16& Key, Qt::KeyboardModifiers)
 
 void TFAlteraPreco::BtOkClick()
 {
-    try {
-        FServico.GravaPrecos(
-            GridBombas->rowCount(), [this](int r) { return ValidaPreco(kColPreco, r); },
-            [this](int r) { return Linha(r); });
-    } catch (const std::exception& e) {
-        Contexto().MostraErroPadrao(MensagemDe(e));
+    // "&OK" by its letter leaves a cell editor open: what it holds is the cell's first.
+    if (QWidget* foco = focusWidget(); foco && foco != GridBombas && GridBombas->isAncestorOf(foco))
+        GridBombas->setFocus(Qt::OtherFocusReason);
+    // Every row is checked before anything is written or sent: a refused row leaves the pumps and
+    // the database as they were.
+    QList<TLinhaPreco> linhas;
+    for (int r = 0; r < GridBombas->rowCount(); ++r) {
+        if (!ValidaPreco(kColPreco, r))
+            return;
+        linhas << Linha(r);
     }
+    auto resultado = std::make_shared<TResultadoPrecos>();
+    FTrabalho.Executa(
+        [linhas, resultado](TLinkor& linkor, const TRetorno&) {
+            *resultado = TServicoAlteraPreco(linkor.Contexto()).GravaPrecos(linhas);
+        },
+        [this, resultado](const QString& erro) {
+            if (!erro.isEmpty()) {
+                Mensagens().MostraErroPadrao(erro);
+                return;
+            }
+            for (const QString& codigo : resultado->Recusados)
+                Informa(TServicoAlteraPreco::MensagemRecusado(codigo));
+            if (!resultado->ErroBanco.isEmpty())
+                Mensagens().MostraMensagem(TTipoMensagem::Erro, TServicoAlteraPreco::MensagemSoNaBomba(*resultado),
+                                           TBotoes::Ok);
+        });
 }
 
 void TFAlteraPreco::BtCancelarClick()

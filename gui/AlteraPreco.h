@@ -4,6 +4,7 @@
 // the service's; the dialog keeps the grid, the keys and the focus.
 #include "ServicoAlteraPreco.h"
 #include "FormBasico.h"
+#include "TrabalhoDialogo.h"
 
 class QFrame;
 class QPushButton;
@@ -13,8 +14,9 @@ class QTableWidget;
 class TFAlteraPreco : public TFrmBasico {
     Q_OBJECT
 public:
-    // Fills the grid; a database error while reading raises.
-    explicit TFAlteraPreco(TContexto& contexto, QWidget* parent = nullptr);
+    // The grid is filled by a job: the dialog waits for it (Ocupado) before it can be used; a
+    // database error while reading is shown and closes the dialog.
+    explicit TFAlteraPreco(TMotor& motor, QWidget* parent = nullptr);
     ~TFAlteraPreco() override;
 
     // The one open price dialog: set by its opener, cleared by the dialog when it closes.
@@ -40,6 +42,8 @@ public:
 
     // One grid row as the service sees it.
     TLinhaPreco Linha(int Row) const;
+    // True while a job of the dialog runs: its buttons are disabled and it does not close.
+    bool Ocupado() const { return FTrabalho.Ocupado(); }
 
 protected:
     void FormCreate() override;
@@ -49,6 +53,8 @@ private:
     void CriaComponentes();
     QString Celula(int Col, int Row) const;
     void DefineCelula(int Col, int Row, const QString& texto);
+    void PreencheGrade(const QList<TLinhaPreco>& linhas);
+    void Informa(const QString& texto);
 
-    TServicoAlteraPreco FServico;
+    TTrabalhoDialogo FTrabalho;
 };

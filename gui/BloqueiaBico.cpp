@@ -1,6 +1,7 @@
 #include "BloqueiaBico.h"
 
 #include "Contexto.h"
+#include "Linkor.h"
 #include "Erro.h"
 #include "FonteDialogo.h"
 #include "Grade.h"
@@ -11,14 +12,12 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 
 namespace {
 
-const QString kMarca = QStringLiteral("*");
 constexpr int kLargura = 411; // the three columns and the grid lines
 constexpr int kAltura = 300;
 constexpr int kAlturaPainel = 41;
@@ -27,10 +26,10 @@ constexpr int kAlturaPainel = 41;
 // rows take the system's selection colours. Text 2 pixels in from the cell's corner.
 class TDesenhoBloqueio : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit TDesenhoBloqueio(TGradeBicos* grade) : QStyledItemDelegate(grade), FGrade(grade) {}
     void paint(QPainter* pintor, const QStyleOptionViewItem& opcao, const QModelIndex& indice) const override
     {
-        const bool marcada = indice.siblingAtColumn(TFBloqDesbBico::ColMarca).data().toString() == kMarca;
+        const bool marcada = FGrade->MarcadaIndice(indice);
         const bool comBico = !indice.siblingAtColumn(TFBloqDesbBico::ColBico).data().toString().trimmed().isEmpty();
         const QPalette& paleta = opcao.widget ? opcao.widget->palette() : opcao.palette;
         QColor fundo = paleta.color(QPalette::Base);
@@ -51,15 +50,18 @@ public:
                          indice.data().toString());
         pintor->restore();
     }
+
+private:
+    TGradeBicos* FGrade;
 };
 
 
 } // namespace
 
-TFBloqDesbBico::TFBloqDesbBico(TContexto& contexto, QWidget* parent)
+TFBloqDesbBico::TFBloqDesbBico(TMotor& motor, TMensagens& mensagens, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      FContexto(contexto), FServico(contexto)
+      FMensagens(mensagens), FTrabalho(this, motor, [this](bool espera) { BitBtn1->setEnabled(!espera); })
 {
     setObjectName(QStringLiteral("FBloqDesbBico"));
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -76,44 +78,19 @@ void TFBloqDesbBico::CriaComponentes()
     setAutoFillBackground(true);
     setFixedSize(kLargura, kAltura);
 
-    GridBombas = new QTableWidget(this);
-    GridBombas->setObjectName(QStringLiteral("GridBombas"));
+    GridBombas = new TGradeBicos({QStringLiteral("Bico"), QStringLiteral("Descrição"), QStringLiteral("Concentrador")},
+                                 {65, 253, 89}, kColunas, ColMarca, this);
     GridBombas->setGeometry(0, 0, kLargura, kAltura - kAlturaPainel);
-    GridBombas->setColumnCount(kColunas);
-    GridBombas->setHorizontalHeaderLabels(
-        {QStringLiteral("Bico"), QStringLiteral("Descrição"), QStringLiteral("Concentrador"), QString(), QString()});
-    GridBombas->setColumnWidth(ColBico, 65);
-    GridBombas->setColumnWidth(ColDescricao, 253);
-    GridBombas->setColumnWidth(ColConcentrador, 89);
-    GridBombas->setColumnHidden(ColLivre, true);
-    GridBombas->setColumnHidden(ColMarca, true);
-    GridBombas->verticalHeader()->hide();
-    GridBombas->verticalHeader()->setMinimumSectionSize(18);
-    GridBombas->verticalHeader()->setDefaultSectionSize(18);
-    GridBombas->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    GridBombas->horizontalHeader()->setFixedHeight(18);
-    GridBombas->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    GridBombas->horizontalHeader()->setHighlightSections(false);
-    GridBombas->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    GridBombas->horizontalHeader()->setStyleSheet(QStringLiteral(
-        "QHeaderView::section { background-color: rgb(140, 132, 111); color: black; padding-left: 2px;"
-        " border: 0px; border-right: 1px solid black; border-bottom: 1px solid black; }"));
     // A click selects a whole row, a drag or a shift-click a range of rows; nothing is edited.
-    GridBombas->setEditTriggers(QAbstractItemView::NoEditTriggers);
     GridBombas->setSelectionBehavior(QAbstractItemView::SelectRows);
     GridBombas->setSelectionMode(QAbstractItemView::ContiguousSelection);
-    GridBombas->setWordWrap(false);
     GridBombas->setItemDelegate(new TDesenhoBloqueio(GridBombas));
-    QPalette paleta = GridBombas->palette();
-    paleta.setColor(QPalette::Base, QColor(172, 165, 149));
-    paleta.setColor(QPalette::Text, Qt::black);
-    GridBombas->setPalette(paleta);
     GridBombas->installEventFilter(this);
     connect(GridBombas, &QTableWidget::cellDoubleClicked, this, [this] {
         try {
             MarcaBico();
         } catch (const std::exception& e) {
-            FContexto.MostraErroPadrao(MensagemDe(e));
+            FMensagens.MostraErroPadrao(MensagemDe(e));
         }
     });
 
@@ -131,7 +108,7 @@ void TFBloqDesbBico::CriaComponentes()
         try {
             BitBtn1Click();
         } catch (const std::exception& e) {
-            FContexto.MostraErroPadrao(MensagemDe(e));
+            FMensagens.MostraErroPadrao(MensagemDe(e));
         }
     });
     GridBombas->setFocus();
@@ -146,47 +123,54 @@ bool TFBloqDesbBico::Executa()
 
 void TFBloqDesbBico::Prepara()
 {
-    LigaConexao(this, &FContexto.CnTankora());
-    CarregaBicos();
-    MarcaBloqueados();
+    PreencheGrade({});
+    auto bicos = std::make_shared<QList<TBicoBloqueio>>();
+    FTrabalho.Executa(
+        [bicos](TLinkor& linkor, const TRetorno&) {
+            TServicoBloqueio servico(linkor.Contexto());
+            *bicos = servico.CarregaBicos();
+            servico.MarcaBloqueados(*bicos);
+        },
+        [this, bicos](const QString& erro) {
+            if (!erro.isEmpty()) {
+                FMensagens.MostraErroPadrao(erro);
+                reject();
+                return;
+            }
+            PreencheGrade(*bicos);
+        });
 }
 
 void TFBloqDesbBico::DefineCelula(int linha, int coluna, const QString& texto)
 {
-    DefineCelulaGrade(GridBombas, linha, coluna, texto);
+    GridBombas->DefineCelula(linha, coluna, texto);
 }
 
 QString TFBloqDesbBico::Celula(int coluna, int linha) const
 {
-    return CelulaGrade(GridBombas, coluna, linha);
+    return GridBombas->Celula(linha, coluna);
 }
 
 int TFBloqDesbBico::QuantidadeLinhas() const
 {
-    return GridBombas->rowCount() + 1;
+    return GridBombas->QuantidadeLinhas();
 }
 
 bool TFBloqDesbBico::Marcada(int linha) const
 {
-    return Celula(ColMarca, linha) == kMarca;
+    return GridBombas->Marcada(linha);
 }
 
-void TFBloqDesbBico::CarregaBicos()
+void TFBloqDesbBico::PreencheGrade(const QList<TBicoBloqueio>& bicos)
 {
-    GridBombas->clearContents();
-    GridBombas->setRowCount(1);
-    for (int c = 0; c < kColunas; ++c)
-        DefineCelula(1, c, QString());
-    const QList<TBicoBloqueio> bicos = FServico.CarregaBicos();
-    if (!bicos.isEmpty())
-        GridBombas->setRowCount(static_cast<int>(bicos.size()));
+    FLidos = bicos;
+    GridBombas->Esvazia(static_cast<int>(bicos.size()));
     int r = 1;
     for (const TBicoBloqueio& bico : bicos) {
         DefineCelula(r, ColBico, bico.CodBico);
         DefineCelula(r, ColDescricao, bico.Descricao);
         DefineCelula(r, ColConcentrador, bico.CodConcentrador);
-        DefineCelula(r, ColLivre, QString());
-        DefineCelula(r, ColMarca, QString());
+        GridBombas->DefineMarca(r, bico.Marcado);
         ++r;
     }
     GridBombas->setCurrentCell(0, 0);
@@ -196,26 +180,14 @@ QList<TBicoBloqueio> TFBloqDesbBico::LeGrade() const
 {
     QList<TBicoBloqueio> bicos;
     for (int r = 1; r < QuantidadeLinhas(); ++r)
-        bicos << TBicoBloqueio{Celula(ColBico, r), Celula(ColDescricao, r), Celula(ColConcentrador, r), Marcada(r)};
+        bicos << TBicoBloqueio{Celula(ColBico, r), Celula(ColDescricao, r), Celula(ColConcentrador, r), Marcada(r),
+                               FLidos.value(r - 1).Bloqueado};
     return bicos;
-}
-
-void TFBloqDesbBico::MarcaBloqueados()
-{
-    QList<TBicoBloqueio> bicos = LeGrade();
-    FServico.MarcaBloqueados(bicos);
-    for (int r = 1; r < QuantidadeLinhas(); ++r)
-        if (bicos[r - 1].Marcado)
-            DefineCelula(r, ColMarca, kMarca);
 }
 
 void TFBloqDesbBico::MarcaBico()
 {
-    const int r = GridBombas->currentRow() + 1;
-    if (r < 1 || Celula(ColBico, r).trimmed().isEmpty())
-        return;
-    DefineCelula(r, ColMarca, Marcada(r) ? QString() : kMarca);
-    GridBombas->viewport()->repaint();
+    GridBombas->AlternaMarca(GridBombas->LinhaAtual());
 }
 
 bool TFBloqDesbBico::eventFilter(QObject* objeto, QEvent* evento)
@@ -234,13 +206,16 @@ bool TFBloqDesbBico::eventFilter(QObject* objeto, QEvent* evento)
 
 void TFBloqDesbBico::BitBtn1Click()
 {
-    // The button ends the dialog, also when a command fails: the error is shown, then it closes.
-    try {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        auto cursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        FServico.EnviaComandos(LeGrade());
-    } catch (const std::exception& e) {
-        FContexto.MostraErroPadrao(MensagemDe(e));
-    }
-    accept();
+    // The button ends the dialog once every command was tried; each one refused is named first.
+    const QList<TBicoBloqueio> bicos = LeGrade();
+    auto falhas = std::make_shared<QStringList>();
+    FTrabalho.Executa(
+        [bicos, falhas](TLinkor& linkor, const TRetorno&) { *falhas = TServicoBloqueio(linkor.Contexto()).EnviaComandos(bicos); },
+        [this, falhas](const QString& erro) {
+            if (!erro.isEmpty())
+                FMensagens.MostraErroPadrao(erro);
+            for (const QString& falha : *falhas)
+                FMensagens.MostraMensagem(TTipoMensagem::Informacao, falha, TBotoes::Ok);
+            accept();
+        });
 }

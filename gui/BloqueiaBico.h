@@ -2,13 +2,16 @@
 // "Bloqueia e Desbloqueia": lists the nozzles on the concentrator with the blocked ones marked;
 // the operator changes the marks, and the button sends a block or a release to every nozzle.
 // Created by its toolbar button for one opening and freed by it.
+#include "Grade.h"
 #include "ServicoBloqueio.h"
+#include "TrabalhoDialogo.h"
+
+class TMensagens;
 
 #include <QDialog>
 
 class QFrame;
 class QPushButton;
-class QTableWidget;
 
 class TFBloqDesbBico : public QDialog {
     Q_OBJECT
@@ -16,19 +19,20 @@ public:
     // Grid columns; the mark is kept with the row but never shown.
     enum TColuna { ColBico, ColDescricao, ColConcentrador, ColLivre, ColMarca, kColunas };
 
-    explicit TFBloqDesbBico(TContexto& contexto, QWidget* parent = nullptr);
+    explicit TFBloqDesbBico(TMotor& motor, TMensagens& mensagens, QWidget* parent = nullptr);
 
     // Prepares the dialog and shows it modally; true when it closes.
     bool Executa();
-    // What Executa does before showing: the nozzles and the marks read from the concentrator.
+    // What Executa starts before showing: a job reading the nozzles and the marks from the
+    // concentrator. A failure is shown and closes the dialog.
     void Prepara();
-    void CarregaBicos();
-    void MarcaBloqueados();
+    // True while a job of the dialog runs: its button is disabled and it does not close.
+    bool Ocupado() const { return FTrabalho.Ocupado(); }
     // Toggles the mark of the current row, unless it holds no nozzle.
     void MarcaBico();
     void BitBtn1Click();
 
-    QTableWidget* GridBombas;
+    TGradeBicos* GridBombas;
     QFrame* Panel1;
     QPushButton* BitBtn1;
 
@@ -43,7 +47,9 @@ private:
     void CriaComponentes();
     void DefineCelula(int linha, int coluna, const QString& texto);
     QList<TBicoBloqueio> LeGrade() const;
+    void PreencheGrade(const QList<TBicoBloqueio>& bicos);
 
-    TContexto& FContexto;
-    TServicoBloqueio FServico;
+    TMensagens& FMensagens;
+    TTrabalhoDialogo FTrabalho;
+    QList<TBicoBloqueio> FLidos; // the nozzles as read when the dialog opened
 };

@@ -9,7 +9,11 @@
 #include <QLabel>
 #include <QPushButton>
 
-TFCapturaAbast::TFCapturaAbast(TLinkor& linkor, QWidget* parent) : QDialog(parent), FLinkor(linkor)
+TFCapturaAbast::TFCapturaAbast(TMotor& motor, TMensagens& mensagens, QWidget* parent)
+    : QDialog(parent), FMensagens(mensagens), FTrabalho(this, motor, [this](bool espera) {
+          BtOk->setEnabled(!espera);
+          BtCancelar->setEnabled(!espera);
+      })
 {
     setObjectName(QStringLiteral("FCapturaAbast"));
     setWindowTitle(QStringLiteral("Captura de abastecimento"));
@@ -28,7 +32,7 @@ TFCapturaAbast::TFCapturaAbast(TLinkor& linkor, QWidget* parent) : QDialog(paren
 
     edtIDAbast = new TNumEdit(this);
     edtIDAbast->setObjectName(QStringLiteral("edtIDAbast"));
-    edtIDAbast->DefineRegional(linkor.Contexto().Regional());
+    edtIDAbast->DefineRegional(motor.Linkor().Contexto().Regional());
     edtIDAbast->DefineDecimals(0);
     edtIDAbast->DefineMaxLength(4);
     edtIDAbast->DefineMaxValue(9999);
@@ -64,11 +68,32 @@ bool TFCapturaAbast::Executa()
 
 void TFCapturaAbast::BtOkClick()
 {
-    try {
-        TServicoCaptura(FLinkor).Captura(edtIDAbast->Value(), edtIDAbast->text());
-    } catch (const std::exception& e) {
-        FLinkor.Contexto().MostraErroPadrao(MensagemDe(e));
+    // The questions are asked here, before the engine is asked for anything.
+    const QString texto = edtIDAbast->text();
+    if (edtIDAbast->Value() < 0) {
+        FMensagens.MostraMensagem(TTipoMensagem::Informacao, QStringLiteral("Informe o ID do Abastecidmento!"));
+        return;
     }
+    if (FMensagens.MostraMensagem(TTipoMensagem::Confirmacao,
+                                  QStringLiteral("Confirma a captura do Registro ") + texto + QStringLiteral("?"),
+                                  TBotoes::SimNao)
+        != TResposta::Sim)
+        return;
+    qint32 id = 0;
+    try {
+        id = TServicoCaptura::LeId(texto);
+    } catch (const std::exception& e) {
+        FMensagens.MostraErroPadrao(MensagemDe(e));
+        return;
+    }
+    auto resultado = std::make_shared<TResultadoCaptura>();
+    FTrabalho.Executa([id, texto, resultado](TLinkor& linkor, const TRetorno&) { *resultado = TServicoCaptura(linkor).Captura(id, texto); },
+                      [this, resultado](const QString& erro) {
+                          if (!erro.isEmpty())
+                              FMensagens.MostraErroPadrao(erro);
+                          else
+                              FMensagens.MostraMensagem(resultado->Tipo, resultado->Texto);
+                      });
 }
 
 void TFCapturaAbast::BtCancelarClick()

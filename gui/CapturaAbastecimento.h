@@ -1,17 +1,19 @@
 #pragma once
 // Capture of one fueling by its concentrator ID. Modal, created for one opening by the toolbar
 // button and freed by it; stays open after each capture so that several IDs can be taken in turn.
+#include "TrabalhoDialogo.h"
+
 #include <QDialog>
 
 class QLabel;
 class QPushButton;
-class TLinkor;
+class TMensagens;
 class TNumEdit;
 
 class TFCapturaAbast : public QDialog {
     Q_OBJECT
 public:
-    TFCapturaAbast(TLinkor& linkor, QWidget* parent = nullptr);
+    TFCapturaAbast(TMotor& motor, TMensagens& mensagens, QWidget* parent = nullptr);
 
     // Shows the dialog modally; true once it is closed.
     bool Executa();
@@ -21,9 +23,13 @@ public:
     QPushButton* BtOk;
     QPushButton* BtCancelar;
 
+    // True while a capture runs: the buttons are disabled and the dialog does not close.
+    bool Ocupado() const { return FTrabalho.Ocupado(); }
+
 private:
     void BtOkClick();
     void BtCancelarClick();
 
-    TLinkor& FLinkor;
+    TMensagens& FMensagens;
+    TTrabalhoDialogo FTrabalho;
 };

@@ -17,8 +17,11 @@ constexpr int kAlturaProjeto = 172;
 constexpr int kTopoBotoes = 91;
 } // namespace
 
-TFconfiguraTempoLeAbastecimento::TFconfiguraTempoLeAbastecimento(TLinkor& linkor, QWidget* parent)
-    : QDialog(parent), FLinkor(linkor)
+TFconfiguraTempoLeAbastecimento::TFconfiguraTempoLeAbastecimento(TMotor& motor, TMensagens& mensagens, QWidget* parent)
+    : QDialog(parent), FMensagens(mensagens), FTrabalho(this, motor, [this](bool espera) {
+          BtOk->setEnabled(!espera);
+          BtCancelar->setEnabled(!espera);
+      })
 {
     setObjectName(QStringLiteral("FconfiguraTempoLeAbastecimento"));
     setWindowTitle(QStringLiteral("Comunicação com concentrador"));
@@ -36,7 +39,7 @@ TFconfiguraTempoLeAbastecimento::TFconfiguraTempoLeAbastecimento(TLinkor& linkor
 
     EdtSegundos = new TNumEdit(this);
     EdtSegundos->setObjectName(QStringLiteral("EdtSegundos"));
-    EdtSegundos->DefineRegional(linkor.Contexto().Regional());
+    EdtSegundos->DefineRegional(motor.Linkor().Contexto().Regional());
     EdtSegundos->DefineDecimals(0);
     EdtSegundos->DefineShowSeparator(false);
     EdtSegundos->DefineMaxLength(2);
@@ -97,13 +100,18 @@ void TFconfiguraTempoLeAbastecimento::resizeEvent(QResizeEvent* evento)
 
 void TFconfiguraTempoLeAbastecimento::BtOkClick()
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    auto cursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-    try {
-        TServicoTempoLeitura(FLinkor).AlteraTempo(EdtSegundos->text());
-    } catch (const std::exception& e) {
-        FLinkor.Contexto().MostraErroPadrao(MensagemDe(e));
-    }
+    // Alt+O presses the button without the field losing the focus: its range is checked here too.
+    if (!EdtSegundos->ConfereFaixa())
+        return;
+    const QString segundos = EdtSegundos->text();
+    auto erro = std::make_shared<QString>();
+    FTrabalho.Executa([segundos, erro](TLinkor& linkor, const TRetorno&) { *erro = TServicoTempoLeitura(linkor).AlteraTempo(segundos); },
+                      [this, erro](const QString& falha) {
+                          if (!falha.isEmpty())
+                              FMensagens.MostraErroPadrao(falha);
+                          else if (!erro->isEmpty())
+                              FMensagens.MostraMensagem(TTipoMensagem::Informacao, *erro);
+                      });
 }
 
 void TFconfiguraTempoLeAbastecimento::BtCancelarClick()

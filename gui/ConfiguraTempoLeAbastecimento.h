@@ -1,17 +1,19 @@
 #pragma once
 // The seconds between two polls of the concentrator. Modal, created for one opening by the toolbar
 // button and freed by it; stays open after "&OK".
+#include "TrabalhoDialogo.h"
+
 #include <QDialog>
 
 class QLabel;
 class QPushButton;
-class TLinkor;
+class TMensagens;
 class TNumEdit;
 
 class TFconfiguraTempoLeAbastecimento : public QDialog {
     Q_OBJECT
 public:
-    TFconfiguraTempoLeAbastecimento(TLinkor& linkor, QWidget* parent = nullptr);
+    TFconfiguraTempoLeAbastecimento(TMotor& motor, TMensagens& mensagens, QWidget* parent = nullptr);
 
     // Shows the dialog modally; true once it is closed.
     bool Executa();
@@ -22,6 +24,9 @@ public:
     QPushButton* BtOk;
     QPushButton* BtCancelar;
 
+    // True while the change runs: the buttons are disabled and the dialog does not close.
+    bool Ocupado() const { return FTrabalho.Ocupado(); }
+
 protected:
     void resizeEvent(QResizeEvent* evento) override;
 
@@ -30,5 +35,6 @@ private:
     void BtOkClick();
     void BtCancelarClick();
 
-    TLinkor& FLinkor;
+    TMensagens& FMensagens;
+    TTrabalhoDialogo FTrabalho;
 };

@@ -129,6 +129,16 @@ bool TFrmBasico::PodeFechar(quint16&) { return true; }
 bool TFrmBasico::UltimaTeclaEnter() { return FUltimaTecla == kTeclaEnter; }
 bool TFrmBasico::UltimaTeclaEsc() { return FUltimaTecla == kTeclaEsc; }
 
+TMensagens& TFrmBasico::Mensagens() const
+{
+    return FContexto.Mensagens();
+}
+
+const TConfiguracaoRegional& TFrmBasico::Regional() const
+{
+    return FContexto.Regional();
+}
+
 void TFrmBasico::FormCreate()
 {
     LigaConexao(this, &FContexto.CnTankora());

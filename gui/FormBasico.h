@@ -6,6 +6,8 @@
 #include <QDialog>
 
 class TContexto;
+class TMensagens;
+class TConfiguracaoRegional;
 
 class TFrmBasico : public QDialog {
     Q_OBJECT
@@ -22,6 +24,10 @@ public:
     ~TFrmBasico() override;
 
     TContexto& Contexto() const { return FContexto; }
+    // What a derived dialog uses on the window's thread: the operator's boxes and the regional
+    // settings. Everything else it asks of the engine as a job.
+    TMensagens& Mensagens() const;
+    const TConfiguracaoRegional& Regional() const;
     // The key last pressed while the dialog was active; 0 after activation and after every release.
     quint16 UltimaTecla() const { return FUltimaTecla; }
     // A Qt key event as a virtual key code; modifiers play no part. Unmapped keys give 255.

@@ -393,45 +393,58 @@ void TMenuPrin::Protegido(F&& trabalho)
 
 void TMenuPrin::SpEncerrantesClick()
 {
-    // One totalizer dialog at a time; it frees itself and clears the reference when it closes. The
-    // poll timer keeps running: its ticks skip while the dialog holds a transaction open.
+    // One totalizer dialog at a time; it frees itself and clears the reference when it closes. Its
+    // steps run as jobs between the engine's ticks.
     if (!TFTirarEncerrantes::FTirarEncerrantes)
-        TFTirarEncerrantes::FTirarEncerrantes = new TFTirarEncerrantes(FLinkor.Contexto(), this);
+        TFTirarEncerrantes::FTirarEncerrantes = new TFTirarEncerrantes(FMotor, this);
     TFTirarEncerrantes::FTirarEncerrantes->exec();
 }
 
 void TMenuPrin::SpAlteraPrecoClick()
 {
-    // One price dialog at a time; it frees itself and clears the reference when it closes. The
-    // poll timer keeps running: its ticks skip while the dialog holds a transaction open.
+    // One price dialog at a time; it frees itself and clears the reference when it closes.
     if (!TFAlteraPreco::FAlteraPreco)
-        TFAlteraPreco::FAlteraPreco = new TFAlteraPreco(FLinkor.Contexto(), this);
+        TFAlteraPreco::FAlteraPreco = new TFAlteraPreco(FMotor, this);
     TFAlteraPreco::FAlteraPreco->exec();
 }
 
 void TMenuPrin::SpeedButton2Click()
 {
-    // A clock set ends the program; an error leaves the window open and polling.
-    if (TServicoRelogio(FLinkor.Contexto()).Sincroniza())
-        close();
+    // The question is asked here; the engine only sends the command. A clock set ends the program;
+    // an error leaves the window open and polling.
+    TMensagens& mensagens = FLinkor.Contexto().Mensagens();
+    if (mensagens.MostraMensagem(TTipoMensagem::Confirmacao, TServicoRelogio(FLinkor.Contexto()).TextoConfirmacao(),
+                                 TBotoes::SimNao)
+        != TResposta::Sim)
+        return;
+    FMotor.Executa(
+        this, [](TLinkor& linkor, const TRetorno&) { TServicoRelogio(linkor.Contexto()).Acerta(); },
+        [this, &mensagens](const QString& erro) {
+            if (!erro.isEmpty()) {
+                mensagens.MostraErroPadrao(erro);
+                return;
+            }
+            mensagens.MostraMensagem(TTipoMensagem::Informacao, TServicoRelogio::MensagemSucesso());
+            close();
+        });
 }
 
 void TMenuPrin::SpeedButton3Click()
 {
-    // Created for this opening and freed when it ends, also when preparing it fails.
-    TFBloqDesbBico dialogo(FLinkor.Contexto(), this);
+    // Created for this opening and freed when it ends.
+    TFBloqDesbBico dialogo(FMotor, FLinkor.Contexto().Mensagens(), this);
     dialogo.Executa();
 }
 
-// Transient dialogs: one per opening, freed when it closes or an error passes.
+// Transient dialogs: one per opening, freed when it closes.
 void TMenuPrin::btnCapAbastClick()
 {
-    const auto dialogo = std::make_unique<TFCapturaAbast>(FLinkor, this);
-    dialogo->Executa();
+    TFCapturaAbast dialogo(FMotor, FLinkor.Contexto().Mensagens(), this);
+    dialogo.Executa();
 }
 
 void TMenuPrin::btnConfTempoBuscaClick()
 {
-    const auto dialogo = std::make_unique<TFconfiguraTempoLeAbastecimento>(FLinkor, this);
-    dialogo->Executa();
+    TFconfiguraTempoLeAbastecimento dialogo(FMotor, FLinkor.Contexto().Mensagens(), this);
+    dialogo.Executa();
 }

@@ -453,6 +453,19 @@ void TNumEdit::focusOutEvent(QFocusEvent* evento)
     update();
 }
 
+bool TNumEdit::ConfereFaixa()
+{
+    if (DentroDaFaixa())
+        return true;
+    if (OnOutOfRange)
+        OnOutOfRange(*this);
+    else
+        Bipa();
+    setFocus(Qt::OtherFocusReason);
+    selectAll();
+    return false;
+}
+
 void TNumEdit::DescartaCliqueSeguinte()
 {
     auto* descarte = new TDescarteDeClique(this);

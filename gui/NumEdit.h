@@ -62,6 +62,10 @@ public:
 
     // Called instead of the beep when the value is out of range as the focus leaves.
     std::function<void(TNumEdit&)> OnOutOfRange;
+    // True when the value lies in [MinValue, MaxValue]; otherwise refuses it as leaving the box
+    // would (OnOutOfRange or a beep, the focus kept, the text selected). For a button pressed by
+    // its letter, which acts without taking the focus from the box.
+    bool ConfereFaixa();
 
 signals:
     // Every refusal: a key, a paste, an out-of-range value (unless OnOutOfRange is set).

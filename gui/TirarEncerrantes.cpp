@@ -3,16 +3,14 @@
 #include "Contexto.h"
 #include "Erro.h"
 #include "Grade.h"
+#include "Linkor.h"
 
-#include <QApplication>
-#include <QCloseEvent>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -23,16 +21,15 @@ namespace {
 
 const QString kMarcarTodos = QStringLiteral("Marcar Todos");
 const QString kDesmarcarTodos = QStringLiteral("Desmarcar Todos");
-const QString kMarca = QStringLiteral("*");
 
 // A marked row: light green with blue text, over the grid's own drawing.
 class TDesenhoEncerrantes : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit TDesenhoEncerrantes(TGradeBicos* grade) : QStyledItemDelegate(grade), FGrade(grade) {}
     void paint(QPainter* pintor, const QStyleOptionViewItem& opcao, const QModelIndex& indice) const override
     {
         QStyledItemDelegate::paint(pintor, opcao, indice);
-        if (indice.siblingAtColumn(TFTirarEncerrantes::ColMarca).data().toString() != kMarca)
+        if (!FGrade->MarcadaIndice(indice))
             return;
         pintor->save();
         pintor->fillRect(opcao.rect, QColor(164, 255, 209));
@@ -42,6 +39,9 @@ public:
                          indice.data().toString());
         pintor->restore();
     }
+
+private:
+    TGradeBicos* FGrade;
 };
 
 QPushButton* Botao(QWidget* dono, const QString& nome, const QString& titulo, const QRect& lugar)
@@ -58,8 +58,9 @@ QPushButton* Botao(QWidget* dono, const QString& nome, const QString& titulo, co
 
 TFTirarEncerrantes* TFTirarEncerrantes::FTirarEncerrantes = nullptr;
 
-TFTirarEncerrantes::TFTirarEncerrantes(TContexto& contexto, QWidget* parent)
-    : TFrmBasico(contexto, parent), FServico(contexto)
+TFTirarEncerrantes::TFTirarEncerrantes(TMotor& motor, QWidget* parent)
+    : TFrmBasico(motor.Linkor().Contexto(), parent),
+      FTrabalho(this, motor, [this](bool espera) { HabilitaBotoes(!espera); })
 {
     setObjectName(QStringLiteral("FTirarEncerrantes"));
     CriaComponentes();
@@ -85,40 +86,13 @@ void TFTirarEncerrantes::CriaComponentes()
     auto* layout = new QVBoxLayout(Panel1);
     layout->setContentsMargins(0, 0, 0, 0);
 
-    GridBombas = new QTableWidget(Panel1);
-    GridBombas->setObjectName(QStringLiteral("GridBombas"));
-    GridBombas->setFrameShape(QFrame::NoFrame);
-    GridBombas->setColumnCount(kColunas);
-    GridBombas->setHorizontalHeaderLabels(
-        {QStringLiteral("Bico"), QStringLiteral("Descrição"), QStringLiteral("Inicial"), QStringLiteral("Final"),
-         QStringLiteral("Saida"), QString(), QString()});
-    const int larguras[] = {65, 225, 86, 83, 82};
-    for (int c = 0; c < ColConcentrador; ++c)
-        GridBombas->setColumnWidth(c, larguras[c]);
-    GridBombas->setColumnHidden(ColConcentrador, true);
-    GridBombas->setColumnHidden(ColMarca, true);
-    GridBombas->verticalHeader()->hide();
-    GridBombas->verticalHeader()->setMinimumSectionSize(18);
-    GridBombas->verticalHeader()->setDefaultSectionSize(18);
-    GridBombas->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    GridBombas->horizontalHeader()->setFixedHeight(18);
-    GridBombas->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    GridBombas->horizontalHeader()->setHighlightSections(false);
-    GridBombas->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    GridBombas->horizontalHeader()->setStyleSheet(QStringLiteral(
-        "QHeaderView::section { background-color: rgb(140, 132, 111); color: black; padding-left: 2px;"
-        " border: 0px; border-right: 1px solid black; border-bottom: 1px solid black; }"));
-    GridBombas->setShowGrid(true);
-    // Cells are never edited; a range of cells can be selected.
-    GridBombas->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    GridBombas = new TGradeBicos({QStringLiteral("Bico"), QStringLiteral("Descrição"), QStringLiteral("Inicial"),
+                                  QStringLiteral("Final"), QStringLiteral("Saida")},
+                                 {65, 225, 86, 83, 82}, kColunas, ColMarca, Panel1);
+    // A range of cells can be selected; nothing is edited.
     GridBombas->setSelectionMode(QAbstractItemView::ContiguousSelection);
     GridBombas->setSelectionBehavior(QAbstractItemView::SelectItems);
-    GridBombas->setWordWrap(false);
     GridBombas->setItemDelegate(new TDesenhoEncerrantes(GridBombas));
-    QPalette paleta = GridBombas->palette();
-    paleta.setColor(QPalette::Base, QColor(172, 165, 149));
-    paleta.setColor(QPalette::Text, Qt::black);
-    GridBombas->setPalette(paleta);
     GridBombas->installEventFilter(this);
     layout->addWidget(GridBombas);
     connect(GridBombas, &QTableWidget::cellDoubleClicked, this, [this] { Protegido([this] { GridBombasDblClick(); }); });
@@ -158,14 +132,29 @@ void TFTirarEncerrantes::Protegido(F&& trabalho)
     try {
         trabalho();
     } catch (const std::exception& e) {
-        Contexto().MostraErroPadrao(MensagemDe(e));
+        Mensagens().MostraErroPadrao(MensagemDe(e));
     }
+}
+
+void TFTirarEncerrantes::Informa(const QString& texto)
+{
+    Mensagens().MostraMensagem(TTipoMensagem::Informacao, texto, TBotoes::Ok);
 }
 
 void TFTirarEncerrantes::FormCreate()
 {
     TFrmBasico::FormCreate();
-    PreencheGrade();
+    PreencheGrade({});
+    auto linhas = std::make_shared<QList<TLinhaEncerrante>>();
+    FTrabalho.Executa([linhas](TLinkor& linkor, const TRetorno&) { *linhas = TServicoEncerrantes(linkor.Contexto()).CarregaBicos(); },
+                      [this, linhas](const QString& erro) {
+                          if (!erro.isEmpty()) {
+                              Mensagens().MostraErroPadrao(erro);
+                              close();
+                              return;
+                          }
+                          PreencheGrade(*linhas);
+                      });
 }
 
 void TFTirarEncerrantes::FormClose()
@@ -175,34 +164,24 @@ void TFTirarEncerrantes::FormClose()
         FTirarEncerrantes = nullptr;
 }
 
-void TFTirarEncerrantes::closeEvent(QCloseEvent* evento)
-{
-    if (FOcupado) {
-        FFechaPendente = true;
-        evento->ignore();
-        return;
-    }
-    TFrmBasico::closeEvent(evento);
-}
-
 void TFTirarEncerrantes::DefineCelula(int linha, int coluna, const QString& texto)
 {
-    DefineCelulaGrade(GridBombas, linha, coluna, texto);
+    GridBombas->DefineCelula(linha, coluna, texto);
 }
 
 QString TFTirarEncerrantes::Celula(int coluna, int linha) const
 {
-    return CelulaGrade(GridBombas, coluna, linha);
+    return GridBombas->Celula(linha, coluna);
 }
 
 int TFTirarEncerrantes::QuantidadeLinhas() const
 {
-    return GridBombas->rowCount() + 1;
+    return GridBombas->QuantidadeLinhas();
 }
 
 bool TFTirarEncerrantes::Marcada(int linha) const
 {
-    return Celula(ColMarca, linha) == kMarca;
+    return GridBombas->Marcada(linha);
 }
 
 QString TFTirarEncerrantes::TextoRodape() const
@@ -215,16 +194,10 @@ void TFTirarEncerrantes::DefineRodape(const QString& texto)
     FPainelRodape->setText(texto);
 }
 
-void TFTirarEncerrantes::PreencheGrade()
+void TFTirarEncerrantes::PreencheGrade(const QList<TLinhaEncerrante>& linhas)
 {
     // With no nozzle one empty row stays.
-    GridBombas->clearContents();
-    GridBombas->setRowCount(1);
-    for (int c = 0; c < kColunas; ++c)
-        DefineCelula(1, c, QString());
-    const QList<TLinhaEncerrante> linhas = FServico.CarregaBicos();
-    if (!linhas.isEmpty())
-        GridBombas->setRowCount(static_cast<int>(linhas.size()));
+    GridBombas->Esvazia(static_cast<int>(linhas.size()));
     int r = 1;
     for (const TLinhaEncerrante& linha : linhas) {
         DefineCelula(r, ColBico, linha.CodBico);
@@ -233,7 +206,6 @@ void TFTirarEncerrantes::PreencheGrade()
         DefineCelula(r, ColFinal, linha.Final);
         DefineCelula(r, ColSaida, linha.Saida);
         DefineCelula(r, ColConcentrador, linha.CodConcentrador);
-        DefineCelula(r, ColMarca, QString());
         ++r;
     }
     GridBombas->setCurrentCell(0, 0);
@@ -249,23 +221,15 @@ QList<TLinhaEncerrante> TFTirarEncerrantes::LeGrade() const
     return linhas;
 }
 
-void TFTirarEncerrantes::AlternaMarca(int linha)
-{
-    if (linha < 1 || linha >= QuantidadeLinhas())
-        return;
-    DefineCelula(linha, ColMarca, Celula(ColMarca, linha).isEmpty() ? kMarca : QString());
-    GridBombas->viewport()->repaint();
-}
-
 void TFTirarEncerrantes::GridBombasDblClick()
 {
-    AlternaMarca(GridBombas->currentRow() + 1);
+    GridBombas->AlternaMarca(GridBombas->LinhaAtual());
 }
 
 void TFTirarEncerrantes::GridBombasKeyDown(int tecla)
 {
     if (tecla == Qt::Key_Space)
-        AlternaMarca(GridBombas->currentRow() + 1);
+        GridBombas->AlternaMarca(GridBombas->LinhaAtual());
 }
 
 bool TFTirarEncerrantes::eventFilter(QObject* objeto, QEvent* evento)
@@ -288,7 +252,7 @@ void TFTirarEncerrantes::BtMarcarClick()
     if (!marca && BtMarcar->text() != kDesmarcarTodos)
         return;
     for (int r = 1; r < QuantidadeLinhas(); ++r)
-        DefineCelula(r, ColMarca, marca ? kMarca : QString());
+        GridBombas->DefineMarca(r, marca);
     BtMarcar->setText(marca ? kDesmarcarTodos : kMarcarTodos);
     GridBombas->viewport()->repaint();
 }
@@ -301,48 +265,54 @@ void TFTirarEncerrantes::HabilitaBotoes(bool habilita)
 
 void TFTirarEncerrantes::BtEncerrantesClick()
 {
-    HabilitaBotoes(false);
-    FOcupado = true;
-    auto fim = qScopeGuard([this] {
-        FOcupado = false;
-        HabilitaBotoes(true);
-    });
-    QList<TLinhaEncerrante> linhas = LeGrade();
-    const bool lidos = FServico.LeEncerrantes(linhas, [&](int i, const QString& status) {
-        DefineCelula(i + 1, ColFinal, linhas[i].Final);
-        DefineCelula(i + 1, ColSaida, linhas[i].Saida);
-        DefineRodape(status);
-        QCoreApplication::processEvents();
-    });
-    if (lidos) {
-        DefineRodape(QStringLiteral("Ok, encerrantes lidos com sucesso..."));
-        QCoreApplication::processEvents();
-    }
-    fim.dismiss();
-    FOcupado = false;
-    HabilitaBotoes(true);
-    if (FFechaPendente) {
-        close();
-        return;
-    }
-    // As if the operator pressed it: all marks cleared after "Marcar Todos", all set otherwise.
-    if (lidos)
-        BtMarcarClick();
+    // Each row read comes back at once: the grid and the status text follow the reading.
+    auto linhas = std::make_shared<QList<TLinhaEncerrante>>(LeGrade());
+    auto naoLidos = std::make_shared<QStringList>();
+    FTrabalho.Executa(
+        [linhas, naoLidos, this](TLinkor& linkor, const TRetorno& retorno) {
+            *naoLidos = TServicoEncerrantes(linkor.Contexto()).LeEncerrantes(*linhas, [&](int i, const QString& status) {
+                const TLinhaEncerrante linha = (*linhas)[i];
+                retorno([this, i, linha, status] {
+                    DefineCelula(i + 1, ColFinal, linha.Final);
+                    DefineCelula(i + 1, ColSaida, linha.Saida);
+                    DefineRodape(status);
+                });
+            });
+        },
+        [this, naoLidos](const QString& erro) {
+            if (!erro.isEmpty()) {
+                Mensagens().MostraErroPadrao(erro);
+                return;
+            }
+            DefineRodape(TServicoEncerrantes::TextoLeitura(*naoLidos));
+            if (!naoLidos->isEmpty()) {
+                // The marks stay, so the unread nozzles can be asked again.
+                Informa(TServicoEncerrantes::MensagemNaoLidos(*naoLidos));
+                return;
+            }
+            // As if the operator pressed it: all marks cleared after "Marcar Todos", all set otherwise.
+            BtMarcarClick();
+        });
 }
 
 void TFTirarEncerrantes::BtOkClick()
 {
-    bool encerrado = false;
-    {
-        FOcupado = true;
-        auto fim = qScopeGuard([this] { FOcupado = false; });
-        encerrado = FServico.GravaEncerrantes(LeGrade(), [this](const QString& status) {
-            DefineRodape(status);
-            QCoreApplication::processEvents();
+    const QList<TLinhaEncerrante> linhas = LeGrade();
+    auto resultado = std::make_shared<TResultadoGravacao>();
+    FTrabalho.Executa(
+        [linhas, resultado, this](TLinkor& linkor, const TRetorno& retorno) {
+            *resultado = TServicoEncerrantes(linkor.Contexto()).GravaEncerrantes(linhas, [&](const QString& status) {
+                retorno([this, status] { DefineRodape(status); });
+            });
+        },
+        [this, resultado](const QString& erro) {
+            if (!erro.isEmpty())
+                resultado->Mensagens << QStringLiteral("Erro ao gravar as informações no banco ") + erro;
+            for (const QString& mensagem : resultado->Mensagens)
+                Informa(mensagem);
+            if (resultado->Encerra || !erro.isEmpty())
+                close();
         });
-    }
-    if (encerrado || FFechaPendente)
-        close();
 }
 
 void TFTirarEncerrantes::BtCancelarClick()

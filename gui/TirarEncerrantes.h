@@ -1,15 +1,16 @@
 #pragma once
 // "Tirar Encerrantes": the operator marks nozzles, reads their totalizers from the concentrator
 // and records every nozzle's initial and final totalizer under the open shift. The grid holds the
-// rows; TServicoEncerrantes does the reading and the recording.
+// rows; TServicoEncerrantes does the reading and the recording, as jobs on the engine's thread.
 #include "FormBasico.h"
+#include "Grade.h"
 #include "ServicoEncerrantes.h"
+#include "TrabalhoDialogo.h"
 
 class QFrame;
 class QLabel;
 class QPushButton;
 class QStatusBar;
-class QTableWidget;
 
 class TFTirarEncerrantes : public TFrmBasico {
     Q_OBJECT
@@ -17,21 +18,23 @@ public:
     // Grid columns; the last two are kept with the row but never shown.
     enum TColuna { ColBico, ColDescricao, ColInicial, ColFinal, ColSaida, ColConcentrador, ColMarca, kColunas };
 
-    explicit TFTirarEncerrantes(TContexto& contexto, QWidget* parent = nullptr);
+    // The grid is filled by a job: the dialog waits for it (Ocupado) before it can be used.
+    explicit TFTirarEncerrantes(TMotor& motor, QWidget* parent = nullptr);
     ~TFTirarEncerrantes() override;
 
     // The one open instance, if any: set by the opener, cleared when the dialog closes.
     static TFTirarEncerrantes* FTirarEncerrantes;
 
     QFrame* Panel1;
-    QTableWidget* GridBombas;
+    TGradeBicos* GridBombas;
     QPushButton* BtMarcar;
     QPushButton* BtEncerrantes;
     QPushButton* BtOk;
     QPushButton* BtCancelar;
     QStatusBar* StRodape;
 
-    TServicoEncerrantes& Servico() { return FServico; }
+    // True while a job of the dialog runs: its buttons are disabled and it does not close.
+    bool Ocupado() const { return FTrabalho.Ocupado(); }
     QString TextoRodape() const;
     // Grid row r (1 = the first nozzle) as the operator sees it.
     QString Celula(int coluna, int linha) const;
@@ -49,23 +52,18 @@ protected:
     void FormCreate() override;
     void FormClose() override;
     bool eventFilter(QObject* objeto, QEvent* evento) override;
-    void closeEvent(QCloseEvent* evento) override;
 
 private:
     void CriaComponentes();
-    void PreencheGrade();
+    void PreencheGrade(const QList<TLinhaEncerrante>& linhas);
     void DefineCelula(int linha, int coluna, const QString& texto);
     QList<TLinhaEncerrante> LeGrade() const;
-    void AlternaMarca(int linha);
     void HabilitaBotoes(bool habilita);
     void DefineRodape(const QString& texto);
+    void Informa(const QString& texto);
     template <typename F>
     void Protegido(F&& trabalho);
 
-    TServicoEncerrantes FServico;
     QLabel* FPainelRodape;
-    // While reading or recording lets messages run, a close waits until the work is done: the
-    // dialog must not be freed under its own handler.
-    bool FOcupado = false;
-    bool FFechaPendente = false;
+    TTrabalhoDialogo FTrabalho;
 };

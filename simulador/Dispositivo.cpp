@@ -287,6 +287,8 @@ TRespostaControle TDispositivo::ExecutaComando(const std::vector<std::string>& p
         return DefineStatus(palavras);
     if (comando == "encerrante")
         return DefineEncerrante(argumentos);
+    if (comando == "bico")
+        return DefineBico(argumentos);
     if (comando == "estado")
         return DescreveEstado();
     if (comando == "falha")
@@ -377,6 +379,32 @@ TRespostaControle TDispositivo::DefineEncerrante(const std::map<std::string, std
     if (!lido)
         return Recusa("valor inválido: " + valor->second);
     FEncerrantesDefinidos[bico->second] = *lido;
+    return {true, {}};
+}
+
+// A nozzle's own price and totalizer, as a station's pump would start the day with; its later
+// fuelings go on from there.
+TRespostaControle TDispositivo::DefineBico(const std::map<std::string, std::string>& argumentos)
+{
+    const auto bico = argumentos.find("bico");
+    TBicoSimulado* simulado = bico == argumentos.end() ? nullptr : ProcuraBico(bico->second);
+    if (!simulado)
+        return Recusa("uso: bico bico=HH [preco=P] [encerrante=E], HH um bico do concentrador");
+    std::optional<double> preco, encerrante;
+    if (const auto p = argumentos.find("preco"); p != argumentos.end()) {
+        preco = LeDecimal(p->second);
+        if (!preco || *preco < 0 || *preco > PrecoMaximo)
+            return Recusa("preco inválido: " + p->second);
+    }
+    if (const auto e = argumentos.find("encerrante"); e != argumentos.end()) {
+        encerrante = LeDecimal(e->second);
+        if (!encerrante || *encerrante < 0)
+            return Recusa("encerrante inválido: " + e->second);
+    }
+    if (preco)
+        simulado->Preco = *preco;
+    if (encerrante)
+        simulado->Encerrante = *encerrante;
     return {true, {}};
 }
 

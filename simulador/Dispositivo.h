@@ -55,6 +55,7 @@ private:
     TRespostaControle Abastece(const std::map<std::string, std::string>& argumentos);
     TRespostaControle DefineStatus(const std::vector<std::string>& palavras);
     TRespostaControle DefineEncerrante(const std::map<std::string, std::string>& argumentos);
+    TRespostaControle DefineBico(const std::map<std::string, std::string>& argumentos);
     TRespostaControle DefineFalha(const std::map<std::string, std::string>& argumentos);
     TRespostaControle DescreveEstado() const;
 

@@ -28,15 +28,26 @@ class TesteAlteraPreco : public QObject {
     Q_OBJECT
 
     std::unique_ptr<TPostoTeste> posto;
+    std::unique_ptr<TMotor> motor;
     QPointer<TFAlteraPreco> dialogo;
 
-    // The dialog on the started engine, poll timer off, shown and active.
+    // The dialog on the started engine, poll timer off, shown, active and filled.
     void Abre()
     {
-        posto->IniciaMotor().Ciclo().ParaLeitura();
-        dialogo = new TFAlteraPreco(*posto->Contexto);
+        TLinkor& linkor = posto->IniciaMotor();
+        linkor.Ciclo().ParaLeitura();
+        motor = std::make_unique<TMotor>(linkor);
+        dialogo = new TFAlteraPreco(*motor);
         dialogo->show();
         QVERIFY(QTest::qWaitForWindowActive(dialogo));
+        QTRY_VERIFY(!dialogo->Ocupado());
+    }
+    // "&OK" pressed without the focus leaving where it is (as its letter does), then the wait for
+    // its job.
+    void Ok()
+    {
+        dialogo->BtOk->click();
+        QTRY_VERIFY(!dialogo->Ocupado());
     }
     void Tecla(Qt::Key tecla) { QTest::keyClick(QApplication::focusWidget(), tecla); }
     // The grid focused on this cell.
@@ -60,6 +71,7 @@ private slots:
     void cleanup()
     {
         delete dialogo.data();
+        motor.reset();
         posto.reset();
     }
 
@@ -143,14 +155,14 @@ private slots:
         Foca(1, 2);
         dialogo->GridBombas->item(1, 2)->setText(digitado);
         dialogo->BtOk->setFocus();
-        Tecla(Qt::Key_Return); // "&OK" checks row by row and stops at this one
+        Tecla(Qt::Key_Return); // "&OK" checks every row before anything is sent
         QCOMPARE(posto->Respondedor.Caixas.size(), 1);
         QCOMPARE(posto->Respondedor.Caixas[0].Tipo, TTipoMensagem::Informacao);
         QCOMPARE(posto->Respondedor.Caixas[0].Texto, mensagem);
         QCOMPARE(TextoCelula(dialogo, 1, 2), texto);
         QCOMPARE(QApplication::focusWidget(), dialogo->GridBombas);
         QCOMPARE(dialogo->GridBombas->currentColumn(), 2);
-        QCOMPARE(posto->Falso->TextosPrecos(), QStringList("04 3 6.19")); // only the row before it
+        QVERIFY(posto->Falso->Precos.isEmpty()); // not even the rows before it
         QCOMPARE(posto->Linhas("Select PrecoVenda From Bombas Where CodBico = '01'", {"PrecoVenda"}),
                  QStringList("6,19"));
         QVERIFY(!posto->Contexto->CnTankora().EmTransacao());
@@ -166,7 +178,7 @@ private slots:
     {
         Abre();
         dialogo->GridBombas->item(2, 2)->setText("7,1");
-        dialogo->BtOk->click();
+        Ok();
         QCOMPARE(posto->Falso->TextosPrecos(),
                  QStringList({"04 3 6.19", "05 3 6.19", "44 3 7.1", "45 3 5.99", "84 3 4.29", "85 3 4.29", "C4 3 6.49",
                               "C5 3 6.49"}));
@@ -188,7 +200,7 @@ private slots:
         Abre();
         QCOMPARE(dialogo->GridBombas->rowCount(), 1);
         QCOMPARE(TextoCelula(dialogo, 0, 0), QString(""));
-        dialogo->BtOk->click();
+        Ok();
         QCOMPARE(Textos(), QStringList("O preço não pode ficar em branco!"));
         QVERIFY(posto->Falso->Precos.isEmpty());
         QVERIFY(!posto->Contexto->CnTankora().EmTransacao());
@@ -201,15 +213,92 @@ private slots:
                        "If (New.CodBico = '03') Then Exception ERRO_PRECO; End");
         Abre();
         dialogo->GridBombas->item(0, 2)->setText("9,99");
-        dialogo->BtOk->click();
+        Ok();
+        // The database kept every old price; the pumps that took a new one are named.
         QCOMPARE(posto->Respondedor.Caixas.size(), 1);
         QCOMPARE(posto->Respondedor.Caixas[0].Tipo, TTipoMensagem::Erro);
-        QVERIFY2(posto->Respondedor.Caixas[0].Texto.contains("preço recusado"),
-                 qPrintable(posto->Respondedor.Caixas[0].Texto));
+        const QString texto = posto->Respondedor.Caixas[0].Texto;
+        QVERIFY2(texto.contains("preço recusado") && texto.contains("bicos: 01, 02, 03;"), qPrintable(texto));
         QVERIFY(!posto->Contexto->CnTankora().EmTransacao());
         QCOMPARE(posto->Linhas("Select PrecoVenda From Bombas Where CodBico = '01'", {"PrecoVenda"}),
                  QStringList("6,19"));
         QVERIFY(dialogo->isVisible());
+    }
+
+    void PrecoRecusadoPelaBombaNomeiaOBico_data()
+    {
+        QTest::addColumn<bool>("mudo");
+        QTest::newRow("recusado") << false;
+        QTest::newRow("sem resposta") << true;
+    }
+    void PrecoRecusadoPelaBombaNomeiaOBico()
+    {
+        QFETCH(bool, mudo);
+        Abre();
+        posto->Falso->PrecosRecusados << "44";
+        if (mudo) // every nozzle of the line unanswered
+            posto->Falso->PrecosRecusados << "04" << "05" << "45" << "84" << "85" << "C4" << "C5";
+        dialogo->GridBombas->item(2, 2)->setText("7,000");
+        dialogo->GridBombas->item(3, 2)->setText("6,500");
+        Ok();
+        QStringList esperadas;
+        for (const QString& codigo : mudo ? QStringList{"004", "005", "068", "069", "132", "133", "196", "197"}
+                                          : QStringList{"068"})
+            esperadas << "Erro ao atualizar o preco na Bomba: " + codigo;
+        QCOMPARE(Textos(), esperadas);
+        // The refused nozzle keeps in Bombas the price its pump still shows.
+        QCOMPARE(posto->Linhas(kPrecos, {"CodBico", "PrecoVenda"}).mid(2, 2),
+                 QStringList({"03|5,99", mudo ? "04|5,99" : "04|6,5"}));
+        QVERIFY(dialogo->isVisible());
+    }
+
+    void EditorGuardaODigitado_data()
+    {
+        QTest::addColumn<QString>("saida");
+        QTest::newRow("Enter") << "Enter";
+        QTest::newRow("Tab") << "Tab";
+        QTest::newRow("clique no OK") << "clique";
+        QTest::newRow("OK pela letra") << "letra";
+    }
+    void EditorGuardaODigitado()
+    {
+        // However the cell editor is left, what was typed is the cell's, and "&OK" sends it.
+        QFETCH(QString, saida);
+        Abre();
+        Foca(2, 2);
+        Tecla(Qt::Key_F2); // edits the price as it is
+        QVERIFY(dialogo->GridBombas->isAncestorOf(QApplication::focusWidget()));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), "6,222");
+        if (saida == "Enter")
+            Tecla(Qt::Key_Return);
+        else if (saida == "Tab")
+            Tecla(Qt::Key_Tab);
+        else if (saida == "letra")
+            dialogo->BtOk->click(); // the editor stays open, as with Alt+O
+        else
+            QTest::mouseClick(dialogo->BtOk, Qt::LeftButton);
+        QTRY_VERIFY(!dialogo->Ocupado());
+        QVERIFY2(TextoCelula(dialogo, 2, 2).startsWith("6,222"), qPrintable(TextoCelula(dialogo, 2, 2)));
+        if (saida == "Enter")
+            QCOMPARE(QApplication::focusWidget(), dialogo->BtOk);
+        if (saida == "Enter" || saida == "Tab")
+            Ok();
+        QCOMPARE(posto->Falso->TextosPrecos().value(2), QString("44 3 6.222"));
+        QCOMPARE(posto->Linhas("Select PrecoVenda From Bombas Where CodBico = '03'", {"PrecoVenda"}),
+                 QStringList("6,222"));
+    }
+
+    void TabPassaPorTudo()
+    {
+        Abre();
+        Foca(0, 0);
+        QStringList ordem;
+        for (int i = 0; i < 3; ++i) {
+            Tecla(Qt::Key_Tab);
+            ordem << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(ordem, QStringList({"BtOk", "BtCancelar", "GridBombas"}));
     }
 
     void AbertoPelaJanelaComOTimerRodando()
@@ -227,8 +316,10 @@ private slots:
             QVERIFY(posto->Ciclo().LeituraAtiva());
             posto->Falso->Fila << Abastecimento("44", 10, 58990, 589900, 37);
             QTRY_COMPARE(posto->Linhas("Select Id From MvAbast", {"Id"}), QStringList("37"));
+            QTRY_VERIFY(!aberto->Ocupado());
             aberto->GridBombas->item(2, 2)->setText("7,000");
             aberto->BtOk->click();
+            QTRY_VERIFY(!aberto->Ocupado());
             QCOMPARE(posto->Linhas("Select PrecoVenda From Bombas Where CodBico = '03'", {"PrecoVenda"}),
                      QStringList("7"));
             QVERIFY(aberto->isVisible());

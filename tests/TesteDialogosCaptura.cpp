@@ -77,6 +77,7 @@ private slots:
                        << d.BtCancelar->text();
                 Digita(d.edtIDAbast, "37");
                 QTest::mouseClick(d.BtOk, Qt::LeftButton);
+                QTRY_VERIFY(!d.Ocupado());
                 abertoAposOk = d.isVisible();
                 // An empty field ends in the default error box.
                 Digita(d.edtIDAbast, "");
@@ -116,15 +117,24 @@ private slots:
             [&](TFconfiguraTempoLeAbastecimento& d) {
                 inicial = d.windowTitle() + "|" + d.EdtSegundos->text();
                 QTest::mouseClick(d.BtOk, Qt::LeftButton);
+                QTRY_VERIFY(!d.Ocupado());
                 intervalos << posto.Ciclo().LeConcentrador().interval();
                 Digita(d.EdtSegundos, "30");
                 QTest::mouseClick(d.BtOk, Qt::LeftButton);
+                QTRY_VERIFY(!d.Ocupado());
                 intervalos << posto.Ciclo().LeConcentrador().interval();
+                // Out of range, "&OK" pressed while the field keeps the focus (as its letter does)
+                // stores nothing.
+                Digita(d.EdtSegundos, "99");
+                d.BtOk->click();
+                QTRY_VERIFY(!d.Ocupado());
+                intervalos << posto.Ciclo().LeConcentrador().interval();
+                QCOMPARE(QApplication::focusWidget(), d.EdtSegundos);
                 abertoAposOk = d.isVisible();
             },
             &aberto));
         QCOMPARE(inicial, QString("Comunicação com concentrador|1"));
-        QCOMPARE(intervalos, QList<int>({1000, 30000}));
+        QCOMPARE(intervalos, QList<int>({1000, 30000, 30000}));
         QVERIFY(abertoAposOk);
         QVERIFY(aberto.isNull());
         QVERIFY(posto.Ciclo().LeituraAtiva());
@@ -163,7 +173,7 @@ private slots:
         posto.Respondedor.Resposta = TResposta::Sim;
         Ctl({"falha", "modo=silencio"});
         janela.SpeedButton2->click();
-        QCOMPARE(posto.Respondedor.Caixas.size(), 3);
+        QTRY_COMPARE(posto.Respondedor.Caixas.size(), 3);
         QCOMPARE(posto.Respondedor.Caixas[2].Tipo, TTipoMensagem::Erro);
         QCOMPARE(posto.Respondedor.Caixas[2].Texto,
                  QString("O concentrador não confirmou o acerto da Data/Hora: o relógio dele não foi alterado."));
@@ -175,8 +185,8 @@ private slots:
 
         // Yes: one clock command, the success box, and the program ends.
         janela.SpeedButton2->click();
+        QTRY_COMPARE(posto.Respondedor.Caixas.size(), 5);
         QCOMPARE(Estado("relogio_acertado"), QString("1"));
-        QCOMPARE(posto.Respondedor.Caixas.size(), 5);
         QCOMPARE(posto.Respondedor.Caixas[4].Texto, QString("Data/Hora sincronizada com sucesso!"));
         QVERIFY(!janela.isVisible());
         QVERIFY(!posto.Ciclo().LeituraAtiva());

@@ -74,10 +74,12 @@ private slots:
     void GradeEMarcacao()
     {
         TPostoTeste posto;
-        posto.IniciaMotor().Ciclo().ParaLeitura();
-        TFTirarEncerrantes dialogo(*posto.Contexto);
+        TMotor motor(posto.IniciaMotor());
+        posto.Ciclo().ParaLeitura();
+        TFTirarEncerrantes dialogo(motor);
         dialogo.setAttribute(Qt::WA_DeleteOnClose, false);
         dialogo.show();
+        QTRY_VERIFY(!dialogo.Ocupado());
         QCOMPARE(dialogo.windowTitle(), QString("Tirar Encerrantes"));
         QCOMPARE(dialogo.size(), QSize(549, 412));
         QStringList titulos;
@@ -113,36 +115,57 @@ private slots:
         dialogo.BtMarcar->click();
         QVERIFY(Marcadas(dialogo).isEmpty());
         QCOMPARE(dialogo.BtMarcar->text(), QString("Marcar Todos"));
+
+        // Tab leaves the grid and reaches every button, in the form's order.
+        dialogo.activateWindow();
+        dialogo.GridBombas->setFocus();
+        QStringList ordem;
+        for (int i = 0; i < 5; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            ordem << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(ordem, QStringList({"BtOk", "BtCancelar", "BtEncerrantes", "BtMarcar", "GridBombas"}));
     }
 
     void LeituraDesmarcaOuMarcaTudo()
     {
         TPostoTeste posto;
-        posto.IniciaMotor().Ciclo().ParaLeitura();
-        TFTirarEncerrantes dialogo(*posto.Contexto);
+        TMotor motor(posto.IniciaMotor());
+        posto.Ciclo().ParaLeitura();
+        TFTirarEncerrantes dialogo(motor);
         dialogo.setAttribute(Qt::WA_DeleteOnClose, false);
         dialogo.show();
-        posto.Falso->Encerrantes["04"] = TConcentradorFalso::Encerrante("04", 152350.5);
-        QStringList desabilitados;
-        posto.Falso->AoLerEncerrante = [&] {
+        QTRY_VERIFY(!dialogo.Ocupado());
+        // Every nozzle on the concentrator answers for its own code, channels 1 to 4.
+        const QStringList codigos{"04", "05", "44", "45", "84", "85", "C4", "C5"};
+        for (int i = 0; i < codigos.size(); ++i)
+            posto.Falso->Encerrantes[codigos[i]] = TConcentradorFalso::Encerrante(
+                codigos[i].toLatin1(), posto.Regional.LeNumero(dialogo.Celula(TFTirarEncerrantes::ColInicial, i + 1)) + i + 1.5);
+        auto desabilitados = [&] {
+            QStringList nomes;
             for (QPushButton* b : {dialogo.BtEncerrantes, dialogo.BtMarcar, dialogo.BtOk, dialogo.BtCancelar})
                 if (!b->isEnabled())
-                    desabilitados << b->objectName();
+                    nomes << b->objectName();
+            return nomes;
         };
 
         // "Marcar Todos", then a reading: every nozzle read, the marks cleared afterwards.
         dialogo.BtMarcar->click();
         dialogo.BtEncerrantes->click();
-        QCOMPARE(posto.Falso->Comandos.size(), 9);
-        QCOMPARE(posto.Falso->Comandos.first(), QString("LerEncerrante L 04"));
-        QCOMPARE(desabilitados.size(), 4 * 9);
+        QVERIFY(dialogo.Ocupado());
+        QCOMPARE(desabilitados().size(), 4);
+        QTRY_VERIFY(!dialogo.Ocupado());
+        QStringList pedidos;
+        for (const QString& c : codigos)
+            pedidos << "LerEncerrante L " + c;
+        QCOMPARE(posto.Falso->Comandos, pedidos); // nozzle 09 is not on the concentrator
+        QVERIFY(desabilitados().isEmpty());
         QVERIFY(Marcadas(dialogo).isEmpty());
         QCOMPARE(dialogo.BtMarcar->text(), QString("Marcar Todos"));
-        QVERIFY(dialogo.BtOk->isEnabled());
         QCOMPARE(dialogo.TextoRodape(), QString("Ok, encerrantes lidos com sucesso..."));
-        QCOMPARE(dialogo.Celula(TFTirarEncerrantes::ColFinal, 1), QString("152350,500"));
-        QCOMPARE(dialogo.Celula(TFTirarEncerrantes::ColSaida, 1), QString("10,375"));
-        QCOMPARE(dialogo.Celula(TFTirarEncerrantes::ColFinal, 2), QString("0,000"));
+        QCOMPARE(dialogo.Celula(TFTirarEncerrantes::ColFinal, 1), QString("152341,625"));
+        QCOMPARE(dialogo.Celula(TFTirarEncerrantes::ColSaida, 1), QString("1,500"));
+        QCOMPARE(dialogo.Celula(TFTirarEncerrantes::ColSaida, 7), QString("7,500")); // 07 on 196, channel 4
 
         // Marks set one by one, then a reading: only they are read, then every row is marked.
         posto.Falso->Comandos.clear();
@@ -151,20 +174,56 @@ private slots:
             QTest::keyClick(dialogo.GridBombas, Qt::Key_Space);
         }
         dialogo.BtEncerrantes->click();
-        QCOMPARE(posto.Falso->Comandos, QStringList({"LerEncerrante L 68", "LerEncerrante L 32"}));
+        QTRY_VERIFY(!dialogo.Ocupado());
+        QCOMPARE(posto.Falso->Comandos, QStringList({"LerEncerrante L 44", "LerEncerrante L 84"}));
         QCOMPARE(Marcadas(dialogo).size(), 9);
         QCOMPARE(dialogo.BtMarcar->text(), QString("Desmarcar Todos"));
 
-        // A failing request: its message, the buttons back, marks and status as they were.
+        // Unanswered requests: those nozzles keep their Final and are named; the marks stay.
         dialogo.BtMarcar->click();
-        dialogo.GridBombas->setCurrentCell(2, 0);
-        QTest::keyClick(dialogo.GridBombas, Qt::Key_Space);
-        posto.Falso->CodigosRecusados << "68";
+        for (int linha : {0, 2}) {
+            dialogo.GridBombas->setCurrentCell(linha, 0);
+            QTest::keyClick(dialogo.GridBombas, Qt::Key_Space);
+        }
+        posto.Falso->Encerrantes["04"] = TConcentradorFalso::Encerrante("04", 152399);
+        posto.Falso->CodigosRecusados << "44";
+        const QString finalAntes = dialogo.Celula(TFTirarEncerrantes::ColFinal, 3);
         dialogo.BtEncerrantes->click();
-        QCOMPARE(posto.Respondedor.Caixas.last().Texto, QString("Erro ao consultar o encerrante do Bico: 068"));
-        QCOMPARE(Marcadas(dialogo), QStringList("03"));
-        QVERIFY(dialogo.BtEncerrantes->isEnabled() && dialogo.BtCancelar->isEnabled());
-        QCOMPARE(dialogo.TextoRodape(), QString("Ok, encerrantes lidos com sucesso..."));
+        QTRY_VERIFY(!dialogo.Ocupado());
+        QCOMPARE(posto.Respondedor.Caixas.last().Texto,
+                 QString("Erro ao consultar o encerrante do Bico: 03\rO Final desses bicos não foi alterado."));
+        QCOMPARE(dialogo.TextoRodape(), QString("Encerrantes não lidos dos bicos: 03"));
+        QCOMPARE(dialogo.Celula(TFTirarEncerrantes::ColFinal, 1), QString("152399,000"));
+        QCOMPARE(dialogo.Celula(TFTirarEncerrantes::ColFinal, 3), finalAntes);
+        QCOMPARE(Marcadas(dialogo), QStringList({"01", "03"}));
+        QVERIFY(desabilitados().isEmpty());
+    }
+
+    void OkECancelarDuranteAGravacao()
+    {
+        // Presses while the recording runs change nothing: the dialog records once, then closes
+        // and is freed; never under its own handler.
+        TPostoTeste posto;
+        TurnoDoDia(posto);
+        TMotor motor(posto.IniciaMotor());
+        posto.Ciclo().ParaLeitura();
+        QPointer<TFTirarEncerrantes> dialogo = new TFTirarEncerrantes(motor);
+        dialogo->show();
+        QTRY_VERIFY(!dialogo->Ocupado());
+        QTimer::singleShot(0, [dialogo] {
+            if (!dialogo)
+                return;
+            dialogo->BtOk->click();
+            dialogo->BtCancelar->click();
+            QTest::keyClick(dialogo, Qt::Key_Escape);
+            dialogo->close();
+        });
+        dialogo->BtOk->click();
+        QVERIFY(dialogo->Ocupado());
+        QTRY_VERIFY(dialogo.isNull());
+        QCOMPARE(posto.Respondedor.Caixas.size(), 1);
+        QCOMPARE(posto.Respondedor.Caixas[0].Texto, QString("Encerrantes gravados com sucesso!"));
+        QCOMPARE(posto.Linhas("Select Count(*) As N From MvEncerrantes", {"N"}), QStringList("9"));
     }
 
     void PelaBarraComTickNoMeio()
@@ -189,9 +248,11 @@ private slots:
                     tickDuranteLeitura = 1;
                 }
             };
+            QTRY_VERIFY(!dialogo.Ocupado());
             dialogo.BtMarcar->click();
             dialogo.BtEncerrantes->click();
-            QCOMPARE(posto.Falso->Comandos.size(), 9); // the reading carried on
+            QTRY_VERIFY(!dialogo.Ocupado());
+            QCOMPARE(posto.Falso->Comandos.size(), 8); // the reading carried on
             QTRY_COMPARE(posto.Linhas("Select Id From MvAbast Order By Id", {"Id"}), QStringList({"37", "38"}));
             dialogo.BtOk->click();
         });
@@ -206,6 +267,7 @@ private slots:
         QPointer<TFTirarEncerrantes> fechado;
         NoDialogo<TFTirarEncerrantes>([&](TFTirarEncerrantes& dialogo) {
             fechado = &dialogo;
+            QTRY_VERIFY(!dialogo.Ocupado());
             QTest::keyClick(dialogo.GridBombas, Qt::Key_Escape);
             QVERIFY(!dialogo.isVisible());
         });
@@ -219,18 +281,20 @@ private slots:
         TPostoTeste posto;
         posto.Executa("Update Bombas Set CodConcentrador = '006' Where CodBico = '05'");
         posto.Executa("Update Bombas Set CodConcentrador = '070' Where CodBico = '06'");
-        posto.IniciaMotor().Ciclo().ParaLeitura();
+        TMotor motor(posto.IniciaMotor());
+        posto.Ciclo().ParaLeitura();
         posto.Falso->Status = "LLBL";
-        TFBloqDesbBico dialogo(*posto.Contexto);
+        TFBloqDesbBico dialogo(motor, posto.Respondedor);
         dialogo.Prepara();
         dialogo.show();
+        QTRY_VERIFY(!dialogo.Ocupado());
         QCOMPARE(dialogo.windowTitle(), QString("Bloqueia e Desbloqueia"));
         QCOMPARE(dialogo.QuantidadeLinhas(), 9);
         QStringList marcadas;
         for (int r = 1; r < dialogo.QuantidadeLinhas(); ++r)
             if (dialogo.Marcada(r))
                 marcadas << dialogo.Celula(TFBloqDesbBico::ColConcentrador, r);
-        QCOMPARE(marcadas, QStringList("006")); // grid row 5; 070 stays unmarked
+        QCOMPARE(marcadas, QStringList({"006", "070"})); // position 3 on channels 1 and 2
 
         // Double click twice leaves a row as it was, once toggles it.
         const QRect celula = dialogo.GridBombas->visualItemRect(dialogo.GridBombas->item(0, 0));
@@ -252,46 +316,52 @@ private slots:
         QCOMPARE(CorDaCelula(dialogo.GridBombas, 4, 2), QColor(255, 0, 0));
         QCOMPARE(CorDaCelula(dialogo.GridBombas, 2, 2), QColor(172, 165, 149));
 
-        // One command per row, in grid order, and the dialog ends.
+        // One command per row the operator changed, in grid order, and the dialog ends.
+        dialogo.GridBombas->setCurrentCell(5, 0);
+        QTest::keyClick(dialogo.GridBombas, Qt::Key_Space);
         dialogo.BitBtn1->click();
-        QCOMPARE(posto.Falso->Comandos,
-                 QStringList({"FBloqueiaBico 004", "FLiberaBico 005", "FLiberaBico 068", "FLiberaBico 069",
-                              "FBloqueiaBico 006", "FLiberaBico 070", "FLiberaBico 196", "FLiberaBico 197"}));
-        QVERIFY(!dialogo.isVisible());
-        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QTRY_VERIFY(!dialogo.isVisible());
+        QCOMPARE(posto.Falso->Comandos, QStringList({"FBloqueiaBico 004", "FLiberaBico 070"}));
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
     }
 
-    void BloqueioSemBicosPelaBarra()
+    void BloqueioPelaBarraNomeiaORecusado()
     {
-        // No nozzle on the concentrator: one empty row that marks do not touch; the button sends
-        // a release with an empty code, whose error is shown, and the dialog still ends and is freed.
+        // From the toolbar: position 1 read as blocked marks 01, 03 and 07 (004, 068, 196: channels
+        // 1, 2 and 4); the operator frees 03 and blocks 08 (197); the concentrator refuses 08, which
+        // is named.
         TPostoTeste posto;
-        posto.Executa("Update Bombas Set CodConcentrador = NULL");
         TMenuPrin janela(posto.CriaMotor());
         QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 20000); // start-up runs on the engine's thread
         posto.Ciclo().ParaLeitura();
-        posto.Falso->CodigosRecusados << "";
+        posto.Falso->Status = "BLLL";
+        posto.Falso->CodigosRecusados << "197";
         bool aberto = false;
         NoDialogo<TFBloqDesbBico>([&](TFBloqDesbBico& dialogo) {
             aberto = true;
-            QCOMPARE(dialogo.QuantidadeLinhas(), 2);
-            QTest::keyClick(dialogo.GridBombas, Qt::Key_Space);
-            QVERIFY(!dialogo.Marcada(1));
+            QTRY_VERIFY(!dialogo.Ocupado());
+            QVERIFY(dialogo.Marcada(1) && dialogo.Marcada(3) && dialogo.Marcada(7));
+            QVERIFY(!dialogo.Marcada(2) && !dialogo.Marcada(8));
+            for (int linha : {2, 7}) {
+                dialogo.GridBombas->setCurrentCell(linha, 0);
+                QTest::keyClick(dialogo.GridBombas, Qt::Key_Space);
+            }
             dialogo.BitBtn1->click();
-            QVERIFY(!dialogo.isVisible());
+            QTRY_VERIFY(!dialogo.isVisible());
         });
         janela.SpeedButton3->click();
         QVERIFY(aberto);
-        QCOMPARE(posto.Falso->Comandos, QStringList("FLiberaBico "));
+        QCOMPARE(posto.Falso->Comandos, QStringList({"FLiberaBico 068", "FBloqueiaBico 197"}));
         QCOMPARE(posto.Respondedor.Caixas.size(), 1);
-        QCOMPARE(posto.Respondedor.Caixas[0].Tipo, TTipoMensagem::Erro);
-        QCOMPARE(posto.Respondedor.Caixas[0].Texto, QString("'' não é um valor inteiro válido."));
+        QCOMPARE(posto.Respondedor.Caixas[0].Texto,
+                 QString("Erro ao bloquear o Bico: 08\r'197' não é um valor inteiro válido"));
         QVERIFY(janela.findChildren<TFBloqDesbBico*>().isEmpty());
 
-        // A failure while preparing never shows the dialog.
+        // A failure while preparing is shown and the dialog ends.
         posto.Falso->StatusMudo = true;
         janela.SpeedButton3->click();
         QCOMPARE(posto.Respondedor.Caixas.size(), 2);
+        QCOMPARE(posto.Respondedor.Caixas[1].Tipo, TTipoMensagem::Erro);
         QVERIFY(janela.findChildren<TFBloqDesbBico*>().isEmpty());
     }
 };

@@ -32,18 +32,6 @@ QStringList Encerrantes(TPostoTeste& posto)
     return posto.Linhas("Select * From MvEncerrantes Order By CodBico", kColunas);
 }
 
-QStringList Textos(const TRespondedorTeste& respondedor)
-{
-    QStringList textos;
-    for (const auto& caixa : respondedor.Caixas) {
-        if (caixa.Tipo != TTipoMensagem::Informacao)
-            textos << "tipo inesperado: " + caixa.Texto;
-        else
-            textos << caixa.Texto;
-    }
-    return textos;
-}
-
 } // namespace
 
 class TesteEncerrantes : public QObject {
@@ -71,10 +59,12 @@ private slots:
         QTest::addColumn<QString>("final");
         QTest::addColumn<QString>("saida");
         QTest::addColumn<QString>("gravado");
-        QTest::newRow("lido") << QByteArray("68") << 254010.5 << "254010,500" << "8,750" << "254010,5|8,75";
-        QTest::newRow("zero") << QByteArray("68") << 0.0 << "0,000" << "-254001,750" << "0|-254001,75";
-        QTest::newRow("negativo") << QByteArray("68") << -5.0 << "0,000" << "-254001,750" << "0|-254001,75";
-        QTest::newRow("de outro bico") << QByteArray("44") << 254010.5 << "0,000" << "-254001,750" << "0|-254001,75";
+        // A reading that is not positive or names another nozzle leaves the nozzle unread: its
+        // Final stays the Inicial, never 0 (a whole totalizer as a negative sale).
+        QTest::newRow("lido") << QByteArray("44") << 254010.5 << "254010,500" << "8,750" << "254010,5|8,75";
+        QTest::newRow("zero") << QByteArray("44") << 0.0 << "254001,750" << "0,000" << "254001,75|0";
+        QTest::newRow("negativo") << QByteArray("44") << -5.0 << "254001,750" << "0,000" << "254001,75|0";
+        QTest::newRow("de outro bico") << QByteArray("68") << 254010.5 << "254001,750" << "0,000" << "254001,75|0";
     }
     void LeituraDosMarcados()
     {
@@ -87,40 +77,73 @@ private slots:
         posto.IniciaMotor();
         TServicoEncerrantes servico(*posto.Contexto);
         QList<TLinhaEncerrante> linhas = servico.CarregaBicos();
-        linhas[2].Marcado = true; // nozzle 03 on 068: asked as "68", the decimal digits
-        posto.Falso->Encerrantes["68"] = TConcentradorFalso::Encerrante(nomeLido, valor);
+        linhas[2].Marcado = true; // nozzle 03 on 068: asked as "44", the concentrator's code
+        posto.Falso->Encerrantes["44"] = TConcentradorFalso::Encerrante(nomeLido, valor);
         QStringList status;
-        QVERIFY(servico.LeEncerrantes(linhas, [&](int i, const QString& texto) { status << QString::number(i) + texto; }));
-        QCOMPARE(posto.Falso->Comandos, QStringList("LerEncerrante L 68"));
+        const QStringList naoLidos =
+            servico.LeEncerrantes(linhas, [&](int i, const QString& texto) { status << QString::number(i) + texto; });
+        QCOMPARE(naoLidos, final == linhas[2].Inicial ? QStringList("03") : QStringList());
+        QCOMPARE(posto.Falso->Comandos, QStringList("LerEncerrante L 44"));
         QCOMPARE(linhas[2].Final, final);
         QCOMPARE(linhas[2].Saida, saida);
         QCOMPARE(linhas[1].Final, linhas[1].Inicial);
         QCOMPARE(status, QStringList("2Aguarde, Pesquisando Encerrante do Bico: 03"));
-        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+        QVERIFY(posto.Respondedor.Caixas.isEmpty()); // the service opens no box
 
         // Recorded as shown.
         TurnoDoDia(posto);
-        QVERIFY(servico.GravaEncerrantes(linhas));
+        QVERIFY(servico.GravaEncerrantes(linhas).Encerra);
         QCOMPARE(posto.Linhas("Select EncerranteFim, Saida From MvEncerrantes Where CodBico = '03'",
                               {"EncerranteFim", "Saida"}),
                  QStringList(gravado));
     }
 
-    void FalhaNaLeituraParaNoBico()
+    void CadaCanalPeloCodigoDoConcentrador()
+    {
+        // Nozzles on channels 1 to 4 are asked by their own code, and each answer lands on its
+        // row; the nozzle off the concentrator is not asked.
+        TPostoTeste posto;
+        posto.IniciaMotor();
+        TServicoEncerrantes servico(*posto.Contexto);
+        QList<TLinhaEncerrante> linhas = servico.CarregaBicos();
+        for (TLinhaEncerrante& linha : linhas)
+            linha.Marcado = true;
+        const QStringList codigos{"04", "05", "44", "45", "84", "85", "C4", "C5"};
+        for (int i = 0; i < codigos.size(); ++i)
+            posto.Falso->Encerrantes[codigos[i]] =
+                TConcentradorFalso::Encerrante(codigos[i].toLatin1(), 1000 * (i + 1) + 0.5);
+        QCOMPARE(servico.LeEncerrantes(linhas), QStringList());
+        QStringList pedidos;
+        for (const QString& c : codigos)
+            pedidos << "LerEncerrante L " + c;
+        QCOMPARE(posto.Falso->Comandos, pedidos);
+        QCOMPARE(linhas[4].Final, QString("5000,500")); // 05 on 132, channel 3
+        QCOMPARE(linhas[7].Final, QString("8000,500")); // 08 on 197, channel 4
+        QCOMPARE(linhas[8].Final, linhas[8].Inicial);
+        QCOMPARE(TServicoEncerrantes::TextoLeitura({}), QString("Ok, encerrantes lidos com sucesso..."));
+    }
+
+    void FalhaNaLeituraSegueENomeiaOBico()
     {
         TPostoTeste posto;
         posto.IniciaMotor();
         TServicoEncerrantes servico(*posto.Contexto);
         QList<TLinhaEncerrante> linhas = servico.CarregaBicos();
-        for (int i : {0, 1, 2})
+        for (int i : {0, 1, 2, 3})
             linhas[i].Marcado = true;
         posto.Falso->Encerrantes["04"] = TConcentradorFalso::Encerrante("04", 152350);
-        posto.Falso->CodigosRecusados << "05";
-        QVERIFY(!servico.LeEncerrantes(linhas));
-        QCOMPARE(posto.Falso->Comandos, QStringList({"LerEncerrante L 04", "LerEncerrante L 05"}));
-        QCOMPARE(Textos(posto.Respondedor), QStringList("Erro ao consultar o encerrante do Bico: 005"));
+        posto.Falso->Encerrantes["44"] = TConcentradorFalso::Encerrante("44", 254010.5);
+        posto.Falso->CodigosRecusados << "05"; // the request fails, as on a silent line
+        const QStringList naoLidos = servico.LeEncerrantes(linhas);
+        QCOMPARE(naoLidos, QStringList({"02", "04"})); // 04 got no answer for its code
+        QCOMPARE(posto.Falso->Comandos,
+                 QStringList({"LerEncerrante L 04", "LerEncerrante L 05", "LerEncerrante L 44", "LerEncerrante L 45"}));
         QCOMPARE(linhas[0].Final, QString("152350,000"));
         QCOMPARE(linhas[1].Final, linhas[1].Inicial);
+        QCOMPARE(linhas[2].Final, QString("254010,500"));
+        QCOMPARE(TServicoEncerrantes::TextoLeitura(naoLidos), QString("Encerrantes não lidos dos bicos: 02, 04"));
+        QCOMPARE(TServicoEncerrantes::MensagemNaoLidos(naoLidos),
+                 QString("Erro ao consultar o encerrante do Bico: 02, 04\rO Final desses bicos não foi alterado."));
     }
 
     void TurnoCobreOMomento_data()
@@ -166,8 +189,6 @@ private slots:
         QCOMPARE(servico.VerificaTurnoAberto(data, hora), cobre);
         if (cobre)
             QCOMPARE(servico.Turno().Controle, QString("000042"));
-        else
-            QCOMPARE(Textos(posto.Respondedor), QStringList("Não há turno aberto para este usuário!"));
     }
 
     void ConsultaDosTurnos()
@@ -207,8 +228,9 @@ private slots:
         TServicoEncerrantes servico(*posto.Contexto);
         QList<TLinhaEncerrante> linhas = servico.CarregaBicos();
         QStringList status;
-        QVERIFY(servico.GravaEncerrantes(linhas, [&](const QString& texto) { status << texto; }));
-        QCOMPARE(Textos(posto.Respondedor), QStringList("Encerrantes gravados com sucesso!"));
+        const TResultadoGravacao resultado = servico.GravaEncerrantes(linhas, [&](const QString& texto) { status << texto; });
+        QVERIFY(resultado.Encerra);
+        QCOMPARE(resultado.Mensagens, QStringList("Encerrantes gravados com sucesso!"));
         QCOMPARE(status.size(), 9);
         QCOMPARE(status.first(), QString("Aguarde, gravando Encerrante do Bico: 01"));
         QCOMPARE(servico.ChaveTurno(), QString("000777"));
@@ -222,7 +244,7 @@ private slots:
         posto.Relogio.Momento = posto.Relogio.Momento.addSecs(60);
         linhas[0].Final = "152400,000";
         linhas[0].Saida = servico.CalculaSaida(linhas[0].Final, linhas[0].Inicial);
-        QVERIFY(servico.GravaEncerrantes(linhas));
+        QVERIFY(servico.GravaEncerrantes(linhas).Encerra);
         const QStringList regravados = Encerrantes(posto);
         QCOMPARE(regravados.size(), 9);
         QCOMPARE(regravados.first(), QString("000777|01|152340,125|152400|59,875|09/12/2025 14:04:28|14:04:28"));
@@ -236,7 +258,7 @@ private slots:
         Turno(posto, "000002", "09.12.2025", "09.12.2025 14:00:00", "09.12.2025", "09.12.2025 22:00:00");
         Turno(posto, "000001", "09.12.2025", "09.12.2025 06:00:00", "09.12.2025", "09.12.2025 14:00:00", false);
         TServicoEncerrantes servico(*posto.Contexto);
-        QVERIFY(servico.GravaEncerrantes(servico.CarregaBicos()));
+        QVERIFY(servico.GravaEncerrantes(servico.CarregaBicos()).Encerra);
         QCOMPARE(servico.Turno().Controle, QString("000002"));
         QCOMPARE(posto.Linhas("Select Distinct CodTurno From MvEncerrantes", {"CodTurno"}), QStringList("000001"));
     }
@@ -247,13 +269,14 @@ private slots:
         posto.IniciaMotor();
         Turno(posto, "000001", "09.12.2025", "09.12.2025 06:00:00", "09.12.2025", "09.12.2025 14:00:00");
         TServicoEncerrantes servico(*posto.Contexto);
-        QVERIFY(!servico.GravaEncerrantes(servico.CarregaBicos()));
-        QCOMPARE(Textos(posto.Respondedor), QStringList({"Não há turno aberto para este usuário!",
-                                                         "Não há turno aberto. Os encerrantes não serão gravados!"}));
-        posto.Respondedor.Caixas.clear();
+        TResultadoGravacao resultado = servico.GravaEncerrantes(servico.CarregaBicos());
+        QVERIFY(!resultado.Encerra);
+        QCOMPARE(resultado.Mensagens, QStringList({"Não há turno aberto para este usuário!",
+                                                   "Não há turno aberto. Os encerrantes não serão gravados!"}));
         posto.Executa("Delete From MvTurno");
-        QVERIFY(!servico.GravaEncerrantes(servico.CarregaBicos()));
-        QCOMPARE(posto.Respondedor.Caixas.size(), 2);
+        resultado = servico.GravaEncerrantes(servico.CarregaBicos());
+        QVERIFY(!resultado.Encerra);
+        QCOMPARE(resultado.Mensagens.size(), 2);
         QVERIFY(Encerrantes(posto).isEmpty());
     }
 
@@ -274,9 +297,10 @@ private slots:
         posto.IniciaMotor();
         TurnoDoDia(posto);
         TServicoEncerrantes servico(*posto.Contexto);
-        QVERIFY(servico.GravaEncerrantes(servico.CarregaBicos())); // the dialog is done
-        QCOMPARE(posto.Respondedor.Caixas.size(), 1);
-        const QString texto = posto.Respondedor.Caixas[0].Texto;
+        const TResultadoGravacao resultado = servico.GravaEncerrantes(servico.CarregaBicos());
+        QVERIFY(resultado.Encerra); // the dialog is done
+        QCOMPARE(resultado.Mensagens.size(), 1);
+        const QString texto = resultado.Mensagens[0];
         QVERIFY2(texto.startsWith("Erro ao gravar as informações no banco ") && texto.contains("gravação recusada"),
                  qPrintable(texto));
         QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
@@ -301,7 +325,7 @@ private slots:
             posto.Ciclo().LeConcentradorTimer();
             ++ticks;
             QCOMPARE(posto.Linhas("Select Count(*) As N From MvEncerrantes", {"N"}), QStringList("0"));
-        }));
+        }).Encerra);
         QCOMPARE(ticks, 9);
         QCOMPARE(posto.Falso->LeiturasPlanas, 0);
         QCOMPARE(Encerrantes(posto).size(), 9);
@@ -309,9 +333,9 @@ private slots:
         QCOMPARE(posto.Linhas("Select Id From MvAbast", {"Id"}), QStringList("37"));
     }
 
-    void ZeroNaoLidoComPontoDecimal()
+    void LidoComPontoDecimal()
     {
-        // Under a full stop as decimal separator an unread totalizer still reads back as zero.
+        // Under a full stop as decimal separator the reading is shown and stored as read.
         TPostoTeste posto;
         posto.Regional.SeparadorDecimal = '.';
         posto.Regional.SeparadorMilhar = ',';
@@ -321,13 +345,14 @@ private slots:
         QList<TLinhaEncerrante> linhas = servico.CarregaBicos();
         QCOMPARE(linhas[0].Inicial, QString("152340.125"));
         linhas[0].Marcado = true;
-        QVERIFY(servico.LeEncerrantes(linhas));
-        QCOMPARE(linhas[0].Final, QString("0.000"));
-        QCOMPARE(linhas[0].Saida, QString("-152340.125"));
-        QVERIFY(servico.GravaEncerrantes(linhas));
+        posto.Falso->Encerrantes["04"] = TConcentradorFalso::Encerrante("04", 152350.5);
+        QVERIFY(servico.LeEncerrantes(linhas).isEmpty());
+        QCOMPARE(linhas[0].Final, QString("152350.500"));
+        QCOMPARE(linhas[0].Saida, QString("10.375"));
+        QVERIFY(servico.GravaEncerrantes(linhas).Encerra);
         QCOMPARE(posto.Linhas("Select EncerranteFim, Saida From MvEncerrantes Where CodBico = '01'",
                               {"EncerranteFim", "Saida"}),
-                 QStringList("0|-152340,125"));
+                 QStringList("152350,5|10,375"));
     }
 
     void PostoSemBicosNaoGravaLinhaVazia()
@@ -338,20 +363,21 @@ private slots:
         TurnoDoDia(posto);
         TServicoEncerrantes servico(*posto.Contexto);
         QVERIFY(servico.CarregaBicos().isEmpty());
-        QVERIFY(servico.GravaEncerrantes({TLinhaEncerrante{}}));
-        QCOMPARE(Textos(posto.Respondedor), QStringList("Encerrantes gravados com sucesso!"));
+        QCOMPARE(servico.GravaEncerrantes({TLinhaEncerrante{}}).Mensagens, QStringList("Encerrantes gravados com sucesso!"));
         QVERIFY(Encerrantes(posto).isEmpty());
     }
 
     // Nozzle block and release.
 
-    void MarcaSoOPrimeiroCanalDaPosicao()
+    void MarcaTodosOsCanaisDaPosicao()
     {
+        // The status has one letter per position: position p is the codes p + 3, p + 67, p + 131
+        // and p + 195, as the status monitor numbers them.
         TPostoTeste posto;
         posto.Executa("Update Bombas Set CodConcentrador = '006' Where CodBico = '05'");
         posto.Executa("Update Bombas Set CodConcentrador = '070' Where CodBico = '06'");
         posto.IniciaMotor();
-        posto.Falso->Status = "LLBL";
+        posto.Falso->Status = "LBBL";
         TServicoBloqueio servico(*posto.Contexto);
         QList<TBicoBloqueio> bicos = servico.CarregaBicos();
         QStringList codigos;
@@ -364,20 +390,25 @@ private slots:
         for (const TBicoBloqueio& b : bicos)
             if (b.Marcado)
                 marcados << b.CodConcentrador;
-        QCOMPARE(marcados, QStringList("006"));
+        QCOMPARE(marcados, QStringList({"005", "069", "006", "070", "197"}));
 
-        // Every nozzle gets one command, in grid order.
+        // Left as read, nothing is sent: a nozzle is never blocked for its position's neighbour.
+        QVERIFY(servico.EnviaComandos(bicos).isEmpty());
+        QVERIFY(posto.Falso->Comandos.isEmpty());
+        // What the operator changed is sent, in grid order.
         bicos[0].Marcado = true;
-        servico.EnviaComandos(bicos);
-        QCOMPARE(posto.Falso->Comandos,
-                 QStringList({"FBloqueiaBico 004", "FLiberaBico 005", "FLiberaBico 068", "FLiberaBico 069",
-                              "FBloqueiaBico 006", "FLiberaBico 070", "FLiberaBico 196", "FLiberaBico 197"}));
+        bicos[1].Marcado = false;
+        bicos[3].Marcado = false;
+        QVERIFY(servico.EnviaComandos(bicos).isEmpty());
+        QCOMPARE(posto.Falso->Comandos, QStringList({"FBloqueiaBico 004", "FLiberaBico 005", "FLiberaBico 069"}));
 
-        // The first refused command stops the rest.
+        // A refused command is named, and the others are still sent.
         posto.Falso->Comandos.clear();
-        posto.Falso->CodigosRecusados << "068";
-        QVERIFY_THROWS_EXCEPTION(EErro, servico.EnviaComandos(bicos));
-        QCOMPARE(posto.Falso->Comandos, QStringList({"FBloqueiaBico 004", "FLiberaBico 005", "FLiberaBico 068"}));
+        posto.Falso->CodigosRecusados << "004" << "005";
+        const QStringList falhas = servico.EnviaComandos(bicos);
+        QCOMPARE(posto.Falso->Comandos.size(), 3);
+        QCOMPARE(falhas, QStringList({"Erro ao bloquear o Bico: 01\r'004' não é um valor inteiro válido",
+                                      "Erro ao desbloquear o Bico: 02\r'005' não é um valor inteiro válido"}));
     }
 
     void CodigoNaoDecimalSoFalhaComPosicaoBloqueada()

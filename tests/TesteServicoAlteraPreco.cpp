@@ -5,13 +5,6 @@ namespace {
 
 const QString kPrecos = "Select CodBico, PrecoVenda From Bombas Order By CodBico";
 
-// "&OK" over these rows, each accepted unless listed in `recusadas`.
-bool Grava(TServicoAlteraPreco& servico, const QList<TLinhaPreco>& linhas, const QList<int>& recusadas = {})
-{
-    return servico.GravaPrecos(
-        static_cast<int>(linhas.size()), [&](int r) { return !recusadas.contains(r); },
-        [&](int r) { return linhas[r]; });
-}
 
 } // namespace
 
@@ -55,17 +48,20 @@ private slots:
         QTest::newRow("letras") << "abc" << "abc" << invalido;
         QTest::newRow("ponto decimal") << "2.5" << "2.5" << invalido;
         QTest::newRow("separador de milhar") << "1.234,5" << "1.234,5" << invalido;
+        // What a pump shows: four digits before the separator, three after.
+        QTest::newRow("maior da bomba") << "9999,999" << "9999,999" << valido;
+        QTest::newRow("acima da bomba") << "12345,678" << "12345,678" << invalido;
+        QTest::newRow("arredonda acima") << "9999,9996" << "10000,000" << invalido;
+        QTest::newRow("enorme") << "99999999999999" << "99999999999999,000" << invalido;
+        QTest::newRow("expoente") << "1e3" << "1e3" << invalido;
+        QTest::newRow("expoente maiusculo") << "2,5E1" << "2,5E1" << invalido;
     }
     void ValidaPreco()
     {
         QFETCH(QString, digitado);
         QFETCH(QString, texto);
         QFETCH(int, validacao);
-        TRelogioTeste relogio;
-        TRespondedorTeste respondedor;
-        TContexto contexto(relogio, respondedor, TConfiguracaoRegional::PtBr());
-        TServicoAlteraPreco servico(contexto);
-        QCOMPARE(int(servico.ValidaPreco(digitado)), validacao);
+        QCOMPARE(int(TServicoAlteraPreco::ValidaPreco(digitado, TConfiguracaoRegional::PtBr())), validacao);
         QCOMPARE(digitado, texto);
     }
 
@@ -93,7 +89,8 @@ private slots:
         TServicoAlteraPreco servico(*posto.Contexto);
         QList<TLinhaPreco> linhas = servico.CarregaPrecos().mid(1, 3); // 02, 03, 04
         linhas[1].Preco = "7,500";
-        QVERIFY(Grava(servico, linhas));
+        const TResultadoPrecos resultado = servico.GravaPrecos(linhas);
+        QVERIFY(resultado.Recusados.isEmpty() && resultado.ErroBanco.isEmpty());
         // Every row, changed or not, in hexadecimal with mode 3.
         QCOMPARE(posto.Falso->TextosPrecos(), QStringList({"05 3 6.19", "44 3 7.5", "45 3 5.99"}));
         QCOMPARE(posto.Linhas(kPrecos, {"CodBico", "PrecoVenda"}).mid(1, 3),
@@ -102,51 +99,27 @@ private slots:
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
     }
 
-    void EnvioRecusadoAvisaESegue()
+    void EnvioRecusadoNaoGravaESegue()
     {
+        // A price the pump refuses (or never answers) is not written: Bombas keeps the price the
+        // pump still shows; the other rows go on.
         TPostoTeste posto;
-        TCicloLeitura& ciclo = posto.IniciaMotor().Ciclo();
-        ciclo.ParaLeitura();
+        posto.IniciaMotor().Ciclo().ParaLeitura();
         posto.Falso->PrecosRecusados << "44";
         TServicoAlteraPreco servico(*posto.Contexto);
         QList<TLinhaPreco> linhas = servico.CarregaPrecos().mid(1, 3);
         linhas[1].Preco = "7,500";
         linhas[2].Preco = "6,000";
         linhas << TLinhaPreco{"05", "", "4,300", "13X"}; // a code that is no number
-        // A poll tick while the box is open skips: the change is not committed halfway.
-        posto.Falso->Fila << Abastecimento("44", 10, 58990, 589900, 37);
-        bool emTransacao = false;
-        posto.Respondedor.AoMostrar = [&] {
-            ciclo.LeConcentradorTimer();
-            emTransacao = posto.Contexto->CnTankora().EmTransacao();
-        };
-        QVERIFY(Grava(servico, linhas));
-        QVERIFY(emTransacao);
-        QCOMPARE(posto.Falso->LeiturasPlanas, 0);
-        QCOMPARE(posto.Respondedor.Caixas.size(), 2);
-        QCOMPARE(posto.Respondedor.Caixas[0].Tipo, TTipoMensagem::Informacao);
-        QCOMPARE(posto.Respondedor.Caixas[0].Texto, QString("Erro ao atualizar o preco na Bomba: 068"));
-        QCOMPARE(posto.Respondedor.Caixas[1].Texto, QString("Erro ao atualizar o preco na Bomba: 13X"));
+        const TResultadoPrecos resultado = servico.GravaPrecos(linhas);
+        QCOMPARE(resultado.Recusados, QStringList({"068", "13X"}));
+        QVERIFY(resultado.ErroBanco.isEmpty());
+        QCOMPARE(TServicoAlteraPreco::MensagemRecusado("068"), QString("Erro ao atualizar o preco na Bomba: 068"));
         QCOMPARE(posto.Falso->TextosPrecos(), QStringList({"05 3 6.19", "44 3 7.5", "45 3 6"}));
-        // The database keeps every new price, the refused row's too.
         QCOMPARE(posto.Linhas(kPrecos, {"CodBico", "PrecoVenda"}).mid(1, 4),
-                 QStringList({"02|6,19", "03|7,5", "04|6", "05|4,3"}));
+                 QStringList({"02|6,19", "03|5,99", "04|6", "05|4,29"}));
         QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
-    }
-
-    void LinhaRecusadaDesfazOQueFoiGravado()
-    {
-        TPostoTeste posto;
-        posto.IniciaMotor().Ciclo().ParaLeitura();
-        TServicoAlteraPreco servico(*posto.Contexto);
-        QList<TLinhaPreco> linhas = servico.CarregaPrecos();
-        for (TLinhaPreco& l : linhas)
-            l.Preco = "9,990";
-        QVERIFY(!Grava(servico, linhas, {2}));
-        QCOMPARE(posto.Linhas("Select Count(*) N From Bombas Where PrecoVenda = 9.99", {"N"}), QStringList("0"));
-        // What reached the concentrator before the refused row stays sent.
-        QCOMPARE(posto.Falso->TextosPrecos(), QStringList({"04 3 9.99", "05 3 9.99"}));
-        QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
+        QVERIFY(posto.Respondedor.Caixas.isEmpty()); // the engine opens no box
     }
 
     void FalhaNoBancoDesfazTudo_data()
@@ -172,19 +145,22 @@ private slots:
         for (TLinhaPreco& l : linhas)
             l.Preco = "9,990";
         posto.Executa(preparo);
-        try {
-            Grava(servico, linhas);
-            QFAIL("sem erro");
-        } catch (const EErro& e) {
-            QVERIFY2(e.Mensagem().contains(mensagem), qPrintable(e.Mensagem()));
-        }
+        const TResultadoPrecos resultado = servico.GravaPrecos(linhas);
+        QVERIFY2(resultado.ErroBanco.contains(mensagem), qPrintable(resultado.ErroBanco));
+        // The pumps that took the new price are named: the database kept the old one.
+        QCOMPARE(resultado.SoNaBomba, QStringList({"01", "02", "03"}));
+        const QString texto = TServicoAlteraPreco::MensagemSoNaBomba(resultado);
+        QVERIFY2(texto.startsWith("Erro ao gravar os preços no banco: ")
+                     && texto.endsWith("\rO preço novo já está na bomba dos bicos: 01, 02, 03; o banco ficou com o "
+                                       "preço antigo."),
+                 qPrintable(texto));
         QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
         // The next tick commits nothing of it: nothing was left to commit.
         posto.Falso->Fila << Abastecimento("04", 10, 58990, 589900, 37);
         ciclo.LeConcentradorTimer();
         QCOMPARE(posto.Linhas("Select Id From MvAbast", {"Id"}), QStringList("37"));
         QCOMPARE(posto.Linhas("Select Count(*) N From Bombas Where PrecoVenda = 9.99", {"N"}), QStringList("0"));
-        QCOMPARE(posto.Falso->TextosPrecos(), QStringList({"04 3 9.99", "05 3 9.99"}));
+        QCOMPARE(posto.Falso->TextosPrecos(), QStringList({"04 3 9.99", "05 3 9.99", "44 3 9.99"}));
     }
 };
 

@@ -182,7 +182,8 @@ private slots:
         {
             QElapsedTimer relogio;
             relogio.start();
-            Driver.LerEncerrante('L', "44");
+            // An unanswered request is an error, not a reading of zero.
+            QVERIFY_THROWS_EXCEPTION(EErroSemResposta, Driver.LerEncerrante('L', "44"));
             QCOMPARE(Driver.LeituraEncerrante.Encerrante, 0.0);
             QVERIFY(relogio.elapsed() < LimiteChamadaMs);
         }
