@@ -20,6 +20,19 @@ QString TituloMensagem(TTipoMensagem tipo)
     return {};
 }
 
+TResposta RespostaCautelosa(TBotoes botoes)
+{
+    switch (botoes) {
+    case TBotoes::Ok:
+        return TResposta::Ok;
+    case TBotoes::OkCancelar:
+        return TResposta::Cancelar;
+    case TBotoes::SimNao:
+        break;
+    }
+    return TResposta::Nao;
+}
+
 QString TextoErroPadrao(const QString& mensagem)
 {
     if (!mensagem.isEmpty() && mensagem.back() > QChar('.'))

@@ -19,4 +19,7 @@ public:
 };
 
 QString TituloMensagem(TTipoMensagem tipo);
+// The answer given when no operator may decide (the program is stopping, or runs without one):
+// OK, Cancelar or Não.
+TResposta RespostaCautelosa(TBotoes botoes);
 QString TextoErroPadrao(const QString& mensagem);

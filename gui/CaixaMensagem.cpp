@@ -23,16 +23,8 @@ QMessageBox::Icon IconeDe(TTipoMensagem tipo)
 
 TResposta TCaixaMensagem::MostraMensagem(TTipoMensagem tipo, const QString& texto, TBotoes botoes)
 {
-    if (FSuprimidas) {
-        switch (botoes) {
-        case TBotoes::Ok:
-            return TResposta::Ok;
-        case TBotoes::OkCancelar:
-            return TResposta::Cancelar;
-        case TBotoes::SimNao:
-            return TResposta::Nao;
-        }
-    }
+    if (FSuprimidas)
+        return RespostaCautelosa(botoes);
     QMessageBox caixa(IconeDe(tipo), TituloMensagem(tipo), QString(texto).replace('\r', '\n'),
                       QMessageBox::NoButton, QApplication::activeWindow());
     QPushButton* primeiro = nullptr;
