@@ -11,6 +11,11 @@ QString ComBarra(const QString& pasta)
 }
 } // namespace
 
+TRelogio::TRelogio(QString pastaPosto)
+    : FPastaPosto(pastaPosto.isEmpty() ? QString() : ComBarra(QDir::cleanPath(QDir(pastaPosto).absolutePath())))
+{
+}
+
 QDateTime TRelogio::Agora() const
 {
     return QDateTime::currentDateTime();
@@ -18,11 +23,15 @@ QDateTime TRelogio::Agora() const
 
 QString TRelogio::PastaExecutavel() const
 {
+    if (!FPastaPosto.isEmpty())
+        return FPastaPosto;
     return ComBarra(QCoreApplication::applicationDirPath());
 }
 
 QString TRelogio::PastaAtual() const
 {
+    if (!FPastaPosto.isEmpty())
+        return FPastaPosto;
     return ComBarra(QDir::currentPath());
 }
 

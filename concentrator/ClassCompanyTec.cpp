@@ -5,6 +5,7 @@
 #include "Regional.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 #if defined(_WIN32)
@@ -40,6 +41,15 @@ void* ProcuraEntrada(void* biblioteca, const char* nome)
 }
 #endif
 
+// Where the library is looked for, in order: beside the executable (a build tree or a copied
+// folder), then the installed layout's private folder (/usr/bin/linkor loads
+// /usr/lib/linkor/libCompanytec.so; relative, so an unpacked package runs too).
+QStringList PastasBiblioteca()
+{
+    const QString programa = QCoreApplication::applicationDirPath();
+    return {programa, QDir::cleanPath(programa + QStringLiteral("/../lib/linkor"))};
+}
+
 void* CarregaBiblioteca()
 {
     if (gBiblioteca)
@@ -47,9 +57,11 @@ void* CarregaBiblioteca()
     if (!gArquivoBiblioteca.isEmpty()) {
         gBiblioteca = AbreArquivo(gArquivoBiblioteca);
     } else {
-        const QString aoLado = QCoreApplication::applicationDirPath() + '/' + QLatin1String(NomeBiblioteca);
-        if (QFileInfo::exists(aoLado))
-            gBiblioteca = AbreArquivo(aoLado);
+        for (const QString& pasta : PastasBiblioteca()) {
+            const QString arquivo = pasta + '/' + QLatin1String(NomeBiblioteca);
+            if (!gBiblioteca && QFileInfo::exists(arquivo))
+                gBiblioteca = AbreArquivo(arquivo);
+        }
         if (!gBiblioteca)
             gBiblioteca = AbreArquivo(QLatin1String(NomeBiblioteca));
     }

@@ -104,6 +104,7 @@ void TCicloLeitura::LeConcentradorTimer()
     auto reabilita = qScopeGuard([this] {
         FEmTick = false;
         HabilitaLeitura();
+        emit TiqueConcluido();
     });
     try {
         // A dialog's write sequence holds the shared connection's transaction: this tick must not

@@ -124,6 +124,8 @@ signals:
     void AtencaoSolicitada();
     // The database or the log folder stopped or resumed working (empty text: all is well again).
     void AvisoAlterado(const QString& aviso);
+    // A tick ran to its end (the service feeds its watchdog from it).
+    void TiqueConcluido();
 
 private:
     TResultadoAbastecimento ProcessaDados(const TDadosAbastecimento& dados, bool repassaErro);

@@ -2,15 +2,9 @@
 
 #include "CaixaMensagem.h"
 #include "Erro.h"
+#include "SinaisTermino.h"
 
-#include <QSocketNotifier>
 #include <QWidget>
-
-#include <csignal>
-#include <pthread.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
-
 
 TAplicacao::TAplicacao(int& argc, char** argv)
     : QApplication(argc, argv), FCaixas(std::make_unique<TCaixaMensagem>())
@@ -31,34 +25,14 @@ bool TAplicacao::notify(QObject* receptor, QEvent* evento)
     return false;
 }
 
-namespace {
-sigset_t SinaisDeTermino()
-{
-    sigset_t sinais;
-    sigemptyset(&sinais);
-    sigaddset(&sinais, SIGTERM);
-    sigaddset(&sinais, SIGINT);
-    return sigset_t(sinais);
-}
-} // namespace
-
 void TAplicacao::BloqueiaSinais()
 {
-    const sigset_t sinais = SinaisDeTermino();
-    pthread_sigmask(SIG_BLOCK, &sinais, nullptr);
+    BloqueiaSinaisTermino();
 }
 
 void TAplicacao::InstalaTratamentoSinais()
 {
-    const sigset_t sinais = SinaisDeTermino();
-    const int descritor = signalfd(-1, &sinais, SFD_NONBLOCK | SFD_CLOEXEC);
-    if (descritor < 0)
-        throw EErro(QStringLiteral("Não foi possível preparar o tratamento de sinais."));
-    auto* aviso = new QSocketNotifier(descritor, QSocketNotifier::Read, this);
-    connect(aviso, &QSocketNotifier::activated, this, [this, descritor] {
-        signalfd_siginfo info;
-        while (::read(descritor, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-        }
+    InstalaSinaisTermino(this, [this] {
         FTerminoSolicitado = true;
         FCaixas->Suprime();
         // A box waiting for the operator (start-up may be in one) gives its cautious answer.

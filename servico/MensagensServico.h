@@ -1,0 +1,33 @@
+#pragma once
+// The boxes of the service, which has no operator: what the window would show goes to the error
+// log and to standard error (the journal). The start-up's "try again?" question is answered yes
+// after a pause that grows with each refusal of the database; a confirmation is never given. A
+// stop signal during that pause answers no, so the service ends promptly.
+#include "Mensagens.h"
+
+#include <functional>
+
+class TNotificacaoSistema;
+
+class TMensagensServico : public TMensagens {
+public:
+    using TRegistroErro = std::function<void(const QString&)>;
+
+    explicit TMensagensServico(TNotificacaoSistema& notificacao);
+    // Where each text also goes; empty while the error log does not exist yet.
+    void DefineRegistroErro(TRegistroErro registro) { FRegistroErro = std::move(registro); }
+
+    TResposta MostraMensagem(TTipoMensagem tipo, const QString& texto, TBotoes botoes = TBotoes::Ok) override;
+    // One line to the error log and standard error, for what has no box in the window either.
+    void Registra(const QString& texto);
+
+    bool TerminoSolicitado() const { return FTerminoSolicitado; }
+    // The pause before the n-th yes (1-based), in milliseconds.
+    static int PausaTentativa(int tentativa);
+
+private:
+    TNotificacaoSistema& FNotificacao;
+    TRegistroErro FRegistroErro;
+    int FTentativas = 0;
+    bool FTerminoSolicitado = false;
+};

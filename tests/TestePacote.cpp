@@ -1,0 +1,293 @@
+// The Debian packages as a station gets them: their file lists against the installed layout, the
+// menu entries and the unit, and the programs run from a package unpacked into a temporary root:
+// the service against a demo station and the simulated concentrator, under a notification socket
+// of the test's own standing in for systemd.
+#include "NotificacaoTeste.h"
+
+#include <QDate>
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+QString Roda(const QString& programa, const QStringList& argumentos, int* saida = nullptr,
+             const QProcessEnvironment& ambiente = QProcessEnvironment::systemEnvironment())
+{
+    QProcess processo;
+    processo.setProcessEnvironment(ambiente);
+    processo.setProcessChannelMode(QProcess::MergedChannels);
+    processo.start(programa, argumentos);
+    const bool terminou = processo.waitForFinished(120000);
+    if (saida)
+        *saida = terminou && processo.exitStatus() == QProcess::NormalExit ? processo.exitCode() : -1;
+    return QString::fromUtf8(processo.readAll());
+}
+
+} // namespace
+
+class TestePacote : public QObject {
+    Q_OBJECT
+    QString Pacotes; // the folder the package build left them in
+    QString DebLinkor, DebFerramentas;
+    QTemporaryDir Raiz; // both packages unpacked here
+    QTemporaryDir Trabalho;
+    QString Posto;
+    QProcess Simulador;
+
+    QString Bin(const QString& nome) const { return Raiz.filePath("usr/bin/" + nome); }
+    QString Ctl(const QStringList& argumentos)
+    {
+        return Roda(Bin("concentrador-sim"), QStringList{"ctl", Trabalho.filePath("sim.sock")} + argumentos).trimmed();
+    }
+    QString Pendentes()
+    {
+        const QRegularExpressionMatch m = QRegularExpression("pendentes=(\\d+)").match(Ctl({"estado"}));
+        return m.hasMatch() ? m.captured(1) : QString();
+    }
+    QProcessEnvironment Ambiente() const
+    {
+        QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+        ambiente.insert("COMPANYTEC_PORTA1", Trabalho.filePath("ttyCONC"));
+        ambiente.remove("LINKOR_POSTO");
+        ambiente.remove("NOTIFY_SOCKET");
+        return ambiente;
+    }
+    void IniciaServico(QProcess& servico, const QProcessEnvironment& ambiente,
+                       QProcess::ProcessChannelMode canais = QProcess::ForwardedErrorChannel)
+    {
+        servico.setProcessEnvironment(ambiente);
+        servico.setWorkingDirectory(Trabalho.path()); // not the station folder: Caminho.ini is found there anyway
+        servico.setProcessChannelMode(canais);
+        servico.start(Bin("linkor-servico"), {"--posto", Posto});
+        QVERIFY(servico.waitForStarted(5000));
+    }
+    static void Termina(QProcess& processo)
+    {
+        if (processo.state() == QProcess::NotRunning)
+            return;
+        ::kill(static_cast<pid_t>(processo.processId()), SIGTERM);
+        if (!processo.waitForFinished(20000)) {
+            processo.kill();
+            processo.waitForFinished(5000);
+        }
+    }
+    QStringList Conteudo(const QString& deb)
+    {
+        QStringList caminhos;
+        for (const QString& linha : Roda("dpkg-deb", {"-c", deb}).split('\n', Qt::SkipEmptyParts))
+            caminhos << linha.section(' ', -1).section(" -> ", 0, 0);
+        return caminhos;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        Pacotes = qEnvironmentVariable("LINKOR_PACOTES");
+        QVERIFY2(!Pacotes.isEmpty(), "LINKOR_PACOTES names the folder scripts/pacote built into");
+        const QStringList linkor = QDir(Pacotes).entryList({"linkor_*_amd64.deb"});
+        const QStringList ferramentas = QDir(Pacotes).entryList({"linkor-ferramentas_*_amd64.deb"});
+        QCOMPARE(linkor.size(), 1);
+        QCOMPARE(ferramentas.size(), 1);
+        DebLinkor = Pacotes + "/" + linkor[0];
+        DebFerramentas = Pacotes + "/" + ferramentas[0];
+        QVERIFY(Raiz.isValid() && Trabalho.isValid());
+        for (const QString& deb : {DebLinkor, DebFerramentas}) {
+            int saida = -1;
+            const QString texto = Roda("dpkg-deb", {"-x", deb, Raiz.path()}, &saida);
+            QVERIFY2(saida == 0, qPrintable(texto));
+        }
+        Posto = Trabalho.filePath("posto");
+        QVERIFY(QDir().mkpath(Posto));
+    }
+    void cleanupTestCase()
+    {
+        Termina(Simulador);
+    }
+
+    void Conteudo_data()
+    {
+        QTest::addColumn<QString>("pacote");
+        QTest::addColumn<QString>("caminho");
+        QTest::addColumn<bool>("presente");
+        const QStringList doLinkor = {
+            "./usr/bin/linkor", "./usr/bin/linkor-servico", "./usr/lib/linkor/libCompanytec.so",
+            "./usr/share/applications/linkor.desktop", "./etc/xdg/autostart/linkor.desktop",
+            "./usr/share/icons/hicolor/scalable/apps/linkor.svg", "./lib/systemd/system/linkor-servico.service",
+            "./usr/share/man/man1/linkor.1.gz", "./usr/share/man/man1/linkor-servico.1.gz", "./var/lib/linkor/"};
+        const QStringList dasFerramentas = {"./usr/bin/concentrador-sim", "./usr/bin/cria-posto",
+                                            "./usr/share/man/man1/concentrador-sim.1.gz",
+                                            "./usr/share/man/man1/cria-posto.1.gz"};
+        for (const QString& c : doLinkor) {
+            QTest::addRow("linkor %s", qPrintable(c)) << "linkor" << c << true;
+            QTest::addRow("ferramentas sem %s", qPrintable(c)) << "ferramentas" << c << false;
+        }
+        for (const QString& c : dasFerramentas) {
+            QTest::addRow("ferramentas %s", qPrintable(c)) << "ferramentas" << c << true;
+            QTest::addRow("linkor sem %s", qPrintable(c)) << "linkor" << c << false;
+        }
+    }
+    void Conteudo()
+    {
+        QFETCH(QString, pacote);
+        QFETCH(QString, caminho);
+        QFETCH(bool, presente);
+        QCOMPARE(Conteudo(pacote == "linkor" ? DebLinkor : DebFerramentas).contains(caminho), presente);
+    }
+
+    // Nothing of the tests, benchmarks or fuzzers, and no development link to the library.
+    void SoOQueAEstacaoUsa()
+    {
+        const QStringList todos = Conteudo(DebLinkor) + Conteudo(DebFerramentas);
+        for (const QString& c : todos)
+            QVERIFY2(!c.contains(QRegularExpression("teste|bench|fuzz|/include/|\\.a$", QRegularExpression::CaseInsensitiveOption)),
+                     qPrintable(c));
+    }
+
+    void EntradasDeMenuValidas()
+    {
+        int saida = -1;
+        const QString texto = Roda("desktop-file-validate", {Raiz.filePath("usr/share/applications/linkor.desktop"),
+                                                             Raiz.filePath("etc/xdg/autostart/linkor.desktop")}, &saida);
+        QVERIFY2(saida == 0 && texto.isEmpty(), qPrintable(texto));
+    }
+
+    // systemd's own check, with the program where the unpacked package has it; it only warns
+    // about a setting it ignores, so any output is a failure too.
+    void UnidadeAceita()
+    {
+        QFile unidade(Raiz.filePath("lib/systemd/system/linkor-servico.service"));
+        QVERIFY(unidade.open(QIODevice::ReadOnly));
+        QByteArray texto = unidade.readAll();
+        QVERIFY(texto.contains("ExecStart=/usr/bin/linkor-servico "));
+        texto.replace("/usr/bin/linkor-servico", QFile::encodeName(Bin("linkor-servico")));
+        QFile copia(Trabalho.filePath("linkor-servico.service"));
+        QVERIFY(copia.open(QIODevice::WriteOnly));
+        copia.write(texto);
+        copia.close();
+        int saida = -1;
+        const QString relato = Roda("systemd-analyze", {"verify", "--man=no", copia.fileName()}, &saida);
+        QVERIFY2(saida == 0 && relato.trimmed().isEmpty(), qPrintable(relato));
+    }
+
+    void ServicoSemQtGui()
+    {
+        const QString bibliotecas = Roda("ldd", {Bin("linkor-servico")});
+        QVERIFY2(bibliotecas.contains("libQt6Core"), qPrintable(bibliotecas));
+        QVERIFY2(!bibliotecas.contains("libQt6Gui") && !bibliotecas.contains("libQt6Widgets"), qPrintable(bibliotecas));
+    }
+
+    // The installed programs name the system station folder, and say so without a display.
+    void AjudaMostraAPastaDoPosto_data()
+    {
+        QTest::addColumn<QString>("programa");
+        QTest::newRow("janela") << "linkor";
+        QTest::newRow("servico") << "linkor-servico";
+    }
+    void AjudaMostraAPastaDoPosto()
+    {
+        QFETCH(QString, programa);
+        QProcessEnvironment ambiente = Ambiente();
+        ambiente.remove("DISPLAY");
+        ambiente.remove("WAYLAND_DISPLAY");
+        ambiente.remove("QT_QPA_PLATFORM");
+        int saida = -1;
+        const QString texto = Roda(Bin(programa), {"--help"}, &saida, ambiente);
+        QCOMPARE(saida, 0);
+        QVERIFY2(texto.contains("--posto") && texto.contains("/var/lib/linkor") && texto.contains("LINKOR_POSTO"),
+                 qPrintable(texto));
+    }
+
+    // The whole road, installed: ready, one fueling stored and logged in the station folder, the
+    // watchdog fed by the ticks and silent while the engine is frozen, a clean stop.
+    void ServicoInstaladoGravaAbastecimentos()
+    {
+        int saida = -1;
+        QString texto = Roda(Bin("cria-posto"), {Posto + "/POSTO.FDB"}, &saida);
+        QVERIFY2(saida == 0, qPrintable(texto));
+        QFile ini(Posto + "/Caminho.ini");
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(("[DATABASEESTOQUE]\r\nCAMINHO=" + Posto + "/POSTO.FDB\r\nUSUARIO=SYSDBA\r\n").toUtf8());
+        ini.close();
+
+        Simulador.setProgram(Bin("concentrador-sim"));
+        Simulador.setArguments({"--link", Trabalho.filePath("ttyCONC"), "--controle", Trabalho.filePath("sim.sock"),
+                                "--bicos", "04,05,44,45"});
+        Simulador.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        Simulador.start();
+        QVERIFY(Simulador.waitForStarted(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(Trabalho.filePath("sim.sock")), 5000);
+
+        TReceptorNotificacoes gerente(Trabalho.filePath("notify.sock"));
+        QVERIFY(gerente.Ligado);
+        QProcessEnvironment ambiente = Ambiente();
+        ambiente.insert("NOTIFY_SOCKET", Trabalho.filePath("notify.sock"));
+        ambiente.insert("WATCHDOG_USEC", "60000000");
+        QProcess servico;
+        IniciaServico(servico, ambiente);
+        QTRY_VERIFY_WITH_TIMEOUT(gerente.Chegou("READY=1"), 30000);
+
+        Ctl({"abastece", "bico=04", "litros=10", "preco=5.899"});
+        QTRY_COMPARE_WITH_TIMEOUT(Pendentes(), QString("0"), 20000);
+        qsizetype marca = gerente.Recebidas.size();
+        QTRY_VERIFY_WITH_TIMEOUT(gerente.Chegou("WATCHDOG=1", marca), 10000);
+
+        // Frozen: not one ping, however long; thawed: the pings come back.
+        const pid_t pid = static_cast<pid_t>(servico.processId());
+        ::kill(pid, SIGSTOP);
+        QTest::qWait(200);
+        gerente.Novas(); // whatever was on its way before the stop
+        marca = gerente.Recebidas.size();
+        QTest::qWait(4000); // four poll intervals
+        QCOMPARE(gerente.Novas(), QStringList());
+        ::kill(pid, SIGCONT);
+        QTRY_VERIFY_WITH_TIMEOUT(gerente.Chegou("WATCHDOG=1", marca), 10000);
+
+        ::kill(pid, SIGTERM);
+        QVERIFY(servico.waitForFinished(20000));
+        QCOMPARE(servico.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(servico.exitCode(), 0);
+        QVERIFY(gerente.Chegou("STOPPING=1"));
+
+        texto = Roda(Bin("cria-posto"), {"--lista", Posto + "/POSTO.FDB"}, &saida);
+        QVERIFY2(saida == 0 && texto.contains("1 abastecimento(s)"), qPrintable(texto));
+        QFile log(Posto + "/LogLinkor" + QDate::currentDate().toString("ddMMyyyy"));
+        QVERIFY2(log.open(QIODevice::ReadOnly), qPrintable(log.fileName()));
+        QVERIFY(!log.readAll().trimmed().isEmpty());
+        // Nothing was written beside the installed programs.
+        QCOMPARE(QDir(Raiz.filePath("usr/bin")).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 4);
+        QCOMPARE(QDir(Raiz.filePath("usr/lib/linkor")).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 1);
+    }
+
+    // The window and the service never poll one station at once: the second one started refuses.
+    void JanelaEServicoNaMesmaPasta()
+    {
+        QVERIFY(QFileInfo::exists(Posto + "/POSTO.FDB")); // from the test above
+        QProcessEnvironment ambiente = Ambiente();
+        ambiente.insert("QT_QPA_PLATFORM", "offscreen");
+        QProcess janela;
+        janela.setProcessEnvironment(ambiente);
+        janela.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        janela.start(Bin("linkor"), {"--posto", Posto});
+        QVERIFY(janela.waitForStarted(5000));
+        Ctl({"abastece", "bico=05", "litros=3", "preco=6.1"});
+        QTRY_COMPARE_WITH_TIMEOUT(Pendentes(), QString("0"), 20000); // the window is polling
+
+        // The refusal comes before the database is touched; one embedded database file would turn
+        // the second program away too, but only after its connection retries.
+        QProcess servico;
+        IniciaServico(servico, Ambiente(), QProcess::MergedChannels);
+        const bool terminou = servico.waitForFinished(20000);
+        Termina(servico);
+        Termina(janela);
+        const QString relato = QString::fromUtf8(servico.readAll());
+        QEXPECT_FAIL("", "the single-instance lock on the station folder comes with the start-up work", Continue);
+        QVERIFY2(terminou && servico.exitCode() != 0 && !relato.contains("banco de dados"), qPrintable(relato));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestePacote)
+#include "TestePacote.moc"
