@@ -72,6 +72,7 @@ TConexao::TConexao() : F(std::make_unique<TImplementacao>())
     // The list the station connection is created with; only Database, User_Name, Password and
     // RoleName mean anything to this client, the rest are kept for whoever reads the list.
     F->Parametros = ParametrosIniciais();
+    F->Vigia.DefineLimite(std::chrono::milliseconds(kLimiteOperacaoMilissegundos));
 }
 
 TConexao::~TConexao()

@@ -76,7 +76,7 @@ public:
     void Reconecta();
     // The limits above, for this connection.
     void DefineLimites(int conexaoSegundos, int operacaoMilissegundos);
-    // Callable from any thread, at any time: aborts the attachment, so the operation under way on
+    // Callable from any thread while the connection exists: aborts the attachment, so the operation under way on
     // the connection's own thread (a statement stuck on a server that stopped answering) returns
     // at once with a connection error, and so does every later one until Reconecta. Meant for a
     // program that must end while its engine is stuck in the database; nothing is committed by it

@@ -10,7 +10,6 @@ bool ParteIdentificador(QChar c)
 {
     return c.isLetterOrNumber() || c == '_' || c == '$';
 }
-
 } // namespace
 
 TComandoTraduzido TraduzParametros(const QString& sql)

@@ -45,7 +45,7 @@ private:
     std::condition_variable FSinal;
     std::thread FLinha; // started by the first watched call
     Firebird::IAttachment* FAnexo = nullptr;
-    std::chrono::milliseconds FLimite{10000};
+    std::chrono::milliseconds FLimite{10000}; // set by the connection
     int FNivel = 0;
     TRelogio::time_point FPrazo;
     TRelogio::time_point FPrazoVigiado; // the deadline the watchdog sleeps until
