@@ -1,6 +1,7 @@
 // Start-up to the first tick (window, database, driver, the day's log reloaded into the pane),
 // with a day log of 10,000 lines against none. Each start-up on a fresh station.
 #include "Bancada.h"
+#include "Janela.h"
 
 #include "Aplicacao.h"
 #include "MenuPrin.h"
@@ -29,10 +30,10 @@ double InicioAtePrimeiroTique(int linhasLog)
     relogio.start();
     TMenuPrin janela(motor);
     janela.show();
-    QCoreApplication::processEvents();
-    motor.Ciclo().LeConcentradorTimer();
+    EsperaPartida(janela);
+    NoMotor(janela, [](TLinkor& linkor) { linkor.Ciclo().LeConcentradorTimer(); });
     const double ms = static_cast<double>(relogio.nsecsElapsed()) / 1e6;
-    motor.Ciclo().ParaLeitura();
+    NoMotor(janela, [](TLinkor& linkor) { linkor.Ciclo().ParaLeitura(); });
     if (linhasLog > 0 && janela.VisualizaLog->document()->blockCount() != linhasLog)
         throw EErro(QStringLiteral("the day's log was not reloaded"));
     return ms;

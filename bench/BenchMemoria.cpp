@@ -4,6 +4,7 @@
 // and the engine alone. The difference between the two growths is the pane.
 #include "Abastecimentos.h"
 #include "Bancada.h"
+#include "Janela.h"
 
 #include "Aplicacao.h"
 #include "MenuPrin.h"
@@ -25,27 +26,40 @@ TMemoria Mede(bool comJanela, int abastecimentos, int tiques)
     TPostoTeste posto;
     TLinkor& motor = posto.CriaMotor();
     std::unique_ptr<TMenuPrin> janela;
+    // With the window the engine runs on its own thread: the work goes there as one job.
+    const auto noMotor = [&](auto&& trabalho) {
+        if (janela)
+            NoMotor(*janela, trabalho);
+        else
+            trabalho(motor);
+    };
     if (comJanela) {
         janela = std::make_unique<TMenuPrin>(motor);
         janela->show();
+        EsperaPartida(*janela);
     } else {
         motor.Inicia();
     }
-    TCicloLeitura& ciclo = motor.Ciclo();
-    ciclo.DefineIntervaloLeitura(3600 * 1000);
-    ciclo.ParaLeitura();
-    posto.Falso->Status = QStringLiteral("LLLLLLLL");
-    QCoreApplication::processEvents();
+    noMotor([&](TLinkor& linkor) {
+        linkor.Ciclo().DefineIntervaloLeitura(3600 * 1000);
+        linkor.Ciclo().ParaLeitura();
+        posto.Falso->Status = QStringLiteral("LLLLLLLL");
+    });
+    QCoreApplication::sendPostedEvents();
     m.Inicio = static_cast<double>(MemoriaResidenteKb());
-    for (int i = 0; i < abastecimentos; ++i) {
-        posto.Falso->Fila << Plano(Gera(QDate(2025, 1, 1), i));
-        ciclo.LeConcentradorTimer();
-    }
-    QCoreApplication::processEvents();
+    noMotor([&](TLinkor& linkor) {
+        for (int i = 0; i < abastecimentos; ++i) {
+            posto.Falso->Fila << Plano(Gera(QDate(2025, 1, 1), i));
+            linkor.Ciclo().LeConcentradorTimer();
+        }
+    });
+    QCoreApplication::sendPostedEvents();
     m.Abastecimentos = static_cast<double>(MemoriaResidenteKb());
-    for (int i = 0; i < tiques; ++i)
-        ciclo.LeConcentradorTimer();
-    QCoreApplication::processEvents();
+    noMotor([&](TLinkor& linkor) {
+        for (int i = 0; i < tiques; ++i)
+            linkor.Ciclo().LeConcentradorTimer();
+    });
+    QCoreApplication::sendPostedEvents();
     m.Tiques = static_cast<double>(MemoriaResidenteKb());
     if (janela)
         m.TextoPainel = janela->VisualizaLog->document()->characterCount() * 2 / 1024.0;
