@@ -3,11 +3,13 @@
 #include "Aplicacao.h"
 #include "CapturaAbastecimento.h"
 #include "ClassCompanyTec.h"
+#include "AlteraPreco.h"
 #include "ConfiguraTempoLeAbastecimento.h"
 #include "MenuPrin.h"
 #include "NumEdit.h"
 #include "PostoTeste.h"
 #include "SimuladorTeste.h"
+#include "TirarEncerrantes.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -148,6 +150,62 @@ private slots:
             QTest::mouseClick(d.BtCancelar, Qt::LeftButton);
         }));
         QCOMPARE(posto.Ciclo().IntervaloLeitura(), 30000);
+    }
+
+    void ConcentradorMudoNomeiaOsBicos()
+    {
+        // Through the real driver and library: nozzles 01 and 03 (channels 1 and 2) are read by
+        // their own codes; once the line goes silent, neither a totalizer nor a price passes for
+        // done: each nozzle is named, and nothing is stored that the pump did not report.
+        TPostoTeste posto;
+        posto.Executa("Update Bombas Set CodConcentrador = NULL Where CodBico Not In ('01', '03')");
+        QVERIFY2(IniciaSimuladorNaPasta(posto.Pasta.path()), "concentrador-sim did not come up");
+        qputenv("COMPANYTEC_PORTA1", QFile::encodeName(Link));
+        posto.DriverReal = true;
+        TLinkor& linkor = posto.IniciaMotor();
+        linkor.Ciclo().ParaLeitura();
+        TMotor motor(linkor);
+        Ctl({"bico", "bico=04", "encerrante=152350.5"});
+        Ctl({"bico", "bico=44", "encerrante=254010.25"});
+
+        QPointer<TFTirarEncerrantes> dialogo = new TFTirarEncerrantes(motor);
+        TFTirarEncerrantes& encerrantes = *dialogo;
+        encerrantes.show();
+        QTRY_VERIFY(!encerrantes.Ocupado());
+        encerrantes.BtMarcar->click();
+        encerrantes.BtEncerrantes->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!encerrantes.Ocupado(), 20000);
+        QCOMPARE(encerrantes.TextoRodape(), QString("Ok, encerrantes lidos com sucesso..."));
+        QCOMPARE(encerrantes.Celula(TFTirarEncerrantes::ColSaida, 1), QString("10,375"));
+        QCOMPARE(encerrantes.Celula(TFTirarEncerrantes::ColSaida, 3), QString("8,500"));
+
+        Ctl({"falha", "modo=silencio"});
+        encerrantes.BtMarcar->click();
+        encerrantes.BtEncerrantes->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!encerrantes.Ocupado(), 20000);
+        QCOMPARE(encerrantes.TextoRodape(), QString("Encerrantes não lidos dos bicos: 01, 03"));
+        QCOMPARE(encerrantes.Celula(TFTirarEncerrantes::ColSaida, 3), QString("8,500")); // as read before
+        encerrantes.close(); // frees itself
+        QTRY_VERIFY(dialogo.isNull());
+
+        QPointer<TFAlteraPreco> precos = new TFAlteraPreco(motor);
+        precos->show();
+        QTRY_VERIFY(!precos->Ocupado());
+        precos->GridBombas->item(1, 2)->setText("6,100");
+        posto.Respondedor.Caixas.clear();
+        precos->BtOk->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!precos->Ocupado(), 20000);
+        QStringList textos;
+        for (const auto& c : posto.Respondedor.Caixas)
+            textos << c.Texto;
+        QCOMPARE(textos, QStringList({"Erro ao atualizar o preco na Bomba: 004", "Erro ao atualizar o preco na Bomba: 068"}));
+        QCOMPARE(posto.Linhas("Select PrecoVenda From Bombas Where CodBico = '03'", {"PrecoVenda"}),
+                 QStringList("5,99"));
+        delete precos.data();
+
+        Ctl({"falha", "modo=normal"});
+        Simulador.terminate();
+        QVERIFY(Simulador.waitForFinished(5000));
     }
 
     void RelogioNoSimulador()
