@@ -96,8 +96,10 @@ void TLogArquivo::Grava(const QString& caminho, const QString& linha)
 {
     QFile arquivo(caminho);
     const QByteArray bytes = linha.toUtf8() + "\r\n";
+    // Group-writable where the process's umask allows it: a station folder shared by the window
+    // and the service through their group.
     const QFileDevice::Permissions permissoes = QFileDevice::ReadOwner | QFileDevice::WriteOwner
-        | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        | QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther;
     if (!arquivo.open(QIODevice::WriteOnly | QIODevice::Append, permissoes) || arquivo.write(bytes) != bytes.size()
         || !arquivo.flush())
         throw EErro(QStringLiteral("Não foi possível gravar o arquivo %1: %2").arg(caminho, arquivo.errorString()));
