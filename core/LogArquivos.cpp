@@ -140,7 +140,9 @@ void TLogArquivo::Grava(const QString& caminho, const QString& linha, TCausaFalh
         causa = CausaDoErro(erro);
         return EErro(QStringLiteral("Não foi possível gravar o arquivo %1: %2").arg(caminho, TextoDoErro(erro)));
     };
-    const int descritor = ::open(nome.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    // Group-writable where the process's umask allows it: a station folder shared by the window
+    // and the service through their group.
+    const int descritor = ::open(nome.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0664);
     if (descritor < 0)
         throw falha(errno);
     struct stat antes {};

@@ -257,6 +257,8 @@ private slots:
         QFile log(Posto + "/LogLinkor" + QDate::currentDate().toString("ddMMyyyy"));
         QVERIFY2(log.open(QIODevice::ReadOnly), qPrintable(log.fileName()));
         QVERIFY(!log.readAll().trimmed().isEmpty());
+        // The window (an operator in the group) appends to what the service created, and back.
+        QVERIFY2(log.permissions() & QFileDevice::WriteGroup, "log not writable by the station folder's group");
         // Nothing was written beside the installed programs.
         QCOMPARE(QDir(Raiz.filePath("usr/bin")).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 4);
         QCOMPARE(QDir(Raiz.filePath("usr/lib/linkor")).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 1);
