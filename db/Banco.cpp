@@ -116,16 +116,15 @@ void AbreBanco(TConexao& conexao, const TRelogio& relogio, TMensagens& mensagens
             conexao.DefineParametro(QStringLiteral("User_Name"), arquivo.LeTexto(secao, QStringLiteral("USUARIO"), QString()));
             conexao.DefineParametro(QStringLiteral("Password"), arquivo.LeTexto(secao, QStringLiteral("SENHA"), QString()));
         } else {
-            // A file that names no database is said once, and the station is looked for as if
-            // there were no file (an empty location would only ever fail, naming nothing).
+            // A file that names no database is said once, naming the file, and nothing is
+            // attached: falling back to another database could store the station's fuelings
+            // where nobody looks for them.
             conexao.Desconecta();
-            ConfiguraConexao(conexao, banco);
             if (!caminho.Defeito.isEmpty()) {
-                const QString aviso = caminho.Defeito + QStringLiteral("\rUsando o banco de dados ")
-                                      + conexao.Parametro(QStringLiteral("Database")) + '.';
-                Registra(registraFalha, QString(aviso).replace('\r', ' '));
-                mensagens.MostraMensagem(TTipoMensagem::Alerta, aviso);
+                Registra(registraFalha, caminho.Defeito);
+                throw EErro(caminho.Defeito);
             }
+            ConfiguraConexao(conexao, banco);
         }
         AbreComRetentativa(conexao, relogio, mensagens, registraFalha);
     } catch (const std::exception& erro) {
