@@ -122,9 +122,14 @@ double BancoCongelado()
         std::this_thread::sleep_for(std::chrono::milliseconds(6000));
         ::kill(pid, SIGCONT);
     });
+    // The fueling comes once the server is frozen: storing it is what hangs.
+    double parada = ParadaPorTempo(1000);
     NoMotor(*c.Janela, [&](TLinkor&) { c.Posto.Falso->Fila << Plano(Gera(QDate(2025, 12, 9), 1)); });
-    const double parada = ParadaPorTempo(8000);
+    parada = std::max(parada, ParadaPorTempo(6500));
     congela.join();
+    parada = std::max(parada, MaiorParada([&](qint64 decorrido) { return c.LinhasNoPainel() < 1 && decorrido < 20000; }));
+    if (c.LinhasNoPainel() != 1)
+        throw EErro(QStringLiteral("the fueling was not stored once the server went on"));
     return parada;
 }
 

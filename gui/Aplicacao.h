@@ -17,7 +17,8 @@ public:
     TCaixaMensagem& Caixas() { return *FCaixas; }
 
     // SIGTERM and SIGINT close the main window through the ordinary close path, so the serial link
-    // and the database are let go cleanly. The signals are blocked in every thread (BloqueiaSinais
+    // and the database are let go cleanly (an engine stuck in either is left behind instead, see
+    // TMotor::Para). The signals are blocked in every thread (BloqueiaSinais
     // runs before any thread exists; threads inherit the mask) and read from a descriptor in the
     // event loop, so no thread of the database engine is ever interrupted in the middle of its work.
     static void BloqueiaSinais();

@@ -178,7 +178,7 @@ void TMenuPrin::LigaMotor()
     connect(&ciclo, &TCicloLeitura::CabecalhoLogDefinido, this,
             [this](const QStringList& linhas) { CabecalhoLog->setPlainText(linhas.join('\n')); });
     connect(&ciclo, &TCicloLeitura::LogRecarregado, this, [this](const QStringList& linhas) {
-        FSegueFimLog = true;
+        // The reload opens at the last line; the new text first scrolls back to the top.
         VisualizaLog->setPlainText(linhas.join('\n'));
         VisualizaLog->verticalScrollBar()->setValue(VisualizaLog->verticalScrollBar()->maximum());
         FSegueFimLog = true;
