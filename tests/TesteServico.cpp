@@ -169,12 +169,12 @@ private slots:
         QCOMPARE(relogio.PastaAtual(), esperada.isEmpty() ? QDir::currentPath() + '/' : esperada + '/');
     }
 
-    void PausasCrescemAteUmMinuto()
+    void PausasCrescemAteMeioMinuto()
     {
         QCOMPARE(TMensagensServico::PausaTentativa(1), 5000);
         QCOMPARE(TMensagensServico::PausaTentativa(2), 10000);
-        QCOMPARE(TMensagensServico::PausaTentativa(5), 60000);
-        QCOMPARE(TMensagensServico::PausaTentativa(1000), 60000);
+        QCOMPARE(TMensagensServico::PausaTentativa(4), 30000);
+        QCOMPARE(TMensagensServico::PausaTentativa(1000), 30000);
     }
 };
 
