@@ -12,9 +12,11 @@ TMensagensServico::TMensagensServico(TNotificacaoSistema& notificacao)
 
 int TMensagensServico::PausaTentativa(int tentativa)
 {
-    // 5 s, 10 s, 20 s, 40 s, then a minute: the database server may be slow to come back.
-    const int expoente = qBound(0, tentativa - 1, 4);
-    return qMin(5000 << expoente, 60000);
+    // 5 s, 10 s, 20 s, then 30 s: the database server may be slow to come back, and the pause,
+    // the engine's own 7 s and an attempt stay well inside the unit's one-minute watchdog, which
+    // systemd may already watch while the service starts.
+    const int expoente = qBound(0, tentativa - 1, 3);
+    return qMin(5000 << expoente, 30000);
 }
 
 void TMensagensServico::Registra(const QString& texto)

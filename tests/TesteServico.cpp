@@ -3,8 +3,11 @@
 #include "MensagensServico.h"
 #include "NotificacaoSistema.h"
 #include "NotificacaoTeste.h"
+#include "OpcoesPrograma.h"
+#include "Relogio.h"
 #include "SinaisTermino.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -140,12 +143,38 @@ private slots:
         QCOMPARE(mensagens.MostraMensagem(TTipoMensagem::Informacao, QStringLiteral("?"), TBotoes::SimNao), TResposta::Nao);
     }
 
-    void PausasCrescemAteUmMinuto()
+    // --posto wins over LINKOR_POSTO, which wins over the build's default (none in a build tree:
+    // files beside the executable, Caminho.ini in the current folder, as a copied folder has them).
+    void PastaDoPosto_data()
+    {
+        QTest::addColumn<QString>("opcao");
+        QTest::addColumn<QByteArray>("ambiente");
+        QTest::addColumn<QString>("esperada");
+        QTest::newRow("nenhuma") << QString() << QByteArray() << QString();
+        QTest::newRow("ambiente") << QString() << QByteArray("/srv/posto") << "/srv/posto";
+        QTest::newRow("opcao vence") << "/var/lib/outro" << QByteArray("/srv/posto") << "/var/lib/outro";
+    }
+    void PastaDoPosto()
+    {
+        QFETCH(QString, opcao);
+        QFETCH(QByteArray, ambiente);
+        QFETCH(QString, esperada);
+        qputenv(kVariavelPastaPosto, ambiente);
+        const QString pasta = EscolhePastaPosto(opcao);
+        qunsetenv(kVariavelPastaPosto);
+        QCOMPARE(pasta, esperada);
+        const TRelogio relogio(pasta);
+        const QString executavel = QCoreApplication::applicationDirPath() + '/';
+        QCOMPARE(relogio.PastaExecutavel(), esperada.isEmpty() ? executavel : esperada + '/');
+        QCOMPARE(relogio.PastaAtual(), esperada.isEmpty() ? QDir::currentPath() + '/' : esperada + '/');
+    }
+
+    void PausasCrescemAteMeioMinuto()
     {
         QCOMPARE(TMensagensServico::PausaTentativa(1), 5000);
         QCOMPARE(TMensagensServico::PausaTentativa(2), 10000);
-        QCOMPARE(TMensagensServico::PausaTentativa(5), 60000);
-        QCOMPARE(TMensagensServico::PausaTentativa(1000), 60000);
+        QCOMPARE(TMensagensServico::PausaTentativa(4), 30000);
+        QCOMPARE(TMensagensServico::PausaTentativa(1000), 30000);
     }
 };
 
