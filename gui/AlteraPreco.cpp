@@ -12,7 +12,6 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
-#include <QTableWidget>
 
 #include <functional>
 
@@ -25,7 +24,7 @@ public:
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& opcao, const QModelIndex& indice) const override
     {
         QString texto = indice.data().toString();
-        if (!FDialogo->GridBombasGetEditText(indice.column(), indice.row(), texto))
+        if (!FDialogo->GridBombasGetEditText(indice.column(), indice.row() + 1, texto))
             return nullptr;
         return QStyledItemDelegate::createEditor(parent, opcao, indice);
     }
@@ -82,40 +81,20 @@ void TFAlteraPreco::CriaComponentes()
     Panel1->setLineWidth(1);
     Panel1->setGeometry(0, 0, 412, 203);
 
-    GridBombas = new QTableWidget(1, 4, Panel1);
-    GridBombas->setObjectName(QStringLiteral("GridBombas"));
-    GridBombas->setGeometry(Panel1->contentsRect());
-    GridBombas->setFrameShape(QFrame::NoFrame);
-    GridBombas->verticalHeader()->hide();
     // Each width holds the cell and its grid line.
-    const int larguras[] = {65, 253, 89};
-    for (int c = 0; c < 3; ++c)
-        GridBombas->setColumnWidth(c, larguras[c] + 1);
-    GridBombas->setColumnHidden(kColConcentrador, true);
-    GridBombas->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    GridBombas = new TGradeBicos({QStringLiteral("Bico"), QStringLiteral("Descrição"), QStringLiteral("Preço")},
+                                 {66, 254, 90}, 4, -1, Panel1);
+    GridBombas->setGeometry(Panel1->contentsRect());
+    GridBombas->DefineColunaEditavel(kColPreco);
     GridBombas->horizontalHeader()->setFixedHeight(19);
-    GridBombas->horizontalHeader()->setHighlightSections(false);
-    GridBombas->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    GridBombas->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     GridBombas->verticalHeader()->setDefaultSectionSize(19);
-    GridBombas->setShowGrid(true);
     GridBombas->setSelectionMode(QAbstractItemView::ContiguousSelection);
     GridBombas->setSelectionBehavior(QAbstractItemView::SelectItems);
     GridBombas->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked
                                 | QAbstractItemView::EditKeyPressed);
-    GridBombas->setWordWrap(false);
-    // Tab leaves the grid for the buttons.
-    GridBombas->setTabKeyNavigation(false);
     GridBombas->setItemDelegate(new TDelegadoGrade(this));
-    QPalette paleta = GridBombas->palette();
-    paleta.setColor(QPalette::Base, QColor(0xAC, 0xA5, 0x95));
-    paleta.setColor(QPalette::AlternateBase, QColor(0xAC, 0xA5, 0x95));
-    paleta.setColor(QPalette::Text, Qt::black);
-    GridBombas->setPalette(paleta);
     GridBombas->setStyleSheet(QStringLiteral(
-        "QTableWidget { gridline-color: black; }"
-        "QHeaderView::section { background-color: #8C846F; color: black; padding-left: 2px;"
-        " border: none; border-right: 1px solid black; border-bottom: 1px solid black; }"));
+        "QTableWidget { gridline-color: black; }"));
     GridBombas->installEventFilter(new TTeclasGrade(this, [this](QKeyEvent* tecla) {
         quint16 Key = CodigoTecla(tecla->key(), tecla->modifiers());
         try {
@@ -159,23 +138,10 @@ void TFAlteraPreco::FormClose()
         FAlteraPreco = nullptr;
 }
 
-QString TFAlteraPreco::Celula(int Col, int Row) const
-{
-    const QTableWidgetItem* item = GridBombas->item(Row, Col);
-    return item ? item->text() : QString();
-}
-
-void TFAlteraPreco::DefineCelula(int Col, int Row, const QString& texto)
-{
-    if (QTableWidgetItem* item = GridBombas->item(Row, Col))
-        item->setText(texto);
-    else
-        GridBombas->setItem(Row, Col, new QTableWidgetItem(texto));
-}
-
 TLinhaPreco TFAlteraPreco::Linha(int Row) const
 {
-    return {Celula(kColBico, Row), Celula(kColDescricao, Row), Celula(kColPreco, Row), Celula(kColConcentrador, Row)};
+    return {GridBombas->Celula(Row, kColBico), GridBombas->Celula(Row, kColDescricao), GridBombas->Celula(Row, kColPreco),
+            GridBombas->Celula(Row, kColConcentrador)};
 }
 
 void TFAlteraPreco::CarregaPrecos()
@@ -196,18 +162,13 @@ void TFAlteraPreco::CarregaPrecos()
 
 void TFAlteraPreco::PreencheGrade(const QList<TLinhaPreco>& linhas)
 {
-    GridBombas->setHorizontalHeaderLabels(
-        {QStringLiteral("Bico"), QStringLiteral("Descrição"), QStringLiteral("Preço"), QString()});
-    GridBombas->clearContents();
-    GridBombas->setRowCount(1);
-    if (!linhas.isEmpty())
-        GridBombas->setRowCount(static_cast<int>(linhas.size()));
-    for (int r = 0; r < GridBombas->rowCount(); ++r) {
-        const TLinhaPreco linha = r < linhas.size() ? linhas[r] : TLinhaPreco{};
-        DefineCelula(kColBico, r, linha.CodBico);
-        DefineCelula(kColDescricao, r, linha.Descricao);
-        DefineCelula(kColPreco, r, linha.Preco);
-        DefineCelula(kColConcentrador, r, linha.CodConcentrador);
+    GridBombas->Esvazia(static_cast<int>(linhas.size()));
+    for (int r = 1; r <= linhas.size(); ++r) {
+        const TLinhaPreco& linha = linhas[r - 1];
+        GridBombas->DefineCelula(r, kColBico, linha.CodBico);
+        GridBombas->DefineCelula(r, kColDescricao, linha.Descricao);
+        GridBombas->DefineCelula(r, kColPreco, linha.Preco);
+        GridBombas->DefineCelula(r, kColConcentrador, linha.CodConcentrador);
     }
     GridBombas->setCurrentCell(0, kColBico);
 }
@@ -226,13 +187,13 @@ bool TFAlteraPreco::ValidaPreco(int Col, int Row)
     }
     if (Col != kColPreco)
         return true;
-    QString texto = Celula(kColPreco, Row);
+    QString texto = GridBombas->Celula(Row, kColPreco);
     const TValidacaoPreco validacao = TServicoAlteraPreco::ValidaPreco(texto, Regional());
-    DefineCelula(kColPreco, Row, texto);
+    GridBombas->DefineCelula(Row, kColPreco, texto);
     if (validacao == TValidacaoPreco::Valido)
         return true;
     Informa(TServicoAlteraPreco::MensagemValidacao(validacao));
-    GridBombas->setCurrentCell(Row, kColPreco);
+    GridBombas->setCurrentCell(Row - 1, kColPreco);
     GridBombas->setFocus();
     return false;
 }
@@ -241,7 +202,7 @@ void TFAlteraPreco::GridBombasKeyDown(quint16& Key, Qt::KeyboardModifiers)
 {
     if (Key != kTeclaEnter)
         return;
-    if (!ValidaPreco(GridBombas->currentColumn(), GridBombas->currentRow()))
+    if (!ValidaPreco(GridBombas->currentColumn(), GridBombas->LinhaAtual()))
         return;
     const int coluna = GridBombas->currentColumn();
     const int linha = GridBombas->currentRow();
@@ -261,7 +222,7 @@ void TFAlteraPreco::BtOkClick()
     // Every row is checked before anything is written or sent: a refused row leaves the pumps and
     // the database as they were.
     QList<TLinhaPreco> linhas;
-    for (int r = 0; r < GridBombas->rowCount(); ++r) {
+    for (int r = 1; r < GridBombas->QuantidadeLinhas(); ++r) {
         if (!ValidaPreco(kColPreco, r))
             return;
         linhas << Linha(r);

@@ -2,14 +2,14 @@
 // The operator's dialog for changing nozzle prices: one grid row per nozzle with a concentrator
 // code; "&OK" writes every price to the database and sends it to the concentrator. The work is
 // the service's; the dialog keeps the grid, the keys and the focus.
-#include "ServicoAlteraPreco.h"
 #include "FormBasico.h"
+#include "Grade.h"
+#include "ServicoAlteraPreco.h"
 #include "TrabalhoDialogo.h"
 
 class QFrame;
 class QPushButton;
 class QStatusBar;
-class QTableWidget;
 
 class TFAlteraPreco : public TFrmBasico {
     Q_OBJECT
@@ -26,12 +26,12 @@ public:
     enum { kColBico = 0, kColDescricao = 1, kColPreco = 2, kColConcentrador = 3 };
 
     QFrame* Panel1;
-    QTableWidget* GridBombas;
+    TGradeBicos* GridBombas;
     QPushButton* BtOk;
     QPushButton* BtCancelar;
     QStatusBar* StatusBar1;
 
-    // Rows are the grid's data rows, 0 being the first nozzle (the header is not a row).
+    // Rows as the grid counts them: 1 is the first nozzle, the header row 0.
     void CarregaPrecos();
     bool ValidaPreco(int Col, int Row);
     // Whether the cell may be edited: the price column only.
@@ -51,8 +51,6 @@ protected:
 
 private:
     void CriaComponentes();
-    QString Celula(int Col, int Row) const;
-    void DefineCelula(int Col, int Row, const QString& texto);
     void PreencheGrade(const QList<TLinhaPreco>& linhas);
     void Informa(const QString& texto);
 

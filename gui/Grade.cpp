@@ -52,7 +52,8 @@ void TGradeBicos::DefineCelula(int linha, int coluna, const QString& texto)
     QTableWidgetItem* celula = item(linha - 1, coluna);
     if (!celula) {
         celula = new QTableWidgetItem;
-        celula->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        celula->setFlags(coluna == FColunaEditavel ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable
+                                                   : Qt::ItemIsEnabled | Qt::ItemIsSelectable);
         setItem(linha - 1, coluna, celula);
     }
     celula->setText(texto);

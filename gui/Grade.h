@@ -23,6 +23,9 @@ public:
     // The grid row of the current cell (1 = the first nozzle; 0 when there is none).
     int LinhaAtual() const { return currentRow() + 1; }
 
+    // Lets the operator edit the cells of one column (the others are only shown); -1 for none.
+    void DefineColunaEditavel(int coluna) { FColunaEditavel = coluna; }
+
     bool Marcada(int linha) const { return FColunaMarca >= 0 && Celula(linha, FColunaMarca) == kMarca; }
     void DefineMarca(int linha, bool marcada);
     // Toggles the mark of a nozzle row, unless it holds no nozzle (an empty first column); the
@@ -36,4 +39,5 @@ public:
 
 private:
     int FColunaMarca;
+    int FColunaEditavel = -1;
 };

@@ -95,6 +95,10 @@ private slots:
         QCOMPARE(grade->rowCount(), 8); // nozzle 09 has no concentrator code
         QCOMPARE(QStringList({TextoCelula(dialogo, 2, 0), TextoCelula(dialogo, 2, 1), TextoCelula(dialogo, 2, 2), TextoCelula(dialogo, 2, 3)}),
                  QStringList({"03", "BICO 03 ÓLEO DIESEL S-10", "5,990", "068"}));
+        // Rows as every nozzle grid counts them: the header is row 0, the first nozzle row 1.
+        QCOMPARE(dialogo->GridBombas->QuantidadeLinhas(), 9);
+        QCOMPARE(dialogo->Linha(3).CodConcentrador, QString("068"));
+        QCOMPARE(dialogo->Linha(1).CodBico, TextoCelula(dialogo, 0, 0));
         QCOMPARE(QApplication::focusWidget(), grade);
         QCOMPARE(Atual(), QPoint(0, 0));
 
