@@ -125,8 +125,9 @@ void TCaixaMensagem::Acrescenta(TTipoMensagem tipo, const QString& texto)
     QStringList& textos = FTextos[indice];
     if (!caixa) {
         textos.clear();
-        caixa = new QMessageBox(IconeDe(tipo), TituloMensagem(tipo), QString(), QMessageBox::NoButton,
-                                QApplication::activeWindow());
+        // A window of its own: the engine's news must not go away with whichever dialog was in
+        // front when it came.
+        caixa = new QMessageBox(IconeDe(tipo), TituloMensagem(tipo), QString(), QMessageBox::NoButton, nullptr);
         caixa->setAttribute(Qt::WA_DeleteOnClose);
         // Polling goes on underneath it: the window stays usable.
         caixa->setWindowModality(Qt::NonModal);
@@ -166,8 +167,7 @@ void TCaixaMensagem::AbrePergunta(const std::shared_ptr<TPergunta>& pergunta, TT
         pergunta->Responde(RespostaCautelosa(pergunta->Botoes));
         return;
     }
-    auto* caixa = new QMessageBox(IconeDe(tipo), TituloMensagem(tipo), TextoDaCaixa(texto), QMessageBox::NoButton,
-                                  QApplication::activeWindow());
+    auto* caixa = new QMessageBox(IconeDe(tipo), TituloMensagem(tipo), TextoDaCaixa(texto), QMessageBox::NoButton, nullptr);
     caixa->setAttribute(Qt::WA_DeleteOnClose);
     caixa->setWindowModality(Qt::ApplicationModal); // shown without a loop of its own
     const auto botoes = std::make_shared<TCaixa>(caixa, pergunta->Botoes);

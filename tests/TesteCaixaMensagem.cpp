@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTest>
 #include <QThread>
 
@@ -32,7 +33,15 @@ QAbstractButton* Botao(QMessageBox* caixa, const QString& texto)
 class TesteCaixaMensagem : public QObject {
     Q_OBJECT
 private slots:
-    void init() { qDeleteAll(CaixasVisiveis()); }
+    void init()
+    {
+        // One box may own another: each is deleted once, through a guard.
+        QList<QPointer<QMessageBox>> caixas;
+        for (QMessageBox* caixa : CaixasVisiveis())
+            caixas << caixa;
+        for (const QPointer<QMessageBox>& caixa : caixas)
+            delete caixa.data();
+    }
 
     void UmaCaixaDeCadaTipo()
     {
