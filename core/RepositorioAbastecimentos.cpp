@@ -9,7 +9,7 @@ TRepositorioAbastecimentos::TRepositorioAbastecimentos(TContexto& contexto)
     // Each branch names the whole unique key: prepared while MvAbast is still empty, an "In" on the
     // sequence was planned on the date index and read every fueling of the day, for as long as the
     // program ran.
-    FJaGravado.DefineSQL(QStringLiteral("Select Count(*) As Quantos From MvAbast Where ((Id = :PId And Sequencia = "
+    FJaGravado.DefineSQL(QStringLiteral("Select Hora From MvAbast Where ((Id = :PId And Sequencia = "
                                         ":PSequencia And Data = :PData) Or (Id = :PId And Sequencia = :PAnterior "
                                         "And Data = :PData)) And CodBico = :PCodBico "
                                         "And Litragem Between :PMinimo And :PMaximo"));
@@ -64,8 +64,8 @@ void TRepositorioAbastecimentos::Insere(const TLinhaMvAbast& linha)
     FInsere.Executa();
 }
 
-bool TRepositorioAbastecimentos::JaGravado(qint32 id, const QDate& data, const QString& codBico, double litragem,
-                                          qint64 sequencia)
+QStringList TRepositorioAbastecimentos::HorasGravadas(qint32 id, const QDate& data, const QString& codBico,
+                                                      double litragem, qint64 sequencia)
 {
     // Litres travel as doubles: the same reading within half a millilitre.
     constexpr double kTolerancia = 0.0005;
@@ -77,7 +77,9 @@ bool TRepositorioAbastecimentos::JaGravado(qint32 id, const QDate& data, const Q
     FJaGravado.DefineDouble(QStringLiteral("PMinimo"), litragem - kTolerancia);
     FJaGravado.DefineDouble(QStringLiteral("PMaximo"), litragem + kTolerancia);
     FJaGravado.Abre();
-    const bool gravado = FJaGravado.CampoInteiro(QStringLiteral("Quantos")) > 0;
+    QStringList horas;
+    for (; !FJaGravado.Fim(); FJaGravado.Proximo())
+        horas << FJaGravado.CampoTexto(QStringLiteral("Hora"));
     FJaGravado.Fecha();
-    return gravado;
+    return horas;
 }

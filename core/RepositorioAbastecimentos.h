@@ -2,6 +2,8 @@
 // The stored fuelings (table MvAbast).
 #include "Conexao.h"
 
+#include <QStringList>
+
 class TContexto;
 
 // One row of MvAbast as the fueling road binds it.
@@ -31,10 +33,11 @@ public:
     // Whether the fueling with this ID and sequence is stored at this date (day.month.year).
     bool ExisteAbastecimento(qint32 id, qint64 sequencia, const QString& dataComPontos);
     void Insere(const TLinhaMvAbast& linha);
-    // Whether this concentrator fueling is stored already: the same ID and date under the given
-    // sequence or the one before it, on the same nozzle, with the same litres. A fueling delivered
-    // again after a crash or a capture by ID must never become a second row.
-    bool JaGravado(qint32 id, const QDate& data, const QString& codBico, double litragem, qint64 sequencia);
+    // The times of the rows that may be this concentrator fueling: the same ID and date under the
+    // given sequence or the one before it, on the same nozzle, with the same litres. A fueling
+    // delivered again after a crash or a capture by ID must never become a second row.
+    QStringList HorasGravadas(qint32 id, const QDate& data, const QString& codBico, double litragem,
+                              qint64 sequencia);
 
 private:
     TConsulta FMvAbast;

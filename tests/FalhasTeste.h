@@ -27,11 +27,12 @@ class TOfertas {
 public:
     QList<TOferecido> Lista;
 
-    // Queues one fueling in the simulator with its own ID, time and litres.
-    bool Oferece(TSimuladorTeste& simulador, int id, const QString& bico = QStringLiteral("44"))
+    // Queues one fueling in the simulator with its own ID and time, and litres of its own unless
+    // given.
+    bool Oferece(TSimuladorTeste& simulador, int id, const QString& bico = QStringLiteral("44"), double litrosDados = 0)
     {
         const int n = static_cast<int>(Lista.size());
-        const double litros = 5 + n + (id % 1000) / 1000.0;
+        const double litros = litrosDados > 0 ? litrosDados : 5 + n + (id % 1000) / 1000.0;
         bool aceito = false;
         simulador.Ctl({"abastece", "bico=" + bico, QString("litros=%1").arg(litros, 0, 'f', 3), "preco=5.899",
                        "data=09/12/2025",
@@ -44,7 +45,8 @@ public:
         return aceito;
     }
 
-    // Matches the rows of MvAbast against the offered fuelings (ID and litres).
+    // Matches the rows of MvAbast against the offered fuelings (ID and litres; an ID and litres
+    // offered twice, as after a concentrator restart, is two fuelings).
     TContagem Confere(TConexao& conexao) const
     {
         TConsulta consulta(&conexao);
@@ -53,21 +55,19 @@ public:
         QHash<QString, int> linhas;
         for (; !consulta.Fim(); consulta.Proximo())
             ++linhas[Chave(static_cast<int>(consulta.CampoInteiro("Id")), consulta.CampoDouble("Litragem"))];
+        QHash<QString, int> oferecidos;
+        for (const TOferecido& o : Lista)
+            ++oferecidos[Chave(o.Id, o.Litros)];
         TContagem contagem;
         contagem.Oferecidos = static_cast<int>(Lista.size());
-        QSet<QString> vistos;
-        for (const TOferecido& o : Lista) {
-            const QString chave = Chave(o.Id, o.Litros);
-            vistos.insert(chave);
-            const int quantas = linhas.value(chave);
-            if (quantas == 0)
-                ++contagem.Perdidos;
-            else
-                ++contagem.Gravados;
-            contagem.Duplicados += std::max(0, quantas - 1);
+        for (auto i = oferecidos.cbegin(); i != oferecidos.cend(); ++i) {
+            const int quantas = linhas.value(i.key());
+            contagem.Gravados += std::min(quantas, i.value());
+            contagem.Perdidos += std::max(0, i.value() - quantas);
+            contagem.Duplicados += std::max(0, quantas - i.value());
         }
         for (auto i = linhas.cbegin(); i != linhas.cend(); ++i)
-            if (!vistos.contains(i.key()))
+            if (!oferecidos.contains(i.key()))
                 contagem.Estranhos += i.value();
         return contagem;
     }

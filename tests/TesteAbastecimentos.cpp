@@ -233,6 +233,28 @@ private slots:
         QCOMPARE(posto.Arquivo("LogLinkor09122025"), linha + "\r\n" + recusada + "\r\n");
     }
 
+    // After a concentrator restart its IDs start again: a new sale with an ID, nozzle and litres
+    // already stored that day, at another time, is a new row; a row whose time was moved past
+    // another fueling is still recognised when it is delivered again.
+    void MesmoIdEmOutraHoraEOutroAbastecimento()
+    {
+        TPostoTeste posto;
+        PreparaBicos(posto);
+        posto.Executa("Alter Table MvAbast Drop Constraint MvAbast_Fueling"); // the station's keys decide
+        auto& ciclo = posto.IniciaMotor().Ciclo();
+        const TAbastecimento outro = Abastecimento("44", 3, 58990, 176970, 6, "09/12/2025", "10:00:00");
+        const TAbastecimento antes = Abastecimento("44", 8.476, 58990, 500000, 5, "09/12/2025", "10:00:00");
+        const TAbastecimento depois = Abastecimento("44", 8.476, 58990, 500000, 5, "09/12/2025", "10:05:00");
+        for (const TAbastecimento& novo : {outro, antes, depois})
+            QCOMPARE(ciclo.ProcessaAbastecimento(novo), TResultadoAbastecimento::Gravado);
+        for (const TAbastecimento& deNovo : {antes, depois, outro})
+            QCOMPARE(ciclo.ProcessaAbastecimento(deNovo), TResultadoAbastecimento::JaGravado);
+        QCOMPARE(posto.Linhas("Select Id, Hora From MvAbast Order By Hora", {"Id", "Hora"}),
+                 QStringList({"6|10:00:00", "5|10:00:01", "5|10:05:00"}));
+        QCOMPARE(posto.LinhasErro().filter("recebido novamente e ignorado").size(), 3);
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+    }
+
     // The road's statements are prepared once and kept for the program's life, so a plan made while
     // MvAbast was still empty must still find a fueling by its key, not read every fueling of its day.
     void ChecagensPorIdUsamAChaveMesmoPreparadasComATabelaVazia()
@@ -306,75 +328,87 @@ private slots:
         QCOMPARE(posto.Linhas("Select SequenciaAbast From ParaPosto", {"SequenciaAbast"}), QStringList("5"));
     }
 
-    void TickEsperaATransacaoDeOutraSequencia()
+    // The database cannot store a fueling: it stays pending, nothing new is read, no box; attempts
+    // back off (1, 2, 4 ... 60 s) and the ticks in between leave the database alone; one log line
+    // when the outage starts and one when it ends; the status bar and the notice tell a database
+    // that cannot be reached from one that answers and refuses (with its message).
+    void EsperaDoBancoRecuaEDizOMotivo_data()
     {
-        // A dialog's write sequence holds the shared transaction: the tick neither reads a fueling
-        // nor commits the dialog's half-done work.
-        TPostoTeste posto;
-        PreparaBicos(posto);
-        auto& ciclo = posto.IniciaMotor().Ciclo();
-        ciclo.ParaLeitura();
-        TConexao& conexao = posto.Contexto->CnTankora();
-        conexao.IniciaTransacao();
-        TConsulta metade(&conexao);
-        metade.DefineSQL("Update Bombas Set PrecoVenda = 9.99");
-        metade.Executa();
-        posto.Falso->Fila << Abastecimento("44", 10, 58990, 589900, 37);
-        ciclo.LeConcentradorTimer();
-        QCOMPARE(posto.Falso->LeiturasPlanas, 0);
-        QVERIFY(conexao.EmTransacao());
-        conexao.Desfaz();
-        ciclo.LeConcentradorTimer();
-        QCOMPARE(posto.Linhas("Select Id From MvAbast", {"Id"}), QStringList("37"));
-        QCOMPARE(posto.Linhas("Select Distinct PrecoVenda From Bombas", {"PrecoVenda"}).contains("9,99"), false);
+        QTest::addColumn<bool>("recusa");
+        QTest::newRow("inacessivel") << false;
+        QTest::newRow("coluna ausente") << true;
     }
-
-    // The connection dies under a fueling: it stays pending, nothing new is read, no box; the
-    // connection is re-opened once per tick without a question; one log line when the outage
-    // starts and one when it ends; the status bar and the tray tip say what is going on.
-    void PendenteEsperaOBancoSemCaixa()
+    void EsperaDoBancoRecuaEDizOMotivo()
     {
+        QFETCH(bool, recusa);
         TPostoTeste posto;
         PreparaBicos(posto);
         posto.Executa("Update ParaPosto Set visualizastatusbomba = 'S'");
+        if (recusa)
+            posto.Executa("Alter Table MvAbast Drop EncerranteFinal");
         auto& ciclo = posto.IniciaMotor().Ciclo();
         ciclo.ParaLeitura();
         QSignalSpy avisos(&ciclo, &TCicloLeitura::AvisoAlterado);
         posto.Falso->Fila << Abastecimento("44", 10, 58990, 589900, 1, "09/12/2025", "10:00:00")
                           << Abastecimento("44", 11, 58990, 648890, 2, "09/12/2025", "10:01:00");
         TConexao& conexao = posto.Contexto->CnTankora();
-        // The database goes away and stays away: the attachment is cut, and re-attaching fails.
-        conexao.DefineParametro("Database", posto.Pasta.filePath("sumiu.fdb"));
-        posto.Executa("Delete From MON$ATTACHMENTS Where MON$ATTACHMENT_ID <> Current_Connection");
+        if (!recusa) {
+            // The database goes away and stays away: the attachment is cut, and re-attaching fails.
+            conexao.DefineParametro("Database", posto.Pasta.filePath("sumiu.fdb"));
+            posto.Executa("Delete From MON$ATTACHMENTS Where MON$ATTACHMENT_ID <> Current_Connection");
+        }
 
-        for (int tick = 0; tick < 3; ++tick)
+        // A tick every second for four minutes: attempts at 0, 1, 3, 7, 15, 31, 63, 123 and 183 s.
+        const QDateTime inicio = posto.Relogio.Momento;
+        for (int segundo = 0; segundo < 240; ++segundo) {
+            posto.Relogio.Momento = inicio.addSecs(segundo);
             ciclo.LeConcentradorTimer();
+        }
         QCOMPARE(posto.Falso->LeiturasPlanas, 1);
         QVERIFY(ciclo.AbastecimentoPendente());
         QVERIFY(ciclo.BancoIndisponivel());
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
-        QCOMPARE(ciclo.TextoStatus(), kStatusBancoInacessivel);
-        QCOMPARE(avisos.size(), 1);
-        QVERIFY(avisos[0][0].toString().startsWith("Banco de dados inacessível: um abastecimento aguarda"));
+        QCOMPARE(ciclo.TextoStatus(), recusa ? kStatusBancoRecusa : kStatusBancoInacessivel);
+        QStringList proximas;
+        for (const QList<QVariant>& aviso : avisos)
+            proximas << aviso[0].toString().section("Próxima tentativa às ", 1);
+        QCOMPARE(proximas, QStringList({"14:03:29.", "14:03:31.", "14:03:35.", "14:03:43.", "14:03:59.", "14:04:31.",
+                                        "14:05:31.", "14:06:31.", "14:07:31."}));
+        const QString aviso = ciclo.Aviso();
+        if (recusa) {
+            QVERIFY2(aviso.startsWith("O banco de dados responde, mas recusa gravar o abastecimento: ")
+                         && aviso.contains("ENCERRANTEFINAL", Qt::CaseInsensitive) && aviso.contains("Chame o técnico."),
+                     qPrintable(aviso));
+        } else {
+            QVERIFY2(aviso.startsWith("Banco de dados inacessível: um abastecimento aguarda"), qPrintable(aviso));
+        }
         QStringList erros = posto.LinhasErro();
         QCOMPARE(erros.size(), 1);
-        QVERIFY2(erros[0].startsWith("09/12/25 14:03:28 Banco de dados inacessível: ") &&
-                     erros[0].endsWith("Abastecimento aguardando gravação: ID: 0001 Bico: 44 Data: 09/12/2025 "
-                                       "Hora: 10:00:00 Litros: 10 Valor: 58,99"),
+        const QString inicioEspera = recusa ? "09/12/25 14:03:28 O banco de dados responde mas recusa gravar o "
+                                              "abastecimento: "
+                                            : "09/12/25 14:03:28 Banco de dados inacessível: ";
+        QVERIFY2(erros[0].startsWith(inicioEspera)
+                     && erros[0].endsWith("Abastecimento aguardando gravação: ID: 0001 Bico: 44 Data: 09/12/2025 "
+                                          "Hora: 10:00:00 Litros: 10 Valor: 58,99"),
                  qPrintable(erros[0]));
         QVERIFY(posto.Linhas("Select Id From MvAbast", {"Id"}).isEmpty());
 
-        conexao.DefineParametro("Database", posto.Banco);
-        ciclo.LeConcentradorTimer(); // re-attaches and stores the pending fueling, reads nothing new
+        if (recusa)
+            posto.Executa("Alter Table MvAbast Add EncerranteFinal Double Precision");
+        else
+            conexao.DefineParametro("Database", posto.Banco);
+        posto.Relogio.Momento = inicio.addSecs(243);
+        ciclo.LeConcentradorTimer(); // stores the pending fueling, reads nothing new
         QCOMPARE(posto.Falso->LeiturasPlanas, 1);
         QVERIFY(!ciclo.AbastecimentoPendente());
         QVERIFY(!ciclo.BancoIndisponivel());
         QCOMPARE(ciclo.TextoStatus(), kProcurandoAbastecimentos);
-        QCOMPARE(avisos.size(), 2);
-        QCOMPARE(avisos[1][0].toString(), QString());
+        QCOMPARE(ciclo.Aviso(), QString());
+        QCOMPARE(avisos.last()[0].toString(), QString());
         erros = posto.LinhasErro();
         QCOMPARE(erros.size(), 2);
-        QCOMPARE(erros[1], QString("09/12/25 14:03:28 Banco de dados acessível novamente."));
+        QCOMPARE(erros[1], QString(recusa ? "09/12/25 14:07:31 Banco de dados voltou a aceitar o abastecimento."
+                                          : "09/12/25 14:07:31 Banco de dados acessível novamente."));
         ciclo.LeConcentradorTimer();
         QCOMPARE(posto.Linhas("Select Id, Sequencia From MvAbast Order By Id", {"Id", "Sequencia"}),
                  QStringList({"1|1", "2|1"}));
@@ -408,14 +442,16 @@ private slots:
         QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
         QStringList erros = posto.LinhasErro();
         QCOMPARE(erros.size(), 1);
-        QVERIFY2(erros[0].contains("Banco de dados inacessível: Erro ao Gravar o AbastecimentoErro ao Atualizar a "
-                                   "Sequência de Abastecimentos."),
+        QVERIFY2(erros[0].contains("Banco de dados ocupado por outro programa: Erro ao Gravar o AbastecimentoErro ao "
+                                   "Atualizar a Sequência de Abastecimentos."),
                  qPrintable(erros[0]));
         // The fueling row is released: only the status refresh meets a lock now, logged once.
         outro.Desfaz();
         outro.IniciaTransacao();
         trava.DefineSQL("Update Bombas Set statusbico = 'X'");
         trava.Executa();
+        QCOMPARE(ciclo.TextoStatus(), kStatusBancoOcupado);
+        posto.Relogio.Momento = posto.Relogio.Momento.addSecs(1); // the back-off
         ciclo.LeConcentradorTimer();
         ciclo.LeConcentradorTimer();
         QVERIFY(!ciclo.AbastecimentoPendente());
@@ -470,6 +506,58 @@ private slots:
         QCOMPARE(erros.size(), 2);
         QVERIFY(erros[0].contains("O sistema não encontrou nenhum bico relacionado com o concentrador 069 ID: 0002"));
         QVERIFY(erros[1].contains("Os arquivos de log voltaram a aceitar gravação"));
+    }
+
+    // A concentrator that does not answer shows in the status bar and the notice until it answers,
+    // with one error-log line per silence; with the log folder unwritable as well, no tick raises
+    // a box.
+    void ConcentradorMudoSemCaixa_data()
+    {
+        QTest::addColumn<bool>("leitura");
+        QTest::newRow("status") << false;
+        QTest::newRow("leitura") << true;
+    }
+    void ConcentradorMudoSemCaixa()
+    {
+        QFETCH(bool, leitura);
+        TPostoTeste posto;
+        PreparaBicos(posto);
+        posto.Executa("Update ParaPosto Set visualizastatusbomba = 'S'");
+        auto& ciclo = posto.IniciaMotor().Ciclo();
+        ciclo.ParaLeitura();
+        QSignalSpy avisos(&ciclo, &TCicloLeitura::AvisoAlterado);
+        const QString pasta = posto.Pasta.filePath("logs");
+        posto.Relogio.Pasta = pasta + '/'; // not there: every write fails
+        bool mudo = true;
+        posto.Falso->AoLer = [&] {
+            if (leitura && mudo)
+                throw EErroSemResposta("O concentrador não respondeu.");
+        };
+        posto.Falso->StatusMudo = !leitura;
+        for (int tick = 0; tick < 5; ++tick)
+            ciclo.LeConcentradorTimer();
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+        QVERIFY(ciclo.ConcentradorMudo());
+        QCOMPARE(ciclo.TextoStatus(), kStatusConcentradorMudo);
+        QVERIFY2(ciclo.Aviso().startsWith("O concentrador não responde (O concentrador não respondeu")
+                     && ciclo.Aviso().contains("Os arquivos de log não podem ser gravados"),
+                 qPrintable(ciclo.Aviso()));
+
+        mudo = false;
+        posto.Falso->StatusMudo = false;
+        posto.Falso->Fila << Abastecimento("44", 10, 58990, 589900, 1, "09/12/2025", "10:00:00");
+        ciclo.LeConcentradorTimer();
+        QVERIFY(!ciclo.ConcentradorMudo());
+        QCOMPARE(ciclo.TextoStatus(), kStatusLogSemGravacao);
+        QVERIFY(!ciclo.Aviso().contains("concentrador"));
+        QVERIFY(QDir().mkpath(pasta));
+        ciclo.LeConcentradorTimer();
+        QCOMPARE(ciclo.TextoStatus(), kProcurandoAbastecimentos);
+        QCOMPARE(ciclo.Aviso(), QString());
+        QCOMPARE(posto.Linhas("Select Id From MvAbast", {"Id"}), QStringList("1"));
+        const QStringList erros = posto.Arquivo("logs/LogErroConcentrador").split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(erros.filter("O concentrador não respondeu").size(), 1);
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
     }
 
     void ConexaoPerdidaNoStatusNaoDerrubaOPrograma()

@@ -10,6 +10,7 @@
 #include "ServidorFirebird.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 
@@ -25,6 +26,21 @@ class TesteFalhas : public QObject, public TSimuladorTeste {
     {
         QVERIFY2(IniciaSimuladorNaPasta(posto.Pasta.path()), "concentrador-sim did not come up");
         qputenv("COMPANYTEC_PORTA1", QFile::encodeName(Link));
+        // The engine's clock runs here, so its retries back off in real time.
+        auto decorrido = std::make_shared<QElapsedTimer>();
+        decorrido->start();
+        posto.Relogio.AoConsultar = [&relogio = posto.Relogio, inicio = posto.Relogio.Momento, decorrido] {
+            relogio.Momento = inicio.addMSecs(decorrido->elapsed());
+        };
+    }
+
+    static void Confere(const char* cenario, int casos, const TOfertas& ofertas, TConexao& conexao)
+    {
+        const TContagem contagem = ofertas.Confere(conexao);
+        ImprimeFiguras(cenario, casos, contagem);
+        QCOMPARE(contagem.Gravados, contagem.Oferecidos);
+        QCOMPARE(contagem.Duplicados, 0);
+        QCOMPARE(contagem.Estranhos, 0);
     }
 
     void Encerra()
@@ -289,6 +305,110 @@ private slots:
         QCOMPARE(erros.filter("Banco de dados acessível novamente.").size(), silencios);
         posto.Motor.reset();
         verifica.Desconecta();
+        Encerra();
+    }
+
+    // A column missing from MvAbast: the database answers and refuses, the fueling waits with the
+    // database's message on screen, and everything is stored once the column is back.
+    void ColunaAusenteEVolta()
+    {
+        TPostoTeste posto;
+        posto.Executa("Alter Table MvAbast Drop EncerranteFinal");
+        IniciaNaPasta(posto);
+        posto.DriverReal = true;
+        TCicloLeitura& ciclo = posto.IniciaMotor().Ciclo();
+        ciclo.DefineIntervaloLeitura(50);
+        const auto gravados = [&] { return Inteiro(posto.Conexao(), "Select Count(*) As Valor From MvAbast"); };
+        TOfertas ofertas;
+        int id = 200;
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(ofertas.Oferece(*this, ++id));
+        QTRY_VERIFY_WITH_TIMEOUT(ciclo.AbastecimentoPendente(), 10000);
+        QTest::qWait(3000); // a few attempts, backing off
+        QCOMPARE(ciclo.TextoStatus(), kStatusBancoRecusa);
+        QVERIFY2(ciclo.Aviso().startsWith("O banco de dados responde, mas recusa gravar o abastecimento: ")
+                     && ciclo.Aviso().contains("ENCERRANTEFINAL", Qt::CaseInsensitive),
+                 qPrintable(ciclo.Aviso()));
+        QCOMPARE(gravados(), qint64(0));
+        posto.Executa("Alter Table MvAbast Add EncerranteFinal Double Precision");
+        EsperaTudo(ofertas, gravados, ++id);
+        QVERIFY(!ciclo.BancoIndisponivel());
+        QCOMPARE(ciclo.Aviso(), QString());
+        Confere("coluna-ausente", 1, ofertas, posto.Conexao());
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+        ciclo.ParaLeitura();
+        Encerra();
+    }
+
+    // The status read fails (a silent line) while the log folder cannot be written: no box, the
+    // silence is on screen, and the fuelings of the silence arrive once the line answers.
+    void StatusFalhaSemPastaDeLog()
+    {
+        TPostoTeste posto;
+        posto.Executa("Update ParaPosto Set visualizastatusbomba = 'S'");
+        IniciaNaPasta(posto);
+        posto.DriverReal = true;
+        TCicloLeitura& ciclo = posto.IniciaMotor().Ciclo();
+        QSignalSpy ticks(&ciclo, &TCicloLeitura::TextoStatusAlterado);
+        const QString pasta = posto.Pasta.filePath("logs");
+        posto.Relogio.Pasta = pasta + '/'; // not there: every write fails
+        ciclo.DefineIntervaloLeitura(20);
+        const auto gravados = [&] { return Inteiro(posto.Conexao(), "Select Count(*) As Valor From MvAbast"); };
+        TOfertas ofertas;
+        int id = 300;
+        bool aceito = false;
+        Ctl({"falha", "modo=silencio"}, &aceito);
+        QVERIFY(aceito);
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(ofertas.Oferece(*this, ++id));
+        QTRY_VERIFY_WITH_TIMEOUT(ciclo.ConcentradorMudo(), 10000);
+        QTest::qWait(5000); // several silent ticks
+        QCOMPARE(ciclo.TextoStatus(), kStatusConcentradorMudo);
+        QVERIFY(ciclo.Aviso().contains("O concentrador não responde"));
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+        Ctl({"falha", "modo=normal"}, &aceito);
+        QVERIFY(aceito);
+        EsperaTudo(ofertas, gravados, ++id);
+        QTRY_VERIFY_WITH_TIMEOUT(!ciclo.ConcentradorMudo(), 10000);
+        QVERIFY(QDir().mkpath(pasta));
+        QTRY_VERIFY_WITH_TIMEOUT(!ciclo.LogSemGravacao(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(ciclo.Aviso(), QString(), 10000);
+        Confere("status-sem-log", 1, ofertas, posto.Conexao());
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+        const QStringList erros = posto.Arquivo("logs/LogErroConcentrador").split("\r\n", Qt::SkipEmptyParts);
+        QVERIFY2(erros.filter("não respondeu").size() == 1, qPrintable(erros.join('\n')));
+        ciclo.ParaLeitura();
+        Encerra();
+    }
+
+    // The concentrator restarts and numbers its fuelings afresh: new sales with the IDs and litres
+    // of earlier ones the same day are new rows (on a station whose keys allow it).
+    void ReinicioComMesmosIds()
+    {
+        TPostoTeste posto;
+        posto.Executa("Alter Table MvAbast Drop Constraint MvAbast_Fueling");
+        IniciaNaPasta(posto);
+        posto.DriverReal = true;
+        TCicloLeitura& ciclo = posto.IniciaMotor().Ciclo();
+        ciclo.DefineIntervaloLeitura(20);
+        const auto gravados = [&] { return Inteiro(posto.Conexao(), "Select Count(*) As Valor From MvAbast"); };
+        TOfertas ofertas;
+        const int vezes = 2;
+        for (int vez = 0; vez < vezes; ++vez) {
+            if (vez > 0) {
+                ::kill(static_cast<pid_t>(Simulador.processId()), SIGKILL);
+                QVERIFY(Simulador.waitForFinished(5000));
+                QVERIFY2(IniciaSimulador(), "concentrador-sim did not come back");
+            }
+            for (int id = 1; id <= 5; ++id)
+                QVERIFY(ofertas.Oferece(*this, id, QStringLiteral("04"), 8.476));
+            QTRY_COMPARE_WITH_TIMEOUT(gravados(), qint64(ofertas.Lista.size()), 30000);
+        }
+        EsperaTudo(ofertas, gravados, 6);
+        Confere("reinicio-mesmos-ids", vezes - 1, ofertas, posto.Conexao());
+        QVERIFY(posto.LinhasErro().filter("recebido novamente e ignorado").isEmpty());
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+        ciclo.ParaLeitura();
         Encerra();
     }
 };

@@ -1,0 +1,183 @@
+#include "GravadorAbastecimentos.h"
+
+#include "Contexto.h"
+#include "Erro.h"
+#include "RegistroLogs.h"
+#include "RepositorioParametros.h"
+#include "Textos.h"
+
+#include <QScopeGuard>
+
+#include <cmath>
+
+namespace {
+
+const QString kSemTag = QStringLiteral("0000000000000000");
+// Every second of a day taken on one nozzle is the most the time can move.
+constexpr int kMaximoSegundosMovidos = 24 * 60 * 60;
+
+QString DataComPontos(const QDate& data)
+{
+    return data.toString(QStringLiteral("dd.MM.yyyy"));
+}
+
+} // namespace
+
+TGravadorAbastecimentos::TGravadorAbastecimentos(TContexto& contexto, TRepositorioParametros& parametros,
+                                                 TRegistroLogs& logs)
+    : FContexto(contexto), FParametros(parametros), FLogs(logs), FBicos(contexto), FAbastecimentos(contexto)
+{
+}
+
+QString TGravadorAbastecimentos::CodigoConcentrador(const QString& bicoHexa)
+{
+    return StrZero(QString::number(LeInteiro(QStringLiteral("$") + bicoHexa)), 3);
+}
+
+TGravacao TGravadorAbastecimentos::Armazena(const TDadosAbastecimento& dados)
+{
+    TGravacao gravacao;
+    if (!dados.Valido)
+        return gravacao;
+    gravacao.Resultado = TResultadoAbastecimento::ValoresZerados;
+    if (Arredonda(dados.Litragem, 2) == 0 || Arredonda(dados.PrecoUnit / 10000.0, 2) == 0)
+        return gravacao;
+    // A record whose floating-point fields are not numbers is refused, never stored as money.
+    if (!std::isfinite(dados.Litragem) || !std::isfinite(dados.EncerranteFinal))
+        throw EErroConversao(QStringLiteral("Abastecimento ID %1 com litragem ou encerrante inválido").arg(dados.Id));
+    FBicoConcentrador = CodigoConcentrador(dados.Bico);
+    // One transaction for the whole fueling, the nozzle lookup included. A failure rolls it back
+    // and the sequence advance with it.
+    TGuardaTransacao transacao(FContexto.CnTankora());
+    auto descarta = qScopeGuard([this] { FParametros.DescartaSequencia(); });
+    const std::optional<TBico> bico = FBicos.LocalizaBico(FBicoConcentrador);
+    if (!bico) {
+        FLogs.RegistraErro(QStringLiteral("O sistema não encontrou nenhum bico relacionado com o concentrador ")
+                           + FBicoConcentrador + QStringLiteral(" ID: ") + StrZero(QString::number(dados.Id), 4)
+                           + QStringLiteral(" Dinheiro: ") + FContexto.Regional().TextoNumero(dados.ValorTotal / 10000.0)
+                           + QStringLiteral(" Litros: ") + FContexto.Regional().TextoNumero(dados.Litragem));
+        gravacao.Resultado = TResultadoAbastecimento::BicoDesconhecido;
+        return gravacao;
+    }
+    // The counter as it is now: another program may have advanced it.
+    FParametros.Rele();
+    // Delivered again (the library delivers at least once; a crash before its acknowledgement):
+    // never a second row, never a second advance of the sequence.
+    if (JaGravado(dados, bico->CodBico)) {
+        FLogs.RegistraErro(QStringLiteral("Abastecimento já gravado, recebido novamente e ignorado: ")
+                           + FLogs.Rastro(dados));
+        gravacao.Resultado = TResultadoAbastecimento::JaGravado;
+        return gravacao;
+    }
+    TLinhaMvAbast linha;
+    linha.Hora = dados.Hora;
+    linha.CodBico = bico->CodBico;
+    linha.Combustivel = FParametros.Texto(QStringLiteral("ImpreDescBico")) == QLatin1String("S")
+        ? bico->DescricaoBico
+        : bico->DescricaoProduto;
+    linha.Litragem = dados.Litragem;
+    linha.Valor = dados.ValorTotal / 10000.0;
+    linha.CodProd = bico->CodProd;
+    linha.CodGrade = SubstituiTexto(bico->Grade, QStringLiteral("/"), QString());
+    linha.CodFid = dados.CodFid;
+    linha.PrecoUnit = dados.PrecoUnit / 10000.0;
+    linha.Desconto = 0;
+    linha.Id = dados.Id;
+    linha.EncerranteFinal = dados.EncerranteFinal;
+    gravacao.Linhas = GravaAbastecimento(linha, dados.Data, FBicoConcentrador);
+    transacao.Confirma();
+    descarta.dismiss();
+    FParametros.ConfirmaSequencia();
+    gravacao.Resultado = TResultadoAbastecimento::Gravado;
+    return gravacao;
+}
+
+QStringList TGravadorAbastecimentos::GravaAbastecimento(TLinhaMvAbast& linha, const QString& data,
+                                                        const QString& codConcentrador)
+{
+    const TConfiguracaoRegional& regional = FContexto.Regional();
+    try {
+        QTime hora = regional.LeHora(linha.Hora);
+        const QString dataComPontos = SubstituiTexto(data, QStringLiteral("/"), QStringLiteral("."));
+        // Move the time past any other fueling of this nozzle at the same date and second, unless
+        // this very fueling is the one already stored.
+        for (int movidos = 0;; ++movidos) {
+            if (!FAbastecimentos.ExisteNaHora(dataComPontos, regional.TextoHoraLonga(hora), linha.CodBico)
+                || FAbastecimentos.ExisteAbastecimento(linha.Id, FParametros.ReabreParametros(), dataComPontos))
+                break;
+            if (movidos >= kMaximoSegundosMovidos)
+                throw EErro(QStringLiteral("Não há horário livre no dia %1 para o bico %2.").arg(data, linha.CodBico));
+            hora = hora.addSecs(1);
+        }
+        linha.Hora = regional.TextoHoraLonga(hora);
+        linha.Data = regional.LeData(data);
+        if (!FUsaFid || linha.CodFid == kSemTag)
+            linha.CodFid = QString();
+        else if (linha.CodFid.isNull())
+            linha.CodFid = QStringLiteral("");
+        linha.Sequencia = FParametros.ReabreParametros();
+        try {
+            FAbastecimentos.Insere(linha);
+        } catch (const EErroBanco& e) {
+            // Anything but the row's own values is tried again later, as a whole: this attempt
+            // leaves no line of its own.
+            if (e.Transitorio())
+                RepassaComPrefixo(QStringLiteral("Erro ao tentar gravar o abastecimento "), e);
+            FLogs.RegistraErro(QStringLiteral("Erro ao tentar gravar o abastecimento:  Sequencia: ")
+                               + QString::number(linha.Sequencia) + QStringLiteral(" Data: ")
+                               + regional.TextoData(linha.Data) + QStringLiteral(" Hora: ") + linha.Hora
+                               + QStringLiteral(" Bico: ") + linha.CodBico + QStringLiteral(" Erro: ") + MensagemDe(e));
+            // A refused fueling still appears in the fueling log.
+            FLogs.EscreveLinha(LinhaLog(linha, data, codConcentrador));
+            RepassaComPrefixo(QStringLiteral("Erro ao tentar gravar o abastecimento "), e);
+        }
+        const QStringList linhas{LinhaLog(linha, data, codConcentrador)};
+        if (linha.Id == 9999)
+            FParametros.AtualizaSequencia();
+        return linhas;
+    } catch (const std::exception& e) {
+        RepassaComPrefixo(QStringLiteral("Erro ao Gravar o Abastecimento"), e);
+    }
+}
+
+QString TGravadorAbastecimentos::LinhaLog(const TLinhaMvAbast& linha, const QString& data,
+                                          const QString& codConcentrador) const
+{
+    return MontaLinhaLog(data, linha.Hora, linha.CodBico, linha.Litragem, linha.Valor, linha.PrecoUnit,
+                         QString::number(FParametros.ReabreParametros()), QString::number(linha.Id), codConcentrador,
+                         FContexto.Regional());
+}
+
+bool TGravadorAbastecimentos::JaGravado(const TDadosAbastecimento& dados, const QString& codBico)
+{
+    const TConfiguracaoRegional& regional = FContexto.Regional();
+    QDate data;
+    QTime hora;
+    try {
+        data = regional.LeData(dados.Data);
+        hora = regional.LeHora(dados.Hora);
+    } catch (const EErroConversao&) {
+        return false;
+    }
+    const QStringList horas =
+        FAbastecimentos.HorasGravadas(dados.Id, data, codBico, dados.Litragem, FParametros.ReabreParametros());
+    for (const QString& texto : horas) {
+        QTime gravada;
+        try {
+            gravada = regional.LeHora(texto);
+        } catch (const EErroConversao&) {
+            continue;
+        }
+        // Stored at the record's own time, or moved from it second by second past other fuelings
+        // of this nozzle: every second from the record's time up to the stored one is taken.
+        const int movidos = (hora.secsTo(gravada) + kMaximoSegundosMovidos) % kMaximoSegundosMovidos;
+        int passo = 0;
+        while (passo < movidos
+               && FAbastecimentos.ExisteNaHora(DataComPontos(data), regional.TextoHoraLonga(hora.addSecs(passo)),
+                                               codBico))
+            ++passo;
+        if (passo == movidos)
+            return true;
+    }
+    return false;
+}
