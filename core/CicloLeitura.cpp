@@ -168,14 +168,15 @@ void TCicloLeitura::AtualizaAviso()
     }
     if (FLogs.SemGravacao()) {
         if (status.isEmpty())
-            status = kStatusLogSemGravacao;
+            status = FLogs.Causa() == TCausaFalhaLog::DiscoCheio ? kStatusLogDiscoCheio : kStatusLogSemGravacao;
         avisos << QStringLiteral("Os arquivos de log não podem ser gravados (%1). Os abastecimentos continuam sendo "
                                  "gravados no banco de dados; as linhas do log serão gravadas quando a pasta aceitar "
                                  "gravação.")
                       .arg(FLogs.Motivo());
     }
     static const QStringList kStatusParados = {kStatusBancoInacessivel, kStatusBancoOcupado, kStatusBancoRecusa,
-                                               kStatusConcentradorMudo, kStatusLogSemGravacao};
+                                               kStatusConcentradorMudo, kStatusLogSemGravacao,
+                                               kStatusLogDiscoCheio};
     if (!status.isEmpty())
         DefineTextoStatus(status);
     else if (kStatusParados.contains(FTextoStatus))

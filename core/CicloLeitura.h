@@ -20,6 +20,7 @@ inline const QString kProcurandoAbastecimentos = QStringLiteral(" Procurando Aba
 // the animation stands still meanwhile.
 inline const QString kStatusConcentradorMudo = QStringLiteral(" Concentrador não responde");
 inline const QString kStatusLogSemGravacao = QStringLiteral(" Pasta dos logs sem permissão de gravação");
+inline const QString kStatusLogDiscoCheio = QStringLiteral(" Disco dos logs cheio");
 
 class TCicloLeitura : public QObject {
     Q_OBJECT

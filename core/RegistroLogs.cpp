@@ -59,3 +59,9 @@ void TRegistroLogs::MarcaSemGravacao()
     FSemGravacao = true;
     emit GravacaoAlterada();
 }
+
+TCausaFalhaLog TRegistroLogs::Causa() const
+{
+    return FLogAbastecimentos.Causa() != TCausaFalhaLog::Nenhuma ? FLogAbastecimentos.Causa()
+                                                                 : FContexto.LogErros().Causa();
+}

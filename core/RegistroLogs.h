@@ -23,6 +23,7 @@ public:
     // Some line is kept because its file cannot be written; the file system's reason.
     bool SemGravacao() const { return FSemGravacao; }
     QString Motivo() const;
+    TCausaFalhaLog Causa() const;
     // What the error log needs to find a fueling again (capture by ID).
     QString Rastro(const TDadosAbastecimento& dados) const;
 
