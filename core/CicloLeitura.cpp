@@ -72,6 +72,10 @@ void TCicloLeitura::LeConcentradorTimer()
         emit TiqueConcluido();
     });
     try {
+        // Jobs run between ticks on this thread, so no transaction is open here. Should one ever
+        // be, this tick must not store into it: its fueling would be acknowledged before it commits.
+        if (FContexto.CnTankora().EmTransacao())
+            return;
         AnimaStatus();
         FLogs.Descarrega();
         // While the database cannot store nothing is read: the concentrator keeps the fuelings.

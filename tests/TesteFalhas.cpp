@@ -19,7 +19,7 @@
 class TesteFalhas : public QObject, public TSimuladorTeste {
     Q_OBJECT
 
-    // Ticks of the engine so far (the status animation moves once per tick while all is well).
+    // Ticks of the engine so far.
     static int Ticks(QSignalSpy& espia) { return static_cast<int>(espia.size()); }
 
     void IniciaNaPasta(TPostoTeste& posto)
@@ -67,7 +67,7 @@ private slots:
         IniciaNaPasta(posto);
         posto.DriverReal = true;
         TCicloLeitura& ciclo = posto.IniciaMotor().Ciclo();
-        QSignalSpy ticks(&ciclo, &TCicloLeitura::TextoStatusAlterado);
+        QSignalSpy ticks(&ciclo, &TCicloLeitura::TiqueConcluido);
         ciclo.DefineIntervaloLeitura(20);
         TOfertas ofertas;
         int id = 100;
@@ -349,7 +349,7 @@ private slots:
         IniciaNaPasta(posto);
         posto.DriverReal = true;
         TCicloLeitura& ciclo = posto.IniciaMotor().Ciclo();
-        QSignalSpy ticks(&ciclo, &TCicloLeitura::TextoStatusAlterado);
+        QSignalSpy ticks(&ciclo, &TCicloLeitura::TiqueConcluido);
         const QString pasta = posto.Pasta.filePath("logs");
         posto.Relogio.Pasta = pasta + '/'; // not there: every write fails
         ciclo.DefineIntervaloLeitura(20);
