@@ -38,8 +38,12 @@ std::optional<TQuadro> Pede(std::uint8_t comando, const TBytes& dados = {})
     return gPorta.Troca(comando, dados, EsperaMs);
 }
 
-std::optional<TDadosAbastecimento> PedeAbastecimento()
+// Unanswered (no reply, or one that could not be read): the entries then return a negative value.
+constexpr std::int32_t kSemResposta = -1;
+
+std::optional<TDadosAbastecimento> PedeAbastecimento(bool& respondeu)
 {
+    respondeu = false;
     // After the link was lost and found again the device may be another one (restarted, its
     // numbering begun afresh): an old acknowledgement could drop a fueling nobody received. The
     // fueling it meant is delivered again instead, which the program recognises.
@@ -48,6 +52,7 @@ std::optional<TDadosAbastecimento> PedeAbastecimento()
     const auto resposta = Pede(CmdLeAbastecimento, TEscritor().Natural32(gUltimaEntregue).Bytes());
     if (!resposta)
         return std::nullopt;
+    respondeu = true;
     TLeitor leitor(resposta->Dados);
     if (leitor.Byte() != 1)
         return std::nullopt;
@@ -113,9 +118,10 @@ ENTRADA(std::int32_t, LeAbastecimento)(void* Registro144)
         return 0;
     auto* registro = static_cast<std::uint8_t*>(Registro144);
     std::memset(registro, 0, TamanhoRegistroPlano);
-    const auto dados = PedeAbastecimento();
+    bool respondeu = false;
+    const auto dados = PedeAbastecimento(respondeu);
     if (!dados)
-        return 0;
+        return respondeu ? 0 : kSemResposta;
     PreencheRegistroPlano(registro, *dados);
     return 1;
 }
@@ -127,9 +133,10 @@ ENTRADA(std::int32_t, LeAbastecimentoFid)(void* Registro176)
         return 0;
     auto* registro = static_cast<std::uint8_t*>(Registro176);
     std::memset(registro, 0, TamanhoRegistroFid);
-    const auto dados = PedeAbastecimento();
+    bool respondeu = false;
+    const auto dados = PedeAbastecimento(respondeu);
     if (!dados)
-        return 0;
+        return respondeu ? 0 : kSemResposta;
     PreencheRegistroFid(registro, *dados);
     return 1;
 }
@@ -143,7 +150,7 @@ ENTRADA(std::int32_t, LeRegistro)(void* Registro144, std::int32_t Id)
     std::memset(registro, 0, TamanhoRegistroPlano);
     const auto resposta = Pede(CmdLeRegistro, TEscritor().Inteiro32(Id).Bytes());
     if (!resposta)
-        return 0;
+        return kSemResposta;
     TLeitor leitor(resposta->Dados);
     if (leitor.Byte() != 1)
         return 0;

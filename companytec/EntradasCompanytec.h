@@ -19,6 +19,9 @@
 
 // Byte arguments travel in a 32-bit slot; only the low 8 bits count. Every entry returns a 32-bit
 // value; only the low byte of InicializaSerial's means anything (non-zero: port open).
+// LeAbastecimento, LeAbastecimentoFid and LeRegistro return 1 with a fueling, 0 when the
+// concentrator answered that it has none, and a negative value when it did not answer (no reply,
+// or none that could be read): "nothing there" and "nobody there" must not look alike.
 extern "C" {
 typedef std::int32_t(COMPANYTEC_CHAMADA* TEntradaFechaSerial)();
 typedef std::int32_t(COMPANYTEC_CHAMADA* TEntradaInicializaSerial)(std::int32_t Porta);

@@ -203,14 +203,16 @@ TVisualizacao TCompanyTec::GetLeVisualizacao()
 TAbastecimento TCompanyTec::GetLeAbastecimento()
 {
     TAbastecimento registro = RegistroVazio<TAbastecimento>();
-    ENTRADA(LeAbastecimento)(&registro);
+    if (ENTRADA(LeAbastecimento)(&registro) < 0)
+        throw EErroSemResposta(QStringLiteral("O concentrador não respondeu à leitura de abastecimentos."));
     return registro;
 }
 
 TAbastecimentoFid TCompanyTec::GetLeAbastecimentoFID()
 {
     TAbastecimentoFid registro = RegistroVazio<TAbastecimentoFid>();
-    ENTRADA(LeAbastecimentoFid)(&registro);
+    if (ENTRADA(LeAbastecimentoFid)(&registro) < 0)
+        throw EErroSemResposta(QStringLiteral("O concentrador não respondeu à leitura de abastecimentos."));
     return registro;
 }
 
@@ -226,7 +228,9 @@ TEncerrante TCompanyTec::ConsultaEncerrante(const QString& Bico)
 TAbastecimento TCompanyTec::FLeRegistro(std::int32_t Id)
 {
     TAbastecimento registro = RegistroVazio<TAbastecimento>();
-    ENTRADA(LeRegistro)(&registro, Id);
+    // "No such fueling" is an answer; no answer is an error, never "not found".
+    if (ENTRADA(LeRegistro)(&registro, Id) < 0)
+        throw EErroSemResposta(QStringLiteral("O concentrador não respondeu à leitura do abastecimento %1.").arg(Id));
     return registro;
 }
 

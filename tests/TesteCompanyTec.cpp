@@ -197,6 +197,32 @@ private slots:
         QCOMPARE(Biblioteca.Chamadas(), chamada + "\n");
     }
 
+    // A read the concentrator did not answer is an error; "none waiting" (0) is an empty record.
+    void LeituraSemRespostaEErro_data()
+    {
+        QTest::addColumn<QString>("operacao");
+        QTest::addColumn<int>("retorno");
+        for (const char* operacao : {"GetLeAbastecimento", "GetLeAbastecimentoFID", "FLeRegistro"}) {
+            QTest::newRow(qPrintable(QString(operacao) + " sem resposta")) << operacao << -1;
+            QTest::newRow(qPrintable(QString(operacao) + " nenhum")) << operacao << 0;
+        }
+    }
+    void LeituraSemRespostaEErro()
+    {
+        QFETCH(QString, operacao);
+        QFETCH(int, retorno);
+        Biblioteca.Funcao<std::int32_t (*)(std::int32_t)>("TesteDefineRetornoLeitura")(retorno);
+        const QMap<QString, std::function<void()>> operacoes{
+            {"GetLeAbastecimento", [&] { Driver.GetLeAbastecimento(); }},
+            {"GetLeAbastecimentoFID", [&] { Driver.GetLeAbastecimentoFID(); }},
+            {"FLeRegistro", [&] { Driver.FLeRegistro(169); }},
+        };
+        if (retorno < 0)
+            QVERIFY_THROWS_EXCEPTION(EErroSemResposta, operacoes.value(operacao)());
+        else
+            operacoes.value(operacao)();
+    }
+
     void AbastecimentoChegaComoABibliotecaPreencheu()
     {
         QByteArray imagem(144, 0);

@@ -8,6 +8,7 @@
 #include "MenuPrin.h"
 #include "NumEdit.h"
 #include "PostoTeste.h"
+#include "ServicoCaptura.h"
 #include "SimuladorTeste.h"
 #include "TirarEncerrantes.h"
 
@@ -202,6 +203,13 @@ private slots:
         QCOMPARE(posto.Linhas("Select PrecoVenda From Bombas Where CodBico = '03'", {"PrecoVenda"}),
                  QStringList("5,99"));
         delete precos.data();
+
+        // A capture by ID on the silent line is an error, not "não encontrado"; nothing is stored.
+        const int antes = posto.Linhas("Select Id From MvAbast", {"Id"}).size();
+        const TResultadoCaptura captura = TServicoCaptura(linkor).Captura(5, "5");
+        QCOMPARE(captura.Texto, QString("Erro ao capturar o abastecimento: 5\r"
+                                        "O concentrador não respondeu à leitura do abastecimento 5."));
+        QCOMPARE(posto.Linhas("Select Id From MvAbast", {"Id"}).size(), antes);
 
         Ctl({"falha", "modo=normal"});
         Simulador.terminate();

@@ -14,6 +14,7 @@ std::uint8_t gStatus[48] = {};
 char gStStatus[101] = {};
 std::int32_t gRetornoSerial = 1;
 std::int32_t gRetornoStatus = 1;
+std::int32_t gRetornoLeitura = 1;
 std::uint8_t gEncerrante[16] = {};
 std::uint8_t gAbastecimento[144] = {};
 std::string gPreco = "0";
@@ -41,6 +42,7 @@ ENTRADA(TesteLimpa)()
     std::memset(gAbastecimento, 0, sizeof gAbastecimento);
     gRetornoSerial = 1;
     gRetornoStatus = 1;
+    gRetornoLeitura = 1;
     gPreco = "0";
     return 0;
 }
@@ -72,6 +74,12 @@ ENTRADA(TesteDefineStStatus)(const char* bytes, std::int32_t tamanho)
 ENTRADA(TesteDefineRetornoStatus)(std::int32_t retorno)
 {
     gRetornoStatus = retorno;
+    return 1;
+}
+
+ENTRADA(TesteDefineRetornoLeitura)(std::int32_t retorno)
+{
+    gRetornoLeitura = retorno;
     return 1;
 }
 
@@ -123,14 +131,14 @@ ENTRADA(LeAbastecimento)(void* Registro144)
 {
     Registra("LeAbastecimento");
     std::memcpy(Registro144, gAbastecimento, sizeof gAbastecimento);
-    return 1;
+    return gRetornoLeitura;
 }
 
 ENTRADA(LeAbastecimentoFid)(void* Registro176)
 {
     Registra("LeAbastecimentoFid");
     std::memset(Registro176, 0, 176);
-    return 1;
+    return gRetornoLeitura;
 }
 
 ENTRADA(ConsultaEncerrante)(void* Registro16, std::int32_t Tipo, const char* Bico)
@@ -193,7 +201,7 @@ ENTRADA(LeRegistro)(void* Registro144, std::int32_t Id)
 {
     Registra("LeRegistro " + std::to_string(Id));
     std::memcpy(Registro144, gAbastecimento, sizeof gAbastecimento);
-    return 1;
+    return gRetornoLeitura;
 }
 
 ENTRADA(BloqueiaBico)(const char* Bico)
