@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <csignal>
+
 inline QString Executavel(const QString& nome)
 {
     return QCoreApplication::applicationDirPath() + "/" + nome;
@@ -48,6 +50,17 @@ public:
         Simulador.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         Simulador.start();
         return Simulador.waitForStarted(5000) && EsperaArquivo(Controle, true) && EsperaArquivo(Link, true);
+    }
+
+    // A power cut of the concentrator: killed outright. Its link is taken away at once: the pseudo-
+    // terminal it named is free now, and another test's simulator running in parallel may get the
+    // same one, which a stale link would hand to this test's driver.
+    bool MataSimulador()
+    {
+        ::kill(static_cast<pid_t>(Simulador.processId()), SIGKILL);
+        const bool terminou = Simulador.waitForFinished(5000);
+        QFile::remove(Link);
+        return terminou;
     }
 
     // Started on a link and a control socket of its own inside `pasta`.

@@ -96,8 +96,7 @@ private slots:
         // the new number 1 with what it knew of the old one.
         for (int vez = 0; vez < 2; ++vez) {
             ++casos;
-            ::kill(static_cast<pid_t>(Simulador.processId()), SIGKILL);
-            QVERIFY(Simulador.waitForFinished(5000));
+            QVERIFY(MataSimulador());
             const int antes = Ticks(ticks);
             QTRY_VERIFY_WITH_TIMEOUT(Ticks(ticks) > antes + 5, 10000); // polling a dead line
             QVERIFY2(IniciaSimulador(), "concentrador-sim did not come back");
@@ -396,8 +395,7 @@ private slots:
         const int vezes = 2;
         for (int vez = 0; vez < vezes; ++vez) {
             if (vez > 0) {
-                ::kill(static_cast<pid_t>(Simulador.processId()), SIGKILL);
-                QVERIFY(Simulador.waitForFinished(5000));
+                QVERIFY(MataSimulador());
                 QVERIFY2(IniciaSimulador(), "concentrador-sim did not come back");
             }
             for (int id = 1; id <= 5; ++id)

@@ -161,28 +161,28 @@ private slots:
         QCOMPARE(Driver.FLeRegistro(321).Id, 321);
     }
 
-    void LinhaRuimNaoDaNadaEDepoisVolta_data()
+    void LinhaRuimEErroEDepoisVolta_data()
     {
         QTest::addColumn<QString>("modo");
         QTest::newRow("silencio") << "silencio";
         QTest::newRow("lixo") << "lixo";
         QTest::newRow("lento") << "lento";
     }
-    void LinhaRuimNaoDaNadaEDepoisVolta()
+    void LinhaRuimEErroEDepoisVolta()
     {
         QFETCH(QString, modo);
         QCOMPARE(Ctl({"abastece", "bico=44", "litros=5", "preco=6", "id=55"}), QString("55"));
         QCOMPARE(Ctl({"falha", "modo=" + modo}), QString());
+        // An unanswered request is an error, not "nothing waiting" nor a reading of zero.
         for (int i = 0; i < 2; ++i) {
             QElapsedTimer relogio;
             relogio.start();
-            QCOMPARE(Driver.GetLeAbastecimento().Valido, 0);
+            QVERIFY_THROWS_EXCEPTION(EErroSemResposta, Driver.GetLeAbastecimento());
             QVERIFY2(relogio.elapsed() < LimiteChamadaMs, qPrintable(QString::number(relogio.elapsed())));
         }
         {
             QElapsedTimer relogio;
             relogio.start();
-            // An unanswered request is an error, not a reading of zero.
             QVERIFY_THROWS_EXCEPTION(EErroSemResposta, Driver.LerEncerrante('L', "44"));
             QCOMPARE(Driver.LeituraEncerrante.Encerrante, 0.0);
             QVERIFY(relogio.elapsed() < LimiteChamadaMs);
@@ -414,8 +414,8 @@ private slots:
         QVERIFY(Simulador.waitForFinished(5000));
         QElapsedTimer relogio;
         relogio.start();
-        QCOMPARE(Driver.GetLeAbastecimento().Valido, 0);
-        // Silence is no status: the driver says so instead of reporting every position free.
+        // Silence is neither "nothing waiting" nor a status of every position free: the driver says so.
+        QVERIFY_THROWS_EXCEPTION(EErroSemResposta, Driver.GetLeAbastecimento());
         QVERIFY_THROWS_EXCEPTION(EErroSemResposta, Driver.GetLeStatus());
         QVERIFY(relogio.elapsed() < 2 * LimiteChamadaMs);
 
