@@ -9,6 +9,7 @@
 #include "NotificacaoSistema.h"
 #include "OpcoesPrograma.h"
 #include "SinaisTermino.h"
+#include "TravaInstancia.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -35,6 +36,12 @@ int main(int argc, char** argv)
     try {
         InstalaSinaisTermino(&aplicacao, [] { QCoreApplication::quit(); });
         linkor.Inicia();
+    } catch (const EOutraInstancia& e) {
+        // The window version (or another service) serves this station. Said to the journal only:
+        // systemd tries again every few seconds, so the service takes over when the other one
+        // ends, and the station's error log must not fill with the same refusal meanwhile.
+        std::fprintf(stderr, "%s\n", MensagemDe(e).replace(QLatin1Char('\r'), QLatin1Char(' ')).toUtf8().constData());
+        return 1;
     } catch (const std::exception& e) {
         mensagens.Registra(QStringLiteral("Erro na inicialização: ") + MensagemDe(e));
         linkor.Finaliza();

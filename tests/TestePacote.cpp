@@ -287,6 +287,12 @@ private slots:
         Termina(janela);
         const QString relato = QString::fromUtf8(servico.readAll());
         QVERIFY2(terminou && servico.exitCode() != 0 && !relato.contains("banco de dados"), qPrintable(relato));
+        QVERIFY2(relato.contains("Já existe um Linkor aberto para este posto"), qPrintable(relato));
+        // Refused every few seconds by systemd while the window runs: the journal has it, the
+        // station's error log does not fill up with it.
+        QFile erros(Posto + "/LogErroConcentrador");
+        const QString registro = erros.open(QIODevice::ReadOnly) ? QString::fromUtf8(erros.readAll()) : QString();
+        QVERIFY2(!registro.contains("Já existe um Linkor aberto"), qPrintable(registro));
     }
 };
 
