@@ -147,16 +147,12 @@ TLinhaPreco TFAlteraPreco::Linha(int Row) const
 void TFAlteraPreco::CarregaPrecos()
 {
     PreencheGrade({});
-    auto linhas = std::make_shared<QList<TLinhaPreco>>();
-    FTrabalho.Executa(
-        [linhas](TLinkor& linkor, const TRetorno&) { *linhas = TServicoAlteraPreco(linkor.Contexto()).CarregaPrecos(); },
-        [this, linhas](const QString& erro) {
-            if (!erro.isEmpty()) {
-                Mensagens().MostraErroPadrao(erro);
-                close();
-                return;
-            }
-            PreencheGrade(*linhas);
+    FTrabalho.Carrega<QList<TLinhaPreco>>(
+        [](TLinkor& linkor) { return TServicoAlteraPreco(linkor.Contexto()).CarregaPrecos(); },
+        [this](const QList<TLinhaPreco>& linhas) { PreencheGrade(linhas); },
+        [this](const QString& erro) {
+            Mensagens().MostraErroPadrao(erro);
+            close();
         });
 }
 

@@ -124,20 +124,17 @@ bool TFBloqDesbBico::Executa()
 void TFBloqDesbBico::Prepara()
 {
     PreencheGrade({});
-    auto bicos = std::make_shared<QList<TBicoBloqueio>>();
-    FTrabalho.Executa(
-        [bicos](TLinkor& linkor, const TRetorno&) {
+    FTrabalho.Carrega<QList<TBicoBloqueio>>(
+        [](TLinkor& linkor) {
             TServicoBloqueio servico(linkor.Contexto());
-            *bicos = servico.CarregaBicos();
-            servico.MarcaBloqueados(*bicos);
+            QList<TBicoBloqueio> bicos = servico.CarregaBicos();
+            servico.MarcaBloqueados(bicos);
+            return bicos;
         },
-        [this, bicos](const QString& erro) {
-            if (!erro.isEmpty()) {
-                FMensagens.MostraErroPadrao(erro);
-                reject();
-                return;
-            }
-            PreencheGrade(*bicos);
+        [this](const QList<TBicoBloqueio>& bicos) { PreencheGrade(bicos); },
+        [this](const QString& erro) {
+            FMensagens.MostraErroPadrao(erro);
+            reject();
         });
 }
 

@@ -145,16 +145,13 @@ void TFTirarEncerrantes::FormCreate()
 {
     TFrmBasico::FormCreate();
     PreencheGrade({});
-    auto linhas = std::make_shared<QList<TLinhaEncerrante>>();
-    FTrabalho.Executa([linhas](TLinkor& linkor, const TRetorno&) { *linhas = TServicoEncerrantes(linkor.Contexto()).CarregaBicos(); },
-                      [this, linhas](const QString& erro) {
-                          if (!erro.isEmpty()) {
-                              Mensagens().MostraErroPadrao(erro);
-                              close();
-                              return;
-                          }
-                          PreencheGrade(*linhas);
-                      });
+    FTrabalho.Carrega<QList<TLinhaEncerrante>>(
+        [](TLinkor& linkor) { return TServicoEncerrantes(linkor.Contexto()).CarregaBicos(); },
+        [this](const QList<TLinhaEncerrante>& linhas) { PreencheGrade(linhas); },
+        [this](const QString& erro) {
+            Mensagens().MostraErroPadrao(erro);
+            close();
+        });
 }
 
 void TFTirarEncerrantes::FormClose()

@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class TTrabalhoDialogo : public QObject {
 public:
@@ -51,6 +52,22 @@ public:
                 concluido(erro);
         });
         return true;
+    }
+
+    // Loads what the dialog shows: `produz` runs on the engine's thread; its value goes to
+    // `mostra`, or its error text to `falhou`, on the window's thread.
+    template <class T>
+    bool Carrega(std::function<T(TLinkor&)> produz, std::function<void(const T&)> mostra,
+                 std::function<void(const QString&)> falhou)
+    {
+        auto valor = std::make_shared<T>();
+        return Executa([valor, produz = std::move(produz)](TLinkor& linkor, const TRetorno&) { *valor = produz(linkor); },
+                       [valor, mostra = std::move(mostra), falhou = std::move(falhou)](const QString& erro) {
+                           if (erro.isEmpty())
+                               mostra(*valor);
+                           else
+                               falhou(erro);
+                       });
     }
 
 private:
