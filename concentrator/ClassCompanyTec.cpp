@@ -7,11 +7,15 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QSysInfo>
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <elf.h>
+
+#include <cstring>
 #endif
 
 namespace {
@@ -39,7 +43,84 @@ void* ProcuraEntrada(void* biblioteca, const char* nome)
 {
     return dlsym(biblioteca, nome);
 }
+
+// Whether the part [inicio, inicio + tamanho) lies inside a file of `total` bytes.
+bool Cabe(std::uint64_t inicio, std::uint64_t tamanho, std::uint64_t total)
+{
+    return inicio <= total && tamanho <= total - inicio;
+}
+
+template <typename TCabecalho, typename TPrograma, typename TSecao>
+QString DefeitoElf(QFile& arquivo, std::uint64_t total)
+{
+    TCabecalho cabecalho;
+    if (total < sizeof cabecalho || !arquivo.seek(0)
+        || arquivo.read(reinterpret_cast<char*>(&cabecalho), sizeof cabecalho) != qint64(sizeof cabecalho))
+        return QStringLiteral("o cabeçalho está incompleto");
+    if (cabecalho.e_phentsize != sizeof(TPrograma)
+        || !Cabe(cabecalho.e_phoff, std::uint64_t(cabecalho.e_phnum) * sizeof(TPrograma), total))
+        return QStringLiteral("a tabela de segmentos está fora do arquivo");
+    for (unsigned i = 0; i < cabecalho.e_phnum; ++i) {
+        TPrograma segmento;
+        if (!arquivo.seek(qint64(cabecalho.e_phoff + std::uint64_t(i) * sizeof segmento))
+            || arquivo.read(reinterpret_cast<char*>(&segmento), sizeof segmento) != qint64(sizeof segmento))
+            return QStringLiteral("a tabela de segmentos não pôde ser lida");
+        // A segment mapped past the end of the file faults (SIGBUS) when the loader touches it.
+        if (segmento.p_type == PT_LOAD && !Cabe(segmento.p_offset, segmento.p_filesz, total))
+            return QStringLiteral("um segmento carregado termina além do fim do arquivo");
+    }
+    if (cabecalho.e_shoff != 0
+        && (cabecalho.e_shentsize != sizeof(TSecao)
+            || !Cabe(cabecalho.e_shoff, std::uint64_t(cabecalho.e_shnum) * sizeof(TSecao), total)))
+        return QStringLiteral("a tabela de seções está fora do arquivo");
+    return {};
+}
+
+// Why the file cannot be handed to the loader; empty when its header, its tables and every segment
+// the loader maps are inside it. A truncated library would otherwise kill the process with SIGBUS
+// inside dlopen, with no word to anyone.
+QString DefeitoDoArquivo(const QString& caminho)
+{
+    QFile arquivo(caminho);
+    if (!arquivo.open(QIODevice::ReadOnly))
+        return QStringLiteral("não pôde ser lido (%1)").arg(arquivo.errorString());
+    const std::uint64_t total = static_cast<std::uint64_t>(arquivo.size());
+    unsigned char identificacao[EI_NIDENT] = {};
+    if (arquivo.read(reinterpret_cast<char*>(identificacao), EI_NIDENT) != EI_NIDENT
+        || std::memcmp(identificacao, ELFMAG, SELFMAG) != 0)
+        return QStringLiteral("não é uma biblioteca (%1 bytes, sem o cabeçalho ELF)").arg(total);
+    const bool nativa = identificacao[EI_DATA] == (QSysInfo::ByteOrder == QSysInfo::LittleEndian ? ELFDATA2LSB : ELFDATA2MSB);
+    if (!nativa)
+        return QStringLiteral("não é uma biblioteca para este computador");
+    QString defeito;
+    if (identificacao[EI_CLASS] == ELFCLASS64)
+        defeito = DefeitoElf<Elf64_Ehdr, Elf64_Phdr, Elf64_Shdr>(arquivo, total);
+    else if (identificacao[EI_CLASS] == ELFCLASS32)
+        defeito = DefeitoElf<Elf32_Ehdr, Elf32_Phdr, Elf32_Shdr>(arquivo, total);
+    else
+        defeito = QStringLiteral("o cabeçalho ELF não é válido");
+    return defeito.isEmpty() ? defeito
+                             : QStringLiteral("está incompleto ou danificado (%1 bytes): %2").arg(total).arg(defeito);
+}
 #endif
+
+// Why the last file tried could not be loaded, when we know it.
+QString gDefeitoBiblioteca;
+
+// The file itself, checked first where the loader would fault on a damaged one.
+void* AbreConferido(const QString& arquivo)
+{
+#if !defined(_WIN32)
+    if (QFileInfo::exists(arquivo)) {
+        const QString defeito = DefeitoDoArquivo(arquivo);
+        if (!defeito.isEmpty()) {
+            gDefeitoBiblioteca = QStringLiteral("O arquivo %1 %2.").arg(QDir::toNativeSeparators(arquivo), defeito);
+            return nullptr;
+        }
+    }
+#endif
+    return AbreArquivo(arquivo);
+}
 
 // Where the library is looked for, in order: beside the executable (a build tree or a copied
 // folder), then the installed layout's private folder (/usr/bin/linkor loads
@@ -54,13 +135,14 @@ void* CarregaBiblioteca()
 {
     if (gBiblioteca)
         return gBiblioteca;
+    gDefeitoBiblioteca.clear();
     if (!gArquivoBiblioteca.isEmpty()) {
-        gBiblioteca = AbreArquivo(gArquivoBiblioteca);
+        gBiblioteca = AbreConferido(gArquivoBiblioteca);
     } else {
         for (const QString& pasta : PastasBiblioteca()) {
             const QString arquivo = pasta + '/' + QLatin1String(NomeBiblioteca);
             if (!gBiblioteca && QFileInfo::exists(arquivo))
-                gBiblioteca = AbreArquivo(arquivo);
+                gBiblioteca = AbreConferido(arquivo);
         }
         if (!gBiblioteca)
             gBiblioteca = AbreArquivo(QLatin1String(NomeBiblioteca));
@@ -127,7 +209,8 @@ void TCompanyTec::PCarregaDllConcentrador()
     void* biblioteca = CarregaBiblioteca();
     if (!biblioteca)
         throw EErro(QStringLiteral("Não foi possível carregar a biblioteca COMPANYTEC.DLL !\r"
-                                   "O concentrador pode não funcionar corretamente."));
+                                   "O concentrador pode não funcionar corretamente.")
+                    + (gDefeitoBiblioteca.isEmpty() ? QString() : QStringLiteral("\r") + gDefeitoBiblioteca));
     Procura(biblioteca, FnFechaSerial, "FechaSerial");
     Procura(biblioteca, FnSetClock, "SetClock");
     Procura(biblioteca, FnLeStatus, "LeStatus");

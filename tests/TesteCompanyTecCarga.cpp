@@ -4,6 +4,7 @@
 #include "Erro.h"
 
 #include <QCoreApplication>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <dlfcn.h>
@@ -40,6 +41,41 @@ private slots:
         driver.FinalizaSerial(TUltimoEntregue::Confirma);
         QCOMPARE(MensagemDaOperacao([&] { driver.GetLeStatus(); }),
                  QString("A biblioteca do concentrador não tem a função LeStatus."));
+    }
+
+    // A damaged library file (a copy cut short, a download that stopped) is said, with the file and
+    // what is wrong; the loader is never handed it, where it would die of SIGBUS.
+    void BibliotecaTruncadaEMensagem_data()
+    {
+        QTest::addColumn<qint64>("tamanho"); // bytes kept; negative: counted from the end
+        QTest::addColumn<QString>("defeito");
+        QTest::newRow("vazia") << qint64(0) << "não é uma biblioteca (0 bytes, sem o cabeçalho ELF)";
+        QTest::newRow("so o inicio do cabecalho") << qint64(40) << "o cabeçalho está incompleto";
+        // Inside the code the loader maps: the load itself would fault.
+        QTest::newRow("cortada no codigo") << qint64(8192) << "um segmento carregado termina além do fim do arquivo";
+        QTest::newRow("metade") << qint64(-2) << "a tabela de seções está fora do arquivo";
+        QTest::newRow("falta um byte") << qint64(-1) << "a tabela de seções está fora do arquivo";
+    }
+    void BibliotecaTruncadaEMensagem()
+    {
+        QFETCH(qint64, tamanho);
+        QFETCH(QString, defeito);
+        QTemporaryDir pasta;
+        const QString copia = pasta.filePath("libCompanytec.so");
+        QVERIFY(QFile::copy(CaminhoIncompleta(), copia));
+        QFile arquivo(copia);
+        const qint64 inteiro = arquivo.size();
+        const qint64 mantido = tamanho == -2 ? inteiro / 2 : tamanho == -1 ? inteiro - 1 : tamanho;
+        QVERIFY(arquivo.resize(mantido));
+        TCompanyTec::DefineArquivoBiblioteca(copia);
+        TCompanyTec driver;
+        const QString mensagem = MensagemDaOperacao([&] { driver.PCarregaDllConcentrador(); });
+        const QString inicio = "Não foi possível carregar a biblioteca COMPANYTEC.DLL !\r"
+                               "O concentrador pode não funcionar corretamente.\rO arquivo " + copia + " ";
+        QVERIFY2(mensagem.startsWith(inicio) && mensagem.endsWith(defeito + "."), qPrintable(mensagem));
+        if (tamanho != 0)
+            QVERIFY2(mensagem.contains(QString("está incompleto ou danificado (%1 bytes)").arg(mantido)),
+                     qPrintable(mensagem));
     }
 
     void EntradaAusente_data()
