@@ -25,6 +25,7 @@ enum class TResultadoAbastecimento {
     Gravado,
     SemAbastecimento, // presence flag 0: nothing waiting
     ValoresZerados,   // litres or unit price round to zero
+    ValoresInvalidos, // litres, price, amount or totalizer no sale can have (written to the error log)
     BicoDesconhecido, // no station nozzle on its concentrator code (written to the error log)
     JaGravado,        // stored already (delivered again): passed over, written to the error log
     Falhou,           // storing failed; only the tag layout returns it, the plain one raises

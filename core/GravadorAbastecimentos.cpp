@@ -34,6 +34,12 @@ QString TGravadorAbastecimentos::CodigoConcentrador(const QString& bicoHexa)
     return StrZero(QString::number(LeInteiro(QStringLiteral("$") + bicoHexa)), 3);
 }
 
+bool TGravadorAbastecimentos::ValoresPlausiveis(const TDadosAbastecimento& dados)
+{
+    return std::isfinite(dados.Litragem) && dados.Litragem > 0 && dados.PrecoUnit > 0 && dados.ValorTotal > 0
+        && std::isfinite(dados.EncerranteFinal);
+}
+
 TGravacao TGravadorAbastecimentos::Armazena(const TDadosAbastecimento& dados)
 {
     TGravacao gravacao;
@@ -42,9 +48,17 @@ TGravacao TGravadorAbastecimentos::Armazena(const TDadosAbastecimento& dados)
     gravacao.Resultado = TResultadoAbastecimento::ValoresZerados;
     if (Arredonda(dados.Litragem, 2) == 0 || Arredonda(dados.PrecoUnit / 10000.0, 2) == 0)
         return gravacao;
-    // A record whose floating-point fields are not numbers is refused, never stored as money.
-    if (!std::isfinite(dados.Litragem) || !std::isfinite(dados.EncerranteFinal))
-        throw EErroConversao(QStringLiteral("Abastecimento ID %1 com litragem ou encerrante inválido").arg(dados.Id));
+    // No sale has negative, infinite or not-a-number litres, nor a price or amount of zero or less:
+    // such a record is never stored as money. It is passed over like the ones above, with a line.
+    if (!ValoresPlausiveis(dados)) {
+        FLogs.RegistraErro(QStringLiteral("Abastecimento com litragem, preço unitário, valor ou encerrante impossível, "
+                                          "não gravado: ")
+                           + FLogs.Rastro(dados) + QStringLiteral(" Preço unitário: ")
+                           + FContexto.Regional().TextoNumero(dados.PrecoUnit / 10000.0)
+                           + QStringLiteral(" Encerrante: ") + FContexto.Regional().TextoNumero(dados.EncerranteFinal));
+        gravacao.Resultado = TResultadoAbastecimento::ValoresInvalidos;
+        return gravacao;
+    }
     FBicoConcentrador = CodigoConcentrador(dados.Bico);
     // One transaction for the whole fueling, the nozzle lookup included. A failure rolls it back
     // and the sequence advance with it.
@@ -127,8 +141,8 @@ QStringList TGravadorAbastecimentos::GravaAbastecimento(TLinhaMvAbast& linha, co
                                + QString::number(linha.Sequencia) + QStringLiteral(" Data: ")
                                + regional.TextoData(linha.Data) + QStringLiteral(" Hora: ") + linha.Hora
                                + QStringLiteral(" Bico: ") + linha.CodBico + QStringLiteral(" Erro: ") + MensagemDe(e));
-            // A refused fueling still appears in the fueling log.
-            FLogs.EscreveLinha(LinhaLog(linha, data, codConcentrador));
+            // Refused: no fueling line anywhere. The pane, the day's file and the count show rows
+            // of MvAbast, nothing else.
             RepassaComPrefixo(QStringLiteral("Erro ao tentar gravar o abastecimento "), e);
         }
         const QStringList linhas{LinhaLog(linha, data, codConcentrador)};
@@ -159,6 +173,10 @@ bool TGravadorAbastecimentos::JaGravado(const TDadosAbastecimento& dados, const 
     } catch (const EErroConversao&) {
         return false;
     }
+    // A record that carries the nozzle's totalizer is known by it: neither another program advancing
+    // the sequence nor an edit of the row's time or litres makes it a new fueling.
+    if (dados.EncerranteFinal != 0 && FAbastecimentos.ExisteComEncerrante(dados.Id, data, codBico, dados.EncerranteFinal))
+        return true;
     const QStringList horas =
         FAbastecimentos.HorasGravadas(dados.Id, data, codBico, dados.Litragem, FParametros.ReabreParametros());
     for (const QString& texto : horas) {

@@ -1,7 +1,7 @@
 #pragma once
 // The fueling writer: decodes a fueling record and stores it as one row of MvAbast with the
-// station's sequence, in one transaction. It hands back the fueling log lines of what it committed;
-// a refused row's line and the error-log lines go through the shared log route.
+// station's sequence, in one transaction. It hands back the fueling log lines of what it committed
+// (a refused row has none); the error-log lines go through the shared log route.
 #include "DadosAbastecimento.h"
 #include "RepositorioAbastecimentos.h"
 #include "RepositorioBicos.h"
@@ -34,10 +34,14 @@ public:
     // but Data and Sequencia; `data` is the record's date text. On return Hora holds the stored
     // time. Returns the fueling log lines, to be written once the transaction commits.
     QStringList GravaAbastecimento(TLinhaMvAbast& linha, const QString& data, const QString& codConcentrador);
-    // Whether this very fueling, on this station nozzle, is stored already: same ID under the
-    // sequence or the one before, date, litres and time as the record gives it (or the later
+    // Whether this very fueling, on this station nozzle, is stored already: same ID, date and
+    // totalizer after the sale (when the record carries one), whatever the sequence; or same ID under
+    // the sequence or the one before, date, litres and time as the record gives it (or the later
     // second the time was moved to). A date or time that does not read as one is never stored.
     bool JaGravado(const TDadosAbastecimento& dados, const QString& codBico);
+
+    // Litres finite and above zero, unit price and amount above zero, a finite totalizer.
+    static bool ValoresPlausiveis(const TDadosAbastecimento& dados);
 
     // The station's three-digit concentrator code for the record's two hexadecimal digits ("44"
     // gives "068"); raises EErroConversao when they are not hexadecimal.

@@ -5,8 +5,6 @@
 #include "Erro.h"
 #include "Ini.h"
 
-#include <limits>
-
 TLinkor::TLinkor(TContexto& contexto, TFabricaConcentrador fabrica, QObject* parent)
     : QObject(parent), FContexto(contexto), FFabrica(std::move(fabrica)), FParametros(contexto),
       FCiclo(contexto, FParametros, this)
@@ -54,6 +52,16 @@ void TLinkor::Inicia()
                                                             "O aplicativo Linkor será finalizado."));
         FFimSolicitado = true;
     }
+    // 0 (or empty) means no polling on purpose. A value past an hour, or below zero, is no interval a
+    // station means (99999 would poll once a day without a word): refused before the concentrator is
+    // touched.
+    const qint64 segundos = FParametros.Inteiro(QStringLiteral("Tempoleconcentrador"));
+    if (segundos < 0 || segundos > TRepositorioParametros::kMaximoTempoLeitura)
+        throw EErro(QStringLiteral("O tempo de leitura do concentrador (ParaPosto.TEMPOLECONCENTRADOR = %1) está fora "
+                                   "do intervalo aceito, de 0 a %2 segundos.\rCorrija-o no banco de dados do posto e "
+                                   "inicie o Linkor novamente.")
+                        .arg(segundos)
+                        .arg(TRepositorioParametros::kMaximoTempoLeitura));
     FContexto.DefineConcentrador(FFabrica ? FFabrica() : std::make_unique<TCompanyTec>(FContexto.Regional()));
     TConcentrador& concentrador = *FContexto.Concentrador();
     concentrador.PCarregaDllConcentrador();
@@ -69,26 +77,7 @@ void TLinkor::Inicia()
                                    + MensagemDe(e));
         }
     }
-    // 0 (or empty) means no polling on purpose; a value the timer cannot take is said, and polling
-    // stays off until the operator sets the interval ("Tempo de busca").
-    constexpr qint64 kMaximoSegundos = std::numeric_limits<int>::max() / 1000;
-    const qint64 segundos = FParametros.Inteiro(QStringLiteral("Tempoleconcentrador"));
-    if (segundos < 0 || segundos > kMaximoSegundos) {
-        const QString mensagem = QStringLiteral("O tempo de leitura do concentrador (ParaPosto.TEMPOLECONCENTRADOR = %1) "
-                                                "está fora do intervalo aceito, de 0 a %2 segundos: os abastecimentos "
-                                                "não serão lidos até que ele seja corrigido em \"Tempo de busca\".")
-                                     .arg(segundos)
-                                     .arg(kMaximoSegundos);
-        try {
-            FContexto.GravaLogErro(mensagem);
-        } catch (const std::exception&) {
-            // kept by the log and written once the folder accepts writing
-        }
-        FContexto.Mensagens().MostraMensagem(TTipoMensagem::Alerta, mensagem);
-        FCiclo.DefineIntervaloLeitura(0);
-    } else {
-        FCiclo.DefineIntervaloLeitura(static_cast<int>(segundos * 1000));
-    }
+    FCiclo.DefineIntervaloLeitura(static_cast<int>(segundos * 1000));
     const QString ini = LocalizaArquivo(FContexto.Relogio().PastaExecutavel(), QStringLiteral("TankoraECF.INI"));
     FCiclo.DefineUsaFid(!ini.isEmpty()
                         && TArquivoIni(ini).LeTexto(QStringLiteral("POSTO"), QStringLiteral("USA_FID"),

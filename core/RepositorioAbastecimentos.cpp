@@ -4,7 +4,7 @@
 
 TRepositorioAbastecimentos::TRepositorioAbastecimentos(TContexto& contexto)
     : FMvAbast(&contexto.CnTankora()), FExiste(&contexto.CnTankora()), FInsere(&contexto.CnTankora()),
-      FJaGravado(&contexto.CnTankora())
+      FJaGravado(&contexto.CnTankora()), FMesmoEncerrante(&contexto.CnTankora())
 {
     // Each branch names the whole unique key: prepared while MvAbast is still empty, an "In" on the
     // sequence was planned on the date index and read every fueling of the day, for as long as the
@@ -13,6 +13,9 @@ TRepositorioAbastecimentos::TRepositorioAbastecimentos(TContexto& contexto)
                                         ":PSequencia And Data = :PData) Or (Id = :PId And Sequencia = :PAnterior "
                                         "And Data = :PData)) And CodBico = :PCodBico "
                                         "And Litragem Between :PMinimo And :PMaximo"));
+    // Found through the ID: a handful of rows over the years, where the date would read a whole day.
+    FMesmoEncerrante.DefineSQL(QStringLiteral("Select Data From MvAbast Where Id = :PId And CodBico = :PCodBico "
+                                              "And EncerranteFinal Between :PMinimo And :PMaximo"));
     FMvAbast.setObjectName(QStringLiteral("MvAbast"));
     FMvAbast.DefineSQL(QStringLiteral("Select * From MvAbast      Where Data    = :PData    And   Hora    = "
                                       ":PHora    And   CodBico = :PCodBico"));
@@ -82,4 +85,21 @@ QStringList TRepositorioAbastecimentos::HorasGravadas(qint32 id, const QDate& da
         horas << FJaGravado.CampoTexto(QStringLiteral("Hora"));
     FJaGravado.Fecha();
     return horas;
+}
+
+bool TRepositorioAbastecimentos::ExisteComEncerrante(qint32 id, const QDate& data, const QString& codBico,
+                                                     double encerranteFinal)
+{
+    // Totalizers travel as doubles too: the same reading within half a millilitre.
+    constexpr double kTolerancia = 0.0005;
+    FMesmoEncerrante.DefineTexto(QStringLiteral("PCodBico"), codBico);
+    FMesmoEncerrante.DefineInteiro(QStringLiteral("PId"), id);
+    FMesmoEncerrante.DefineDouble(QStringLiteral("PMinimo"), encerranteFinal - kTolerancia);
+    FMesmoEncerrante.DefineDouble(QStringLiteral("PMaximo"), encerranteFinal + kTolerancia);
+    FMesmoEncerrante.Abre();
+    bool existe = false;
+    for (; !existe && !FMesmoEncerrante.Fim(); FMesmoEncerrante.Proximo())
+        existe = FMesmoEncerrante.Campo(QStringLiteral("Data")).toDate() == data;
+    FMesmoEncerrante.Fecha();
+    return existe;
 }

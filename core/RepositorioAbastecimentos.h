@@ -38,10 +38,15 @@ public:
     // delivered again after a crash or a capture by ID must never become a second row.
     QStringList HorasGravadas(qint32 id, const QDate& data, const QString& codBico, double litragem,
                               qint64 sequencia);
+    // Whether a row of this date, nozzle and concentrator ID holds this totalizer after the sale: the
+    // same fueling whatever sequence it was stored under and whatever was edited in it since. The
+    // totalizer only grows with each sale, so another sale at the same nozzle never has it.
+    bool ExisteComEncerrante(qint32 id, const QDate& data, const QString& codBico, double encerranteFinal);
 
 private:
     TConsulta FMvAbast;
     TConsulta FExiste;
     TConsulta FInsere;
     TConsulta FJaGravado;
+    TConsulta FMesmoEncerrante;
 };

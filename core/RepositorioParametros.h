@@ -10,6 +10,9 @@ class TContexto;
 
 class TRepositorioParametros {
 public:
+    // The longest poll interval a station can mean, in seconds (TEMPOLECONCENTRADOR): an hour.
+    static constexpr qint64 kMaximoTempoLeitura = 3600;
+
     explicit TRepositorioParametros(TContexto& contexto);
 
     // Opens the parameters and the sequence (start-up); a closed connection gets one more attempt.

@@ -55,6 +55,10 @@ TResultadoCaptura TServicoCaptura::CapturaRegistro(qint32 id, const QString& tex
     case TResultadoAbastecimento::ValoresZerados:
         return {TTipoMensagem::Alerta,
                 abastecimento + QStringLiteral(" não foi gravado: a litragem ou o preço unitário é zero.")};
+    case TResultadoAbastecimento::ValoresInvalidos:
+        return {TTipoMensagem::Alerta, abastecimento
+                                           + QStringLiteral(" não foi gravado: a litragem, o preço unitário, o valor ou o "
+                                                            "encerrante é impossível (veja o log de erros).")};
     case TResultadoAbastecimento::BicoDesconhecido:
         return {TTipoMensagem::Alerta, abastecimento
                                            + QStringLiteral(" não foi gravado: nenhum bico do posto está ligado ao código ")

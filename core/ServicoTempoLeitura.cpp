@@ -5,8 +5,6 @@
 
 #include <QScopeGuard>
 
-#include <limits>
-
 TServicoTempoLeitura::TServicoTempoLeitura(TLinkor& linkor) : FLinkor(linkor) {}
 
 QString TServicoTempoLeitura::AlteraTempo(const QString& textoSegundos)
@@ -21,8 +19,10 @@ QString TServicoTempoLeitura::AlteraTempo(const QString& textoSegundos)
         // An interval of 0 or less would stop polling for good, also after the next start.
         if (segundos < 1)
             throw EErro(QStringLiteral(": o tempo deve ser de pelo menos 1 segundo."));
-        if (segundos > std::numeric_limits<int>::max() / 1000)
-            throw EErro(QStringLiteral(": o tempo informado é grande demais."));
+        // Past an hour no station means it: 99999 would poll once a day.
+        if (segundos > TRepositorioParametros::kMaximoTempoLeitura)
+            throw EErro(QStringLiteral(": o tempo deve ser de no máximo %1 segundos.")
+                            .arg(TRepositorioParametros::kMaximoTempoLeitura));
         FLinkor.Parametros().AlteraTempoLeitura(segundos);
     } catch (const std::exception& e) {
         return QStringLiteral("Erro ao tentar alterar o tempo de leitura do concentrador") + MensagemDe(e);

@@ -1,5 +1,6 @@
 #include "Firebird.h"
 #include "PostoTeste.h"
+#include "ServicoCaptura.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -163,24 +164,49 @@ private slots:
         QCOMPARE(posto.Respondedor.Caixas.size(), 3);
     }
 
-    void ValoresQueNaoSaoNumerosSaoRecusados_data()
+    // No sale has these values: the record is passed over with one error-log line, no row, no box
+    // and no error for the poll to log, like a record the decoding drops.
+    void ValoresImpossiveisNaoViramLinha_data()
     {
         QTest::addColumn<double>("litros");
+        QTest::addColumn<qint64>("preco");
+        QTest::addColumn<qint64>("total");
         QTest::addColumn<double>("encerrante");
-        QTest::newRow("litros NaN") << std::nan("") << 1000.0;
-        QTest::newRow("litros infinitos") << HUGE_VAL << 1000.0;
-        QTest::newRow("encerrante infinito") << 10.0 << -HUGE_VAL;
+        QTest::newRow("litros NaN") << std::nan("") << qint64(58990) << qint64(589900) << 1000.0;
+        QTest::newRow("litros infinitos") << HUGE_VAL << qint64(58990) << qint64(589900) << 1000.0;
+        QTest::newRow("litros negativos") << -11.125 << qint64(58990) << qint64(656264) << 1000.0;
+        QTest::newRow("preco negativo") << 10.0 << qint64(-58990) << qint64(589900) << 1000.0;
+        QTest::newRow("valor zero") << 10.0 << qint64(58990) << qint64(0) << 1000.0;
+        QTest::newRow("valor negativo") << 10.0 << qint64(58990) << qint64(-589900) << 1000.0;
+        QTest::newRow("encerrante infinito") << 10.0 << qint64(58990) << qint64(589900) << -HUGE_VAL;
     }
-    void ValoresQueNaoSaoNumerosSaoRecusados()
+    void ValoresImpossiveisNaoViramLinha()
     {
         QFETCH(double, litros);
+        QFETCH(qint64, preco);
+        QFETCH(qint64, total);
         QFETCH(double, encerrante);
         TPostoTeste posto;
         PreparaBicos(posto);
         auto& ciclo = posto.IniciaMotor().Ciclo();
-        QVERIFY_THROWS_EXCEPTION(EErro, ciclo.ProcessaAbastecimento(
-                                            Abastecimento("44", litros, 58990, 589900, 37, "09/12/2025", "14:03:27", encerrante)));
-        QVERIFY(posto.Linhas("Select Id From MvAbast", {"Id"}).isEmpty());
+        ciclo.ParaLeitura();
+        QSignalSpy linhas(&ciclo, &TCicloLeitura::LinhaLogEscrita);
+        const TAbastecimento r = Abastecimento("44", litros, preco, total, 37, "09/12/2025", "14:03:27", encerrante);
+        QCOMPARE(ciclo.ProcessaAbastecimento(r), TResultadoAbastecimento::ValoresInvalidos);
+        // Through the poll: passed over, and the next record is read.
+        posto.Falso->Fila << r << Abastecimento("44", 10, 58990, 589900, 38, "09/12/2025", "14:05:00", 1010);
+        ciclo.LeConcentradorTimer();
+        ciclo.LeConcentradorTimer();
+        QVERIFY(!ciclo.AbastecimentoPendente());
+        QCOMPARE(posto.Linhas("Select Id From MvAbast", {"Id"}), QStringList("38"));
+        QCOMPARE(linhas.size(), 1);
+        const QStringList erros = posto.LinhasErro();
+        QCOMPARE(erros.size(), 2);
+        for (const QString& erro : erros)
+            QVERIFY2(erro.startsWith("09/12/25 14:03:28 Abastecimento com litragem, preço unitário, valor ou encerrante "
+                                     "impossível, não gravado: ID: 0037 Bico: 44 Data: 09/12/2025 Hora: 14:03:27"),
+                     qPrintable(erro));
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
         QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
     }
 
@@ -218,8 +244,11 @@ private slots:
                              "Bico: 44 Data: 09/12/2025 Hora: 14:03:27 Litros: 25,437 Valor: 150,05"));
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
 
-        // Another fueling under the same ID, sequence and date is not moved; the key refuses it.
-        QVERIFY_THROWS_EXCEPTION(EErro, ciclo.ProcessaAbastecimento(Abastecimento("44", 30, 58990, 1769700, 169)));
+        // Another fueling under the same ID, sequence and date (a concentrator restarted, its IDs begun
+        // again) is not moved; the key refuses it.
+        QSignalSpy linhas(&ciclo, &TCicloLeitura::LinhaLogEscrita);
+        QVERIFY_THROWS_EXCEPTION(EErro, ciclo.ProcessaAbastecimento(Abastecimento("44", 30, 58990, 1769700, 169,
+                                                                                 "09/12/2025", "14:03:27", 1030)));
         QCOMPARE(posto.Linhas("Select * From MvAbast", {"Id", "Hora"}), QStringList("169|14:03:27"));
         const QStringList erros = posto.LinhasErro();
         QCOMPARE(erros.size(), 3);
@@ -227,10 +256,12 @@ private slots:
                                      "Data: 09/12/2025 Hora: 14:03:27 Bico: 00012 Erro: "),
                  qPrintable(erros[1]));
         QVERIFY2(erros[2].contains("Abastecimento não gravado: ID: 0169"), qPrintable(erros[2]));
-        // Both fueling lines are in the log, the refused one included; the repeat left none.
+        // Only the stored fueling has a line: the refused one is in the error log and the box, never
+        // in the day's file or the pane; the repeat left none either.
         const QString linha = " 09/12/2025   14:03:27   00012      25,437       5,899     150,05   001  0169   068";
-        const QString recusada = " 09/12/2025   14:03:27   00012      30,000       5,899     176,97   001  0169   068";
-        QCOMPARE(posto.Arquivo("LogLinkor09122025"), linha + "\r\n" + recusada + "\r\n");
+        QCOMPARE(posto.Arquivo("LogLinkor09122025"), linha + "\r\n");
+        QCOMPARE(linhas.size(), 0);
+        QCOMPARE(posto.Respondedor.Caixas.size(), 1);
     }
 
     // After a concentrator restart its IDs start again: a new sale with an ID, nozzle and litres
@@ -242,9 +273,10 @@ private slots:
         PreparaBicos(posto);
         posto.Executa("Alter Table MvAbast Drop Constraint MvAbast_Fueling"); // the station's keys decide
         auto& ciclo = posto.IniciaMotor().Ciclo();
-        const TAbastecimento outro = Abastecimento("44", 3, 58990, 176970, 6, "09/12/2025", "10:00:00");
-        const TAbastecimento antes = Abastecimento("44", 8.476, 58990, 500000, 5, "09/12/2025", "10:00:00");
-        const TAbastecimento depois = Abastecimento("44", 8.476, 58990, 500000, 5, "09/12/2025", "10:05:00");
+        // Each sale at its own totalizer, as the pump counts them.
+        const TAbastecimento outro = Abastecimento("44", 3, 58990, 176970, 6, "09/12/2025", "10:00:00", 1003);
+        const TAbastecimento antes = Abastecimento("44", 8.476, 58990, 500000, 5, "09/12/2025", "10:00:00", 1011.476);
+        const TAbastecimento depois = Abastecimento("44", 8.476, 58990, 500000, 5, "09/12/2025", "10:05:00", 1019.952);
         for (const TAbastecimento& novo : {outro, antes, depois})
             QCOMPARE(ciclo.ProcessaAbastecimento(novo), TResultadoAbastecimento::Gravado);
         for (const TAbastecimento& deNovo : {antes, depois, outro})
@@ -253,6 +285,92 @@ private slots:
                  QStringList({"6|10:00:00", "5|10:00:01", "5|10:05:00"}));
         QCOMPARE(posto.LinhasErro().filter("recebido novamente e ignorado").size(), 3);
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
+    }
+
+    // A record that carries its totalizer is known by it: delivered again after another program
+    // advanced the sequence twice, or after the management software edited the row's time and litres,
+    // it is passed over; a sale of the same litres at another totalizer is a row of its own.
+    void EncerranteReconheceOJaGravado_data()
+    {
+        QTest::addColumn<QString>("depois"); // what happened to the station after the row was stored
+        QTest::newRow("sequencia avancou duas vezes") << "Update ParaPosto Set SequenciaAbast = SequenciaAbast + 2";
+        QTest::newRow("linha editada") << "Update MvAbast Set Hora = '14:10:00', Litragem = 25.5, Valor = 150.42";
+        QTest::newRow("ambos") << "Update ParaPosto Set SequenciaAbast = SequenciaAbast + 2;"
+                                  "Update MvAbast Set Hora = '14:10:00', Litragem = 25.5, Sequencia = 0";
+    }
+    void EncerranteReconheceOJaGravado()
+    {
+        QFETCH(QString, depois);
+        TPostoTeste posto;
+        PreparaBicos(posto);
+        auto& ciclo = posto.IniciaMotor().Ciclo();
+        const TAbastecimento r = Abastecimento("44", 25.437, 58990, 1500500, 169, "09/12/2025", "14:03:27", 4525.437);
+        QCOMPARE(ciclo.ProcessaAbastecimento(r), TResultadoAbastecimento::Gravado);
+        for (const QString& sql : depois.split(';'))
+            posto.Executa(sql);
+        QCOMPARE(ciclo.ProcessaAbastecimento(r), TResultadoAbastecimento::JaGravado);
+        // The same litres at the next totalizer: a new sale.
+        QCOMPARE(ciclo.ProcessaAbastecimento(Abastecimento("44", 25.437, 58990, 1500500, 170, "09/12/2025", "14:20:00",
+                                                           4550.874)),
+                 TResultadoAbastecimento::Gravado);
+        QCOMPARE(posto.Linhas("Select Count(*) As N From MvAbast", {"N"}), QStringList("2"));
+        QCOMPARE(posto.LinhasLog().size(), 2);
+        QCOMPARE(posto.LinhasErro().filter("recebido novamente e ignorado").size(), 1);
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+    }
+
+    // A fueling the database refuses is never shown as stored, whichever road brought it: no line in
+    // the pane, none in the day's file (the next day's either, for a capture after midnight), so the
+    // count holds only rows of MvAbast.
+    void RecusadoNaoApareceComoGravado_data()
+    {
+        QTest::addColumn<bool>("captura");
+        QTest::addColumn<QString>("recusa");
+        QTest::newRow("lido, chave unica") << false << "chave";
+        QTest::newRow("lido, gatilho") << false << "gatilho";
+        QTest::newRow("capturado depois da meia-noite, chave unica") << true << "chave";
+        QTest::newRow("capturado depois da meia-noite, gatilho") << true << "gatilho";
+    }
+    void RecusadoNaoApareceComoGravado()
+    {
+        QFETCH(bool, captura);
+        QFETCH(QString, recusa);
+        TPostoTeste posto;
+        PreparaBicos(posto);
+        TLinkor& motor = posto.IniciaMotor();
+        auto& ciclo = motor.Ciclo();
+        ciclo.ParaLeitura();
+        QSignalSpy linhas(&ciclo, &TCicloLeitura::LinhaLogEscrita);
+        QCOMPARE(ciclo.ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 1, "09/12/2025", "10:00:00", 1010)),
+                 TResultadoAbastecimento::Gravado);
+        if (recusa == "gatilho") {
+            posto.Executa("Create Exception MVABAST_RECUSADO 'gravação recusada'");
+            posto.Executa("Create Trigger RECUSA_MVABAST For MvAbast Before Insert As Begin "
+                          "Exception MVABAST_RECUSADO; End");
+        }
+        // The concentrator restarted: its IDs begin again at 1, for a new sale at the next totalizer.
+        const TAbastecimento novo = Abastecimento("44", 12, 58990, 707880, 1, "09/12/2025", "11:00:00", 1022);
+        if (captura) {
+            posto.Relogio.Momento = QDateTime(QDate(2025, 12, 10), QTime(0, 0, 5));
+            posto.Falso->Registros[1] = novo;
+            const TResultadoCaptura resultado = TServicoCaptura(motor).Captura(1, "1");
+            QVERIFY2(!resultado.Texto.contains("sucesso"), qPrintable(resultado.Texto));
+        } else {
+            posto.Falso->Fila << novo;
+            ciclo.LeConcentradorTimer();
+        }
+        QCOMPARE(posto.Linhas("Select Id, Hora From MvAbast", {"Id", "Hora"}), QStringList("1|10:00:00"));
+        QCOMPARE(linhas.size(), 1);
+        QCOMPARE(posto.LinhasLog().size(), 1);
+        QVERIFY(!QFile::exists(posto.Pasta.filePath("LogLinkor10122025")));
+        // Refused, and said so: its own lines in the error log and the box.
+        const QStringList erros = posto.LinhasErro();
+        QVERIFY2(erros.filter("Erro ao tentar gravar o abastecimento:  Sequencia: 1 Data: 09/12/2025 Hora: 11:00:00")
+                         .size() == 1
+                     && erros.filter("Abastecimento não gravado: ID: 0001").size() == 1,
+                 qPrintable(erros.join('\n')));
+        QCOMPARE(posto.Respondedor.Caixas.size(), 1);
+        QCOMPARE(posto.Respondedor.Caixas[0].Tipo, TTipoMensagem::Erro);
     }
 
     // The road's statements are prepared once and kept for the program's life, so a plan made while
@@ -284,24 +402,24 @@ private slots:
         posto.Executa("Update ParaPosto Set SequenciaAbast = 4");
         TLinkor& motor = posto.IniciaMotor();
         auto& ciclo = motor.Ciclo();
-        ciclo.ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 9999, "09/12/2025", "10:00:00"));
-        ciclo.ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 1, "09/12/2025", "10:01:00"));
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 9999, "09/12/2025", "10:00:00", 1010));
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 1, "09/12/2025", "10:01:00", 1020));
         QCOMPARE(posto.Linhas("Select * From MvAbast Order By Hora", {"Id", "Sequencia"}),
                  QStringList({"9999|4", "1|5"}));
         QCOMPARE(posto.Linhas("Select SequenciaAbast From ParaPosto", {"SequenciaAbast"}), QStringList("5"));
         QVERIFY(motor.Parametros().SequenciaAlterada());
         // Every station parameter stays readable after the re-read.
         QCOMPARE(motor.Parametros().Texto("visualizastatusbomba"), QString("S"));
-        ciclo.ProcessaAbastecimento(Abastecimento("44", 11, 58990, 648890, 9999, "09/12/2025", "10:02:00"));
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 11, 58990, 648890, 9999, "09/12/2025", "10:02:00", 1031));
         QCOMPARE(posto.Linhas("Select SequenciaAbast From ParaPosto", {"SequenciaAbast"}), QStringList("6"));
         // The last 9999 delivered again: passed over, the sequence stays.
-        ciclo.ProcessaAbastecimento(Abastecimento("44", 11, 58990, 648890, 9999, "09/12/2025", "10:02:00"));
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 11, 58990, 648890, 9999, "09/12/2025", "10:02:00", 1031));
         QCOMPARE(posto.Linhas("Select SequenciaAbast From ParaPosto", {"SequenciaAbast"}), QStringList("6"));
 
         // A counter another program changed is read before the fueling is stored: the row carries
         // it and the advance starts from it, nothing is overwritten.
         posto.Executa("Update ParaPosto Set SequenciaAbast = 50");
-        ciclo.ProcessaAbastecimento(Abastecimento("44", 12, 58990, 707880, 9999, "09/12/2025", "10:03:00"));
+        ciclo.ProcessaAbastecimento(Abastecimento("44", 12, 58990, 707880, 9999, "09/12/2025", "10:03:00", 1043));
         QCOMPARE(posto.Linhas("Select Sequencia From MvAbast Where Hora = '10:03:00'", {"Sequencia"}),
                  QStringList("50"));
         QCOMPARE(posto.Linhas("Select SequenciaAbast From ParaPosto", {"SequenciaAbast"}), QStringList("51"));

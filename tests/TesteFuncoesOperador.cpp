@@ -250,6 +250,10 @@ private slots:
         QTest::newRow("partida com 0") << 0 << "1" << "" << 1 << "";
         QTest::newRow("vazio") << 5 << "" << "" << 5 << erro + "'' não é um valor inteiro válido";
         QTest::newRow("zero") << 5 << "0" << "" << 5 << erro + ": o tempo deve ser de pelo menos 1 segundo.";
+        // The dialog's field takes two digits; any other road is held to an hour.
+        QTest::newRow("uma hora") << 5 << "3600" << "" << 3600 << "";
+        QTest::newRow("alem de uma hora") << 5 << "3601" << "" << 5 << erro + ": o tempo deve ser de no máximo 3600 segundos.";
+        QTest::newRow("99999") << 5 << "99999" << "" << 5 << erro + ": o tempo deve ser de no máximo 3600 segundos.";
         QTest::newRow("banco recusa") << 5 << "30" << "recusa" << 5 << erro + "exception 1\n-TEMPO_RECUSADO\n-tempo recusado*";
     }
     void TempoDeLeitura()
