@@ -2,6 +2,7 @@
 
 #include "CaminhoPorta.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -16,6 +17,12 @@ long long AgoraMs()
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
+
+// Once an answer has begun, each further byte may take this long to come (a byte takes about
+// 1 ms at 9600 baud) ...
+constexpr int kPausaBytesMs = 100;
+// ... and the whole answer this long past the wait for its beginning (the longest frame at 4800 baud).
+constexpr int kTransmissaoMs = 600;
 
 int Restante(long long limite)
 {
@@ -78,11 +85,28 @@ void TPorta::FechaDispositivo()
 
 void TPorta::DescartaEntrada()
 {
-    // Whatever is waiting belongs to earlier requests (late answers, noise).
+    // Whatever is waiting belongs to earlier requests (late answers, noise); a late answer to the
+    // last request still teaches how slow the line is.
     std::uint8_t lixo[256];
-    while (::read(FDescritor, lixo, sizeof lixo) > 0) {
-    }
+    ssize_t n;
+    while ((n = ::read(FDescritor, lixo, sizeof lixo)) > 0)
+        FLeitor.Acrescenta(lixo, static_cast<std::size_t>(n));
+    while (auto quadro = FLeitor.ExtraiQuadro())
+        Aprende(*quadro, AgoraMs());
     FLeitor.Limpa();
+}
+
+void TPorta::Aprende(const Protocolo::TQuadro& quadro, long long agora)
+{
+    if (!FSemResposta || quadro.Numero != *FSemResposta || !(quadro.Comando & Protocolo::Resposta))
+        return;
+    FSemResposta.reset();
+    const long long atraso = agora - FEnviados[quadro.Numero];
+    // Later than anyone waits: that line is as good as silent.
+    if (atraso <= 0 || atraso > kEsperaMaximaMs)
+        return;
+    const int espera = static_cast<int>(std::min<long long>(kEsperaMaximaMs, atraso + atraso / 4 + 100));
+    FEsperaAprendida = std::max(FEsperaAprendida, espera);
 }
 
 bool TPorta::EscreveTudo(const Protocolo::TBytes& bytes, long long limite)
@@ -106,7 +130,8 @@ bool TPorta::EscreveTudo(const Protocolo::TBytes& bytes, long long limite)
 
 std::optional<Protocolo::TQuadro> TPorta::Troca(std::uint8_t comando, const Protocolo::TBytes& dados, int milissegundos)
 {
-    const long long limite = AgoraMs() + milissegundos;
+    const long long inicio = AgoraMs();
+    long long limite = inicio + std::max(milissegundos, FEsperaAprendida);
     // A device that went away (or was restarted behind the same path) is tried again here.
     if (FDescritor < 0 && !AbreDispositivo())
         return std::nullopt;
@@ -120,20 +145,40 @@ std::optional<Protocolo::TQuadro> TPorta::Troca(std::uint8_t comando, const Prot
         FechaDispositivo();
         return std::nullopt;
     }
+    FEnviados[FNumero] = AgoraMs();
+    // The last request's late answer may still come while this one waits; after this exchange only
+    // this one's may teach.
+    const std::optional<std::uint8_t> anterior = FSemResposta;
+    auto semResposta = [this] {
+        FSemResposta = FNumero;
+        return std::nullopt;
+    };
 
     for (;;) {
-        while (auto quadro = FLeitor.ExtraiQuadro())
-            if (quadro->Numero == FNumero && quadro->Comando == (comando | Protocolo::Resposta))
+        while (auto quadro = FLeitor.ExtraiQuadro()) {
+            if (quadro->Numero == FNumero && quadro->Comando == (comando | Protocolo::Resposta)) {
+                FSemResposta.reset();
                 return quadro;
+            }
+            if (anterior && quadro->Numero == *anterior) {
+                FSemResposta = anterior;
+                Aprende(*quadro, AgoraMs());
+                limite = std::max(limite, inicio + FEsperaAprendida);
+            }
+        }
+        // An answer under way is waited for while its bytes keep coming, within the whole answer's time.
+        if (FLeitor.Pendentes() > 0)
+            limite = std::max(limite, std::min(AgoraMs() + kPausaBytesMs,
+                                               inicio + std::max(milissegundos, FEsperaAprendida) + kTransmissaoMs));
         const int resto = Restante(limite);
         if (resto == 0)
-            return std::nullopt;
+            return semResposta();
         pollfd espera{FDescritor, POLLIN, 0};
         const int pronto = ::poll(&espera, 1, resto);
         if (pronto < 0 && errno == EINTR)
             continue;
         if (pronto <= 0)
-            return std::nullopt;
+            return semResposta();
         std::uint8_t bytes[512];
         const ssize_t n = ::read(FDescritor, bytes, sizeof bytes);
         if (n > 0) {

@@ -3,6 +3,7 @@
 // bounded wait. Only moves bytes; framing lives in Protocolo.
 #include "Protocolo.h"
 
+#include <array>
 #include <optional>
 #include <string>
 
@@ -26,9 +27,15 @@ public:
     // device found at the next (a concentrator restarted behind the same path).
     unsigned Aberturas() const { return FAberturas; }
 
-    // Sends the request and waits at most `milissegundos` for its own answer. Answers to other
-    // requests, garbage and broken frames are dropped. Nothing when no valid answer came in time.
+    // Sends the request and waits for its own answer: at least `milissegundos`, longer once the line
+    // has shown it answers later (an answer to the last unanswered request that came late, measured,
+    // up to kEsperaMaximaMs), and on while an answer's bytes keep coming. Answers to other requests,
+    // garbage and broken frames are dropped. Nothing when no valid answer came in time.
     std::optional<Protocolo::TQuadro> Troca(std::uint8_t comando, const Protocolo::TBytes& dados, int milissegundos);
+    // The longest a slow line may teach the library to wait for an answer to begin.
+    static constexpr int kEsperaMaximaMs = 5000;
+    // The wait the line has taught so far (0: none beyond the caller's).
+    int EsperaAprendida() const { return FEsperaAprendida; }
 
 private:
     bool AbreDispositivo();
@@ -36,6 +43,12 @@ private:
     void DescartaEntrada();
     bool EscreveTudo(const Protocolo::TBytes& bytes, long long limite);
 
+    // A frame answering the last unanswered request: how late it came tells how long to wait.
+    void Aprende(const Protocolo::TQuadro& quadro, long long agora);
+
+    std::array<long long, 256> FEnviados{}; // when each request number was last sent
+    std::optional<std::uint8_t> FSemResposta; // the last request, when it went unanswered
+    int FEsperaAprendida = 0;
     std::string FCaminho;
     int FDescritor = -1;
     std::uint8_t FNumero = 0;

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <tuple>
 
 using namespace Protocolo;
 
@@ -417,8 +418,21 @@ TRespostaControle TDispositivo::DefineFalha(const std::map<std::string, std::str
     const auto modo = argumentos.find("modo");
     const auto achado = modo == argumentos.end() ? Modos.end() : Modos.find(modo->second);
     if (achado == Modos.end())
-        return Recusa("uso: falha modo=normal|silencio|lixo|lento");
+        return Recusa("uso: falha modo=normal|silencio|lixo|lento [atraso=MS] [baud=N]");
+    int atraso = 6000;
+    int baud = 0;
+    for (const auto& [chave, destino, maximo] : {std::tuple<const char*, int*, long long>{"atraso", &atraso, 60000},
+                                                 {"baud", &baud, 1000000}}) {
+        if (const auto valor = argumentos.find(chave); valor != argumentos.end()) {
+            const auto lido = LeInteiroDecimal(valor->second);
+            if (!lido || *lido < 0 || *lido > maximo)
+                return Recusa(std::string(chave) + " inválido: " + valor->second);
+            *destino = static_cast<int>(*lido);
+        }
+    }
     FModo = achado->second;
+    FAtrasoMs = atraso;
+    FBaud = baud;
     return {true, {}};
 }
 

@@ -38,6 +38,10 @@ public:
     void AbastecimentoAutomatico(std::mt19937& gerador);
 
     TModoFalha ModoFalha() const { return FModo; }
+    // In the slow mode: how long the device takes before it answers, and the line's speed in baud
+    // (0: the answer goes out at once, whole).
+    int AtrasoMs() const { return FAtrasoMs; }
+    int Baud() const { return FBaud; }
 
     // Parses "HH" (two hexadecimal digits); -1 when it is not one.
     static int LeCodigoHexa(const std::string& texto);
@@ -71,6 +75,9 @@ private:
     std::time_t FDesvioRelogio = 0;
     int FRelogioAcertado = 0;
     TModoFalha FModo = TModoFalha::Normal;
+    // Past the longest the library ever waits (5 s): by default a slow device is as good as silent.
+    int FAtrasoMs = 6000;
+    int FBaud = 0;
 };
 
 // Number with "." as decimal point; nothing when the text is not one.

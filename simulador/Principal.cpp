@@ -23,8 +23,6 @@
 #include <vector>
 
 namespace {
-// Longer than the library waits for an answer.
-constexpr int AtrasoLentoMs = 1500;
 // Bound on reading one control command or its answer.
 constexpr int EsperaControleMs = 3000;
 
@@ -207,10 +205,24 @@ struct TServidor {
             if (!resposta)
                 continue;
             if (modo == TModoFalha::Lento)
-                Atrasados.push_back({AgoraMs() + AtrasoLentoMs, Protocolo::MontaQuadro(*resposta)});
+                EnviaDepois(Protocolo::MontaQuadro(*resposta));
             else
                 Envia(Protocolo::MontaQuadro(*resposta));
         }
+    }
+
+    // The slow device: its answer begins after its delay and, at a given speed, goes out byte by
+    // byte as a serial line would carry it (ten bits a byte).
+    void EnviaDepois(const Protocolo::TBytes& quadro)
+    {
+        const long long inicio = AgoraMs() + Dispositivo.AtrasoMs();
+        const int baud = Dispositivo.Baud();
+        if (baud <= 0) {
+            Atrasados.push_back({inicio, quadro});
+            return;
+        }
+        for (std::size_t i = 0; i < quadro.size(); ++i)
+            Atrasados.push_back({inicio + static_cast<long long>(i) * 10000 / baud, Protocolo::TBytes{quadro[i]}});
     }
 
     void AtendeControle()

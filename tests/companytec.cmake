@@ -19,3 +19,8 @@ linkor_teste(teste_protocolo FONTES TesteProtocolo.cpp LIBS companytec_protocolo
 
 linkor_teste(teste_simulador FONTES TesteSimulador.cpp LIBS concentrator)
 add_dependencies(teste_simulador Companytec concentrador-sim)
+
+# A slow but working line, through the library and the simulator; its own process, as the library
+# learns the line for good.
+linkor_teste(teste_linha_lenta FONTES TesteLinhaLenta.cpp LIBS concentrator)
+add_dependencies(teste_linha_lenta Companytec concentrador-sim)
