@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QToolButton>
 
@@ -226,6 +227,10 @@ private slots:
         Link = posto.Pasta.filePath("ttyCONC");
         Controle = posto.Pasta.filePath("sim.sock");
         QVERIFY2(IniciaSimulador({"--bicos", "04,05,44,45,84,85,C4,C5"}), "concentrador-sim did not come up");
+        auto paraSimulador = qScopeGuard([this] {
+            Simulador.terminate();
+            Simulador.waitForFinished(5000);
+        });
         qputenv("COMPANYTEC_PORTA1", QFile::encodeName(Link));
         posto.DriverReal = true;
         TLinkor& linkor = posto.IniciaMotor();
