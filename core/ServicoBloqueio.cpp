@@ -1,6 +1,5 @@
 #include "ServicoBloqueio.h"
 
-#include "CodigoConcentrador.h"
 #include "Contexto.h"
 #include "Erro.h"
 #include "Regional.h"
