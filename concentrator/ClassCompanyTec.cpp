@@ -196,11 +196,12 @@ QByteArray TCompanyTec::ConverteCodigoHexa(const QString& codigo)
 
 QString TCompanyTec::ConverteStatus(const std::uint8_t* status, int quantidade)
 {
+    // A byte it does not know keeps its place with a letter that means nothing: dropping it would
+    // hand every later position its neighbour's letter.
     static const char Letras[] = "LPFCABE";
     QString resultado;
     for (int i = 0; i < quantidade; ++i)
-        if (status[i] <= 6)
-            resultado += QLatin1Char(Letras[status[i]]);
+        resultado += QLatin1Char(status[i] <= 6 ? Letras[status[i]] : '?');
     return resultado;
 }
 
@@ -251,7 +252,8 @@ QString TCompanyTec::GetLeStatus()
 QString TCompanyTec::FGetStStatusBico()
 {
     char texto[101] = {};
-    ENTRADA(LeStStatus)(texto);
+    if (ENTRADA(LeStStatus)(texto) == 0)
+        throw EErroSemResposta(QStringLiteral("O concentrador não respondeu à leitura do status dos bicos."));
     QString resultado;
     resultado.reserve(100);
     for (int i = 0; i < 100; ++i)

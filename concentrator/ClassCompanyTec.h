@@ -53,7 +53,8 @@ public:
     // Three-digit decimal concentrator code as the library's upper-case hexadecimal, at least two
     // digits ("068" gives "44"). Raises EErroConversao when the text is not a decimal integer.
     static QByteArray ConverteCodigoHexa(const QString& codigo);
-    // The 48 status bytes as letters; a byte above 6 gives no letter.
+    // The 48 status bytes as 48 letters, position 1 first; a byte above 6 gives "?", a letter no
+    // reader takes for a status.
     static QString ConverteStatus(const std::uint8_t* status, int quantidade);
 
 private:

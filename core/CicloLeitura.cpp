@@ -18,7 +18,13 @@ TCicloLeitura::TCicloLeitura(TContexto& contexto, TRepositorioParametros& parame
     FLeConcentrador.setParent(this); // moves with the cycle to the engine's thread
     FLeConcentrador.setObjectName(QStringLiteral("LeConcentrador"));
     connect(&FLeConcentrador, &QTimer::timeout, this, &TCicloLeitura::LeConcentradorTimer);
-    connect(&FLogs, &TRegistroLogs::LinhaLogEscrita, this, &TCicloLeitura::LinhaLogEscrita);
+    connect(&FLogs, &TRegistroLogs::LinhaLogEscrita, this, [this](const QString& linha) {
+        // A line written after midnight went to the new day's file: the pane follows it there,
+        // and the reload already holds the line when the file took it.
+        const std::optional<QStringList> novoDia = ComecaNovoDia();
+        if (!novoDia || novoDia->isEmpty() || novoDia->last() != linha)
+            emit LinhaLogEscrita(linha);
+    });
     connect(&FLogs, &TRegistroLogs::GravacaoAlterada, this, &TCicloLeitura::AtualizaAviso);
 }
 
@@ -76,6 +82,7 @@ void TCicloLeitura::LeConcentradorTimer()
         // be, this tick must not store into it: its fueling would be acknowledged before it commits.
         if (FContexto.CnTankora().EmTransacao())
             return;
+        ComecaNovoDia();
         AnimaStatus();
         FLogs.Descarrega();
         // While the database cannot store nothing is read: the concentrator keeps the fuelings.
@@ -275,10 +282,30 @@ void TCicloLeitura::FalhaDoAbastecimento(const TDadosAbastecimento& dados, const
 void TCicloLeitura::IniciaLog()
 {
     const QDate hoje = FContexto.Relogio().Agora().date();
+    FDiaLog = hoje;
     emit CabecalhoLogDefinido(MontaCabecalhoLog(hoje, FContexto.Regional()));
     const QString caminho = FContexto.Relogio().PastaExecutavel() + NomeLogDoDia(hoje, FContexto.Regional());
     if (QFileInfo::exists(caminho))
         emit LogRecarregado(LeLinhasLog(caminho));
+}
+
+std::optional<QStringList> TCicloLeitura::ComecaNovoDia()
+{
+    const QDate hoje = FContexto.Relogio().Agora().date();
+    if (!FDiaLog.isValid() || hoje == FDiaLog)
+        return std::nullopt;
+    // The pane shows one day, as its file holds it: the header takes the new date, and the count
+    // starts again (the lines of the day before stay in their own file).
+    FDiaLog = hoje;
+    emit CabecalhoLogDefinido(MontaCabecalhoLog(hoje, FContexto.Regional()));
+    QStringList linhas;
+    try {
+        linhas = LeLinhasLog(FContexto.Relogio().PastaExecutavel() + NomeLogDoDia(hoje, FContexto.Regional()));
+    } catch (const std::exception&) {
+        // the file says what it holds when opened; the pane starts the day empty
+    }
+    emit LogRecarregado(linhas);
+    return linhas;
 }
 
 void TCicloLeitura::AtualizaStatusBicos()

@@ -8,8 +8,11 @@
 #include "MonitorStatus.h"
 #include "RegistroLogs.h"
 
+#include <QDate>
 #include <QObject>
 #include <QTimer>
+
+#include <optional>
 
 class TContexto;
 class TRepositorioParametros;
@@ -70,6 +73,10 @@ public:
 
     // The fueling log's header and the reload of the day's file.
     void IniciaLog();
+    // Once the date has changed since the pane's day began: the new day's header, and the pane
+    // reloaded with the new day's file (empty until its first line), whose lines are returned.
+    // Every tick and every log line asks; nothing before IniciaLog.
+    std::optional<QStringList> ComecaNovoDia();
 
     // Pump status monitor (see TMonitorStatus); a status read without answer is told once.
     static constexpr int kRefreshesReleituraStatus = TMonitorStatus::kRefreshesReleituraStatus;
@@ -118,6 +125,7 @@ private:
     bool FFinalizado = false;
     QString FSemResposta;    // the fueling read got no answer: its message
     bool FStatusMudo = false; // the status read got no answer
+    QDate FDiaLog;            // the day the pane shows
     QString FAviso;
     QString FTextoStatus = kProcurandoAbastecimentos;
 };

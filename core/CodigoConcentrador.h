@@ -13,11 +13,3 @@ inline QString CodigoHexadecimal(const QString& codConcentrador)
     const auto codigo = static_cast<quint32>(LeInteiro(codConcentrador));
     return QString::number(codigo, 16).toUpper().rightJustified(2, '0');
 }
-
-// The status position (1 = the first letter) of a nozzle on any channel: 004, 068, 132 and 196 are
-// all position 1. Raises the conversion error when the code is not an integer.
-inline int PosicaoStatus(const QString& codConcentrador)
-{
-    const qint64 codigo = LeInteiro(codConcentrador);
-    return static_cast<int>(((codigo - 4) % 64 + 64) % 64) + 1;
-}

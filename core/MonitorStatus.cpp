@@ -34,9 +34,9 @@ QStringList TMonitorStatus::MontaCanais(const QString& Codigo)
 
 void TMonitorStatus::AtualizaStatusBicos()
 {
-    QString status;
+    TStatusBicos status;
     try {
-        status = FContexto.Concentrador()->GetLeStatus();
+        status = TStatusBicos::Le(*FContexto.Concentrador());
     } catch (const EErroSemResposta& e) {
         // No answer is not "every nozzle free": nothing is written. The cycle tells the operator
         // and the error log, once per silence.
@@ -44,7 +44,6 @@ void TMonitorStatus::AtualizaStatusBicos()
         return;
     }
     FSemResposta.clear();
-    static const QString kLetras = QStringLiteral("ABCEFLP");
     // What the nozzles hold, read before the refresh's own transaction (a refresh that changes
     // nothing then starts none), or as the last refresh left them. One commit for the whole
     // refresh; inside another one's transaction the updates join it, and since that one may still
@@ -65,13 +64,15 @@ void TMonitorStatus::AtualizaStatusBicos()
     TGuardaTransacao transacao(FContexto.CnTankora());
     // Positions above 32 have no concentrator codes: an update with an empty code would stamp
     // every nozzle that is not on the concentrator, so they are skipped.
-    const int posicoes = static_cast<int>(std::min<qsizetype>(status.size(), kPosicoesComCodigo));
+    // Each nozzle takes its own letter where the concentrator gives one, so a blocked nozzle never
+    // marks its free neighbours; a position without a status letter is left as it was.
+    const int posicoes = static_cast<int>(std::min<qsizetype>(status.PorPosicao().size(), kPosicoesComCodigo));
     for (int p = 1; p <= posicoes; ++p) {
-        const QChar letra = status.at(p - 1);
-        if (!kLetras.contains(letra))
-            continue;
         const QStringList codigos = MontaCanais(StrZero(QString::number(p + 3), 3));
         for (const QString& codigo : codigos) {
+            const QChar letra = status.Letra(codigo.toInt());
+            if (!TStatusBicos::LetraValida(letra))
+                continue;
             try {
                 FBicos.GravaStatusBico(QString(letra), codigo);
             } catch (const std::exception& e) {

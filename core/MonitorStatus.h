@@ -1,6 +1,7 @@
 #pragma once
 // The pump status monitor: copies the concentrator's nozzle status letters into Bombas.statusbico.
 #include "RepositorioBicos.h"
+#include "StatusBicos.h"
 
 #include <QStringList>
 
@@ -30,7 +31,7 @@ private:
     TRegistroLogs& FLogs;
     TRepositorioBicos FBicos;
     int FRefreshesSemLerStatus = 0; // refreshes since the stored letters were last read
-    QString FStatusAplicado;        // the concentrator's answer the last refresh wrote
+    TStatusBicos FStatusAplicado;   // the concentrator's answer the last refresh wrote
     QString FSemResposta;
     bool FFalhaStatusBanco = false; // the status writes fail for a database reason: logged once
 };

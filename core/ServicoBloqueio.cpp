@@ -1,9 +1,9 @@
 #include "ServicoBloqueio.h"
 
-#include "CodigoConcentrador.h"
 #include "Contexto.h"
 #include "Erro.h"
 #include "Regional.h"
+#include "StatusBicos.h"
 
 TServicoBloqueio::TServicoBloqueio(TContexto& contexto) : FContexto(contexto), FBicos(contexto) {}
 
@@ -17,12 +17,11 @@ QList<TBicoBloqueio> TServicoBloqueio::CarregaBicos()
 
 void TServicoBloqueio::MarcaBloqueados(QList<TBicoBloqueio>& bicos)
 {
-    const QString status = FContexto.Concentrador()->GetLeStatus();
-    if (!status.contains(QLatin1Char('B')))
+    const TStatusBicos status = TStatusBicos::Le(*FContexto.Concentrador());
+    if (!status.PorPosicao().contains(QLatin1Char('B')))
         return;
     for (TBicoBloqueio& bico : bicos) {
-        const int p = PosicaoStatus(bico.CodConcentrador);
-        if (p <= status.size() && status[p - 1] == QLatin1Char('B'))
+        if (status.Letra(LeInteiro(bico.CodConcentrador)) == QLatin1Char('B'))
             bico.Marcado = bico.Bloqueado = true;
     }
 }
@@ -32,6 +31,12 @@ QStringList TServicoBloqueio::EnviaComandos(const QList<TBicoBloqueio>& bicos)
     QStringList falhas;
     TConcentrador& concentrador = *FContexto.Concentrador();
     for (const TBicoBloqueio& bico : bicos) {
+        // The one empty row of a station with no nozzle on the concentrator: its release goes out
+        // with the empty code, whose conversion error is what the operator is shown.
+        if (bico.CodBico.trimmed().isEmpty() && bicos.size() == 1) {
+            concentrador.FLiberaBico(bico.CodConcentrador);
+            continue;
+        }
         if (bico.Marcado == bico.Bloqueado)
             continue;
         try {

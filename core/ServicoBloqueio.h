@@ -21,15 +21,17 @@ public:
 
     // The nozzles with a concentrator code, by nozzle code, none marked.
     QList<TBicoBloqueio> CarregaBicos();
-    // Marks (and notes as blocked) every nozzle whose status position the concentrator reads as
-    // blocked ("B"), on any channel: position 1 is codes 004, 068, 132 and 196, as the status
-    // monitor numbers them. Nothing is unmarked. A code that is not a decimal number raises once
-    // any position is blocked.
+    // Marks (and notes as blocked) every nozzle the concentrator reads as blocked ("B"): by its own
+    // letter where the library gives the nozzles' status, otherwise by its position's letter, on
+    // any channel (position 1 is codes 004, 068, 132 and 196, as the status monitor numbers them).
+    // Nothing is unmarked. A code that is not a decimal number raises once any position is blocked.
     void MarcaBloqueados(QList<TBicoBloqueio>& bicos);
     // One command for each nozzle whose mark the operator changed, in order: block the marked,
-    // release the others. The nozzles sharing a position share its letter, so a nozzle left as
-    // read is left alone rather than blocked for its neighbour. A command that fails does not stop
-    // the others; the message naming each such nozzle is returned.
+    // release the others. Where only a position's letter is known its nozzles share it, so a nozzle
+    // left as read is left alone rather than blocked for its neighbour. A command that fails does not stop
+    // the others; the message naming each such nozzle is returned. The empty row the grid shows
+    // when no nozzle is on the concentrator gets a release with the empty code, whose conversion
+    // error is raised.
     QStringList EnviaComandos(const QList<TBicoBloqueio>& bicos);
 
 private:

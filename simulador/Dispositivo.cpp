@@ -186,10 +186,22 @@ std::optional<TQuadro> TDispositivo::AtendePedido(const TQuadro& pedido)
         escritor.Bruto(FStatus.data(), FStatus.size());
         break;
     case CmdLeStStatus: {
+        // Each nozzle's own letter, four per position (channels 1 to 4) for positions 1 to 25; a
+        // blank where the position has no nozzle on that channel. A blocked nozzle reads "B", its
+        // free neighbours the letter the position had before the block.
         static const char Letras[] = "LPFCABE";
         std::array<std::uint8_t, 100> texto{};
-        for (std::size_t i = 0; i < FStatus.size(); ++i)
-            texto[i] = FStatus[i] <= 6 ? static_cast<std::uint8_t>(Letras[FStatus[i]]) : '?';
+        texto.fill(' ');
+        for (const auto& bico : FBicos) {
+            const int indice = IndiceStatus(bico.Codigo);
+            const int canal = (bico.Codigo - 4 - indice) / 64;
+            if (bico.Codigo < 4 || canal > 3 || indice >= 25)
+                continue;
+            const auto anterior = FStatusAntesBloqueio.find(indice);
+            const std::uint8_t byte = anterior != FStatusAntesBloqueio.end() ? anterior->second : FStatus[static_cast<std::size_t>(indice)];
+            texto[static_cast<std::size_t>(indice * 4 + canal)] =
+                bico.Bloqueado ? 'B' : static_cast<std::uint8_t>(byte <= 6 ? Letras[byte] : '?');
+        }
         escritor.Bruto(texto.data(), texto.size());
         break;
     }

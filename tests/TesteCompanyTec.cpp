@@ -70,13 +70,20 @@ private slots:
             esperado += QString("LPFCABE").at(i % 7);
         }
         QTest::newRow("todos de 0 a 6") << todos << esperado;
+        // A byte it does not know keeps its place: its position gets "?", the others their own.
         QByteArray setimo = todos;
         setimo[4] = 7;
-        QTest::newRow("7 no quinto byte") << setimo << esperado.left(4) + esperado.mid(5);
+        QTest::newRow("7 no quinto byte") << setimo << esperado.left(4) + "?" + esperado.mid(5);
         QByteArray altos(48, 0);
         altos[0] = static_cast<char>(200);
         altos[47] = 6;
-        QTest::newRow("acima de 6 nas pontas") << altos << QString(46, 'L') + "E";
+        QTest::newRow("acima de 6 nas pontas") << altos << "?" + QString(46, 'L') + "E";
+        QByteArray bloqueioDepois(48, 0);
+        bloqueioDepois[1] = static_cast<char>(255);
+        bloqueioDepois[2] = 5;
+        QTest::newRow("bloqueio depois de um byte desconhecido")
+            << bloqueioDepois << "L?B" + QString(45, 'L');
+        QTest::newRow("nenhum conhecido") << QByteArray(48, static_cast<char>(9)) << QString(48, '?');
     }
     void StatusViraLetras()
     {
@@ -102,6 +109,7 @@ private slots:
         QCOMPARE(texto.size(), 100);
         QCOMPARE(texto.left(3), QString("LPB"));
         QCOMPARE(texto.mid(3), QString(97, QChar(0)));
+        QCOMPARE(Biblioteca.Chamadas(), QString("LeStStatus\n"));
     }
 
     void CodigoDecimalViraHexa_data()

@@ -4,6 +4,7 @@
 #include "CapturaAbastecimento.h"
 #include "ClassCompanyTec.h"
 #include "AlteraPreco.h"
+#include "BloqueiaBico.h"
 #include "ConfiguraTempoLeAbastecimento.h"
 #include "MenuPrin.h"
 #include "NumEdit.h"
@@ -16,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QToolButton>
 
@@ -214,6 +216,74 @@ private slots:
         Ctl({"falha", "modo=normal"});
         Simulador.terminate();
         QVERIFY(Simulador.waitForFinished(5000));
+    }
+
+    // Blocking 03 and 06 (44 and 85, on positions 1 and 2 with three free neighbours each) through
+    // the real driver and library: the dialog and Bombas.statusbico show exactly those two
+    // blocked, and the neighbours free.
+    void BloqueioDeUmBicoNaoMarcaOsVizinhos()
+    {
+        TPostoTeste posto;
+        Link = posto.Pasta.filePath("ttyCONC");
+        Controle = posto.Pasta.filePath("sim.sock");
+        QVERIFY2(IniciaSimulador({"--bicos", "04,05,44,45,84,85,C4,C5"}), "concentrador-sim did not come up");
+        auto paraSimulador = qScopeGuard([this] {
+            Simulador.terminate();
+            Simulador.waitForFinished(5000);
+        });
+        qputenv("COMPANYTEC_PORTA1", QFile::encodeName(Link));
+        posto.DriverReal = true;
+        TLinkor& linkor = posto.IniciaMotor();
+        linkor.Ciclo().ParaLeitura();
+        TMotor motor(linkor);
+        const auto marcados = [](const TFBloqDesbBico& dialogo) {
+            QStringList bicos;
+            for (int r = 1; r < dialogo.QuantidadeLinhas(); ++r)
+                if (dialogo.Marcada(r))
+                    bicos << dialogo.Celula(TFBloqDesbBico::ColBico, r);
+            return bicos;
+        };
+        {
+            TFBloqDesbBico dialogo(motor, posto.Respondedor);
+            dialogo.Prepara();
+            dialogo.show();
+            QTRY_VERIFY_WITH_TIMEOUT(!dialogo.Ocupado(), 20000);
+            QCOMPARE(marcados(dialogo), QStringList());
+            for (int linha : {3, 6}) {
+                dialogo.GridBombas->setCurrentCell(linha - 1, 0);
+                QTest::keyClick(dialogo.GridBombas, Qt::Key_Space);
+            }
+            dialogo.BitBtn1->click();
+            QTRY_VERIFY_WITH_TIMEOUT(!dialogo.isVisible(), 20000);
+        }
+        QVERIFY2(posto.Respondedor.Caixas.isEmpty(), qPrintable(posto.Respondedor.Caixas.value(0).Texto));
+        QCOMPARE(Estado("bloqueado.44"), QString("1"));
+        QCOMPARE(Estado("bloqueado.85"), QString("1"));
+        QCOMPARE(Estado("bloqueado.04"), QString("0"));
+
+        TFBloqDesbBico reaberto(motor, posto.Respondedor);
+        reaberto.Prepara();
+        reaberto.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!reaberto.Ocupado(), 20000);
+        QCOMPARE(marcados(reaberto), QStringList({"03", "06"}));
+        reaberto.close();
+
+        // The status monitor's refresh, on the engine's thread.
+        QObject dono;
+        bool pronto = false;
+        QString falha;
+        motor.Executa(
+            &dono, [](TLinkor& motorLinkor, const TRetorno&) { motorLinkor.Ciclo().AtualizaStatusBicos(); },
+            [&](const QString& erro) {
+                falha = erro;
+                pronto = true;
+            });
+        QTRY_VERIFY_WITH_TIMEOUT(pronto, 20000);
+        QCOMPARE(falha, QString());
+        QCOMPARE(posto.Linhas("Select CodBico, statusbico From Bombas Where Coalesce(CodConcentrador, '') <> '' "
+                              "Order By CodBico",
+                              {"CodBico", "statusbico"}),
+                 QStringList({"01|L", "02|L", "03|B", "04|L", "05|L", "06|B", "07|L", "08|L"}));
     }
 
     void RelogioNoSimulador()

@@ -325,6 +325,37 @@ private slots:
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
     }
 
+    // A station with no nozzle on the concentrator: one empty row, which double click and Space
+    // leave unmarked; the button sends a release with the empty code, whose conversion error is
+    // shown in the error box, and the dialog closes.
+    void BloqueioSemBicosMostraALinhaVaziaEOErro()
+    {
+        TPostoTeste posto;
+        posto.Executa("Update Bombas Set CodConcentrador = NULL");
+        TMotor motor(posto.IniciaMotor());
+        posto.Ciclo().ParaLeitura();
+        posto.Falso->Status = "BLLL";
+        posto.Falso->CodigosRecusados << QString();
+        TFBloqDesbBico dialogo(motor, posto.Respondedor);
+        dialogo.Prepara();
+        dialogo.show();
+        QTRY_VERIFY(!dialogo.Ocupado());
+        QCOMPARE(dialogo.QuantidadeLinhas(), 2);
+        for (int coluna : {TFBloqDesbBico::ColBico, TFBloqDesbBico::ColDescricao, TFBloqDesbBico::ColConcentrador})
+            QCOMPARE(dialogo.Celula(coluna, 1), QString());
+        const QRect celula = dialogo.GridBombas->visualItemRect(dialogo.GridBombas->item(0, 0));
+        DuploClique(dialogo.GridBombas, celula.center());
+        QTest::keyClick(dialogo.GridBombas, Qt::Key_Space);
+        QVERIFY(!dialogo.Marcada(1));
+
+        dialogo.BitBtn1->click();
+        QTRY_VERIFY(!dialogo.isVisible());
+        QCOMPARE(posto.Falso->Comandos, QStringList("FLiberaBico "));
+        QCOMPARE(posto.Respondedor.Caixas.size(), 1);
+        QCOMPARE(posto.Respondedor.Caixas[0].Tipo, TTipoMensagem::Erro);
+        QCOMPARE(posto.Respondedor.Caixas[0].Texto, QString("'' não é um valor inteiro válido."));
+    }
+
     void BloqueioPelaBarraNomeiaORecusado()
     {
         // From the toolbar: position 1 read as blocked marks 01, 03 and 07 (004, 068, 196: channels

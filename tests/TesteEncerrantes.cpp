@@ -1,5 +1,6 @@
 #include "PostoTeste.h"
 #include "ServicoBloqueio.h"
+#include "StatusBicos.h"
 #include "ServicoEncerrantes.h"
 
 #include <QCoreApplication>
@@ -409,6 +410,36 @@ private slots:
         QCOMPARE(posto.Falso->Comandos.size(), 3);
         QCOMPARE(falhas, QStringList({"Erro ao bloquear o Bico: 01\r'004' não é um valor inteiro válido",
                                       "Erro ao desbloquear o Bico: 02\r'005' não é um valor inteiro válido"}));
+    }
+
+    // Each nozzle's letter: its own where the nozzle status gives one that agrees with its
+    // position about a block, its position's otherwise.
+    void LetraDeCadaBico_data()
+    {
+        QTest::addColumn<QString>("porPosicao");
+        QTest::addColumn<QString>("porBico");
+        QTest::addColumn<QString>("letras"); // codes 004, 068, 132, 196, 005, 069, 133, 197, 036
+        const QString vazio(100, ' ');
+        QTest::newRow("sem status por bico") << "BL" << QString() << "BBBBLLLL ";
+        QTest::newRow("biblioteca sem o texto (F)") << "BL" << "F" << "BBBBLLLL ";
+        QTest::newRow("03 e 06 bloqueados") << "BB" << "LBLLLLBL" + vazio.mid(8) << "LBLLLLBL ";
+        QTest::newRow("canal sem bico não tem letra") << "BA" << "LB  AA  " + vazio.mid(8) << "LB  AA   ";
+        QTest::newRow("posição B sem bico B: a posição vale") << "BL" << "LLLLLLLL" + vazio.mid(8) << "BBBBLLLL ";
+        QTest::newRow("bico B em posição livre: a posição vale") << "LL" << "BLLLLLLL" + vazio.mid(8) << "LLLLLLLL ";
+        QTest::newRow("byte desconhecido na posição") << "?B" << "ALLLLBLL" + vazio.mid(8) << "ALLLLBLL ";
+        QTest::newRow("texto curto demais") << "BL" << "LBLL" << "BBBBLLLL ";
+        QTest::newRow("posição 33 em diante") << QString(32, 'L') + "B" << vazio << "LLLLLLLLB";
+    }
+    void LetraDeCadaBico()
+    {
+        QFETCH(QString, porPosicao);
+        QFETCH(QString, porBico);
+        QFETCH(QString, letras);
+        const TStatusBicos status(porPosicao, porBico);
+        QString lidas;
+        for (int codigo : {4, 68, 132, 196, 5, 69, 133, 197, 36})
+            lidas += TStatusBicos::LetraValida(status.Letra(codigo)) ? status.Letra(codigo) : QChar(' ');
+        QCOMPARE(lidas, letras);
     }
 
     void CodigoNaoDecimalSoFalhaComPosicaoBloqueada()

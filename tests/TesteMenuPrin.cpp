@@ -344,6 +344,57 @@ private slots:
         QCOMPARE(barra->value(), barra->maximum());
     }
 
+    // Midnight starts the new day in the pane: header date and count, whether the day turns on a
+    // quiet tick or on the first fueling after it; the day before stays whole in its own file.
+    void MeiaNoiteComecaONovoDia_data()
+    {
+        QTest::addColumn<bool>("tiqueAntes");
+        QTest::newRow("tique vazio depois da meia-noite") << true;
+        QTest::newRow("primeiro abastecimento do dia") << false;
+    }
+    void MeiaNoiteComecaONovoDia()
+    {
+        QFETCH(bool, tiqueAntes);
+        TPostoTeste posto;
+        posto.Relogio.Momento = QDateTime(QDate(2025, 12, 9), QTime(23, 59, 50));
+        posto.EscreveArquivo("LogLinkor09122025",
+                             " 09/12/2025   10:00:00   00012      25,437       5,899     150,05   001  0007   068\r\n");
+        auto janela = AbreJanela(posto);
+        const QString cabecalho09 = janela->CabecalhoLog->toPlainText().split('\n').value(0);
+        QVERIFY2(cabecalho09.endsWith("09/12/2025"), qPrintable(cabecalho09));
+        QVERIFY(NoMotor(*janela, [&](TLinkor& linkor) {
+            linkor.Ciclo().ParaLeitura();
+            linkor.Ciclo().ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 8, "09/12/2025", "23:59:40", 1010));
+        }));
+        QTRY_COMPARE(janela->TextoPainel(1), QString("Total de Abastecimentos: 2"));
+
+        QVERIFY(NoMotor(*janela, [&](TLinkor& linkor) {
+            posto.Relogio.Momento = QDateTime(QDate(2025, 12, 10), QTime(0, 0, 5));
+            if (tiqueAntes)
+                linkor.Ciclo().LeConcentradorTimer();
+        }));
+        if (tiqueAntes) {
+            QTRY_COMPARE(janela->TextoPainel(1), QString("Total de Abastecimentos: 0"));
+            QVERIFY(janela->CabecalhoLog->toPlainText().split('\n').value(0).endsWith("10/12/2025"));
+            QVERIFY(janela->VisualizaLog->toPlainText().isEmpty());
+        }
+        QVERIFY(NoMotor(*janela, [&](TLinkor& linkor) {
+            linkor.Ciclo().ParaLeitura();
+            linkor.Ciclo().ProcessaAbastecimento(Abastecimento("44", 5, 58990, 294950, 9, "10/12/2025", "00:00:01", 1015));
+        }));
+        QTRY_COMPARE(janela->TextoPainel(1), QString("Total de Abastecimentos: 1"));
+        const QStringList cabecalho = janela->CabecalhoLog->toPlainText().split('\n');
+        QCOMPARE(cabecalho.size(), 4);
+        QCOMPARE(cabecalho[0], QString(cabecalho09).replace("09/12/2025", "10/12/2025"));
+        QCOMPARE(janela->VisualizaLog->toPlainText().split('\n'), posto.LinhasLog("LogLinkor10122025"));
+        QCOMPARE(posto.LinhasLog("LogLinkor10122025").size(), 1);
+        QCOMPARE(posto.LinhasLog().size(), 2);
+
+        // A tick later on the same day changes nothing.
+        QVERIFY(NoMotor(*janela, [&](TLinkor& linkor) { linkor.Ciclo().LeConcentradorTimer(); }));
+        QCOMPARE(janela->TextoPainel(1), QString("Total de Abastecimentos: 1"));
+    }
+
     // The engine stuck in a serial exchange (or the database): the window goes on handling events,
     // and "&Sair" ends the window within its bound, leaving the engine behind without calling
     // the driver.

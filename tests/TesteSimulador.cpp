@@ -202,6 +202,8 @@ private slots:
         QCOMPARE(Estado("bloqueado.44"), QString("1"));
         QCOMPARE(Estado("bloqueado.04"), QString("0"));
         QCOMPARE(Driver.GetLeStatus().left(2), QString("BL"));
+        // Each nozzle's own letter, four per position: 04 and 44 on position 1, 05 and 45 on 2.
+        QCOMPARE(Driver.FGetStStatusBico(), "LB  LL  " + QString(92, ' '));
         Driver.FLiberaBico("068");
         QCOMPARE(Estado("bloqueado.44"), QString("0"));
         QCOMPARE(Driver.GetLeStatus(), QString(48, 'L'));
@@ -210,7 +212,7 @@ private slots:
     void StatusDoSimulador()
     {
         Ctl({"status", "0", "1", "2", "3", "4", "5", "6", "9"});
-        QCOMPARE(Driver.GetLeStatus(), "LPFCABE" + QString(40, 'L'));
+        QCOMPARE(Driver.GetLeStatus(), "LPFCABE?" + QString(40, 'L'));
         Ctl({"status"});
     }
 
