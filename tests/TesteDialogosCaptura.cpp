@@ -187,27 +187,19 @@ private slots:
         QToolButton* abre = dialogo == "captura" ? janela.SpeedButton1
             : dialogo == "tempo"                 ? janela.btnConfTempoBusca
                                                  : janela.SpeedButton3;
-        bool achou = false;
         bool abertoDepois = false;
-        QTimer::singleShot(0, [&] {
-            auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (!d)
-                return;
-            achou = true;
-            if (auto* bloqueio = qobject_cast<TFBloqDesbBico*>(d))
+        QVERIFY(OperaDialogo<QDialog>(abre, [&](QDialog& d) {
+            if (auto* bloqueio = qobject_cast<TFBloqDesbBico*>(&d))
                 QTRY_VERIFY(!bloqueio->Ocupado());
-            QWidget* alvo = controle == "campo" ? static_cast<QWidget*>(d->findChild<TNumEdit*>())
-                : controle == "grade"           ? static_cast<QWidget*>(d->findChild<QTableWidget*>())
-                                                : static_cast<QWidget*>(d->findChildren<QPushButton*>().value(0));
+            QWidget* alvo = controle == "campo" ? static_cast<QWidget*>(d.findChild<TNumEdit*>())
+                : controle == "grade"           ? static_cast<QWidget*>(d.findChild<QTableWidget*>())
+                                                : static_cast<QWidget*>(d.findChildren<QPushButton*>().value(0));
             QVERIFY(alvo);
             alvo->setFocus();
             QTest::keyClick(alvo, Qt::Key_Escape);
             QTest::qWait(20);
-            abertoDepois = d->isVisible();
-            d->close();
-        });
-        abre->click();
-        QVERIFY(achou);
+            abertoDepois = d.isVisible();
+        }));
         QVERIFY(abertoDepois);
     }
 
