@@ -23,14 +23,10 @@ namespace {
 // delivered again on the next run); only what needs no engine is flushed before the process ends.
 [[noreturn]] void EncerraSemOMotor(const TContexto& contexto, int codigo)
 {
-    TLogArquivo log;
     try {
-        log.Acrescenta(contexto.Relogio().PastaExecutavel() + QStringLiteral("LogErroConcentrador"),
-                       MontaLinhaErro(contexto.Relogio().Agora(),
-                                      QStringLiteral("Linkor encerrado sem esperar o banco de dados ou o "
-                                                     "concentrador, que não responderam; nada pendente foi "
-                                                     "confirmado ao concentrador."),
-                                      contexto.Regional()));
+        TMenuPrin::GravaLogErroSemMotor(contexto, QStringLiteral("Linkor encerrado sem esperar o banco de dados ou o "
+                                                                 "concentrador, que não responderam; nada pendente foi "
+                                                                 "confirmado ao concentrador."));
     } catch (const std::exception&) {
         // the process ends now: there is nowhere left to say it
     }
@@ -79,12 +75,9 @@ void IniciaDeNovo(const QStringList& argumentos, const TContexto& contexto)
     if (processo.startDetached())
         return;
     try {
-        TLogArquivo().Acrescenta(contexto.Relogio().PastaExecutavel() + QStringLiteral("LogErroConcentrador"),
-                                 MontaLinhaErro(contexto.Relogio().Agora(),
-                                                QStringLiteral("Linkor não pôde ser iniciado de novo depois do acerto "
-                                                               "da Data/Hora (%1): abra-o de novo.")
-                                                    .arg(processo.errorString()),
-                                                contexto.Regional()));
+        TMenuPrin::GravaLogErroSemMotor(contexto, QStringLiteral("Linkor não pôde ser iniciado de novo depois do "
+                                                                 "acerto da Data/Hora (%1): abra-o de novo.")
+                                                      .arg(processo.errorString()));
     } catch (const std::exception&) {
         // nowhere left to say it
     }

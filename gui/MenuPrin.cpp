@@ -295,6 +295,12 @@ void TMenuPrin::FormCreate()
         [this, partida](const QString& erro) { ConcluiPartida(*partida, erro); });
 }
 
+void TMenuPrin::GravaLogErroSemMotor(const TContexto& contexto, const QString& mensagem)
+{
+    TLogArquivo().Acrescenta(contexto.Relogio().PastaExecutavel() + QStringLiteral("LogErroConcentrador"),
+                             MontaLinhaErro(contexto.Relogio().Agora(), mensagem, contexto.Regional()));
+}
+
 void TMenuPrin::ConcluiPartida(const TPartida& partida, const QString& erro)
 {
     TMensagens& mensagens = FLinkor.Contexto().Mensagens();
@@ -302,22 +308,29 @@ void TMenuPrin::ConcluiPartida(const TPartida& partida, const QString& erro)
         // The failure path: the box, then the error log's line, then the close. A box start-up
         // raised before is answered first, so only one is open at a time.
         FFimSolicitado = true;
+        if (FEncerrando) { // stopped meanwhile (a stop signal): nobody to show it to, the line still
+            try {
+                if (!partida.OutraInstancia)
+                    GravaLogErroSemMotor(FLinkor.Contexto(), QStringLiteral("Erro na inicialização: ") + erro);
+            } catch (const std::exception&) {
+                // nowhere left to say it
+            }
+            return;
+        }
         mensagens.Encerra([this, &mensagens, erro, outra = partida.OutraInstancia] {
             mensagens.MostraMensagem(TTipoMensagem::Erro, erro);
             if (outra) {
                 close();
                 return;
             }
-            FMotor.Executa(
-                this,
-                [erro](TLinkor& linkor, const TRetorno&) {
-                    linkor.Contexto().GravaLogErro(QStringLiteral("Erro na inicialização: ") + erro);
-                },
-                [this, &mensagens](const QString& falhaLog) {
-                    if (!falhaLog.isEmpty()) // the operator also learns the log is unwritable
-                        mensagens.MostraMensagem(TTipoMensagem::Erro, falhaLog);
-                    close();
-                });
+            // Written here, not by the engine: it may be stopping already (a stop signal during
+            // start-up), and a failed start-up leaves it idle.
+            try {
+                GravaLogErroSemMotor(FLinkor.Contexto(), QStringLiteral("Erro na inicialização: ") + erro);
+            } catch (const std::exception& falhaLog) { // the operator also learns the log is unwritable
+                mensagens.MostraMensagem(TTipoMensagem::Erro, MensagemDe(falhaLog));
+            }
+            close();
         });
         return;
     }

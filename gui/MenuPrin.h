@@ -52,6 +52,9 @@ public:
     // How long the close waits for the engine before leaving it behind ("&Sair" and a stop signal
     // end the program within 3 s even while the engine is stuck in the database or on the line).
     static constexpr int kEsperaMotorMs = 2000;
+    // A line of the error log written on this thread, for when the engine cannot write it (it is
+    // stopping, or stopped). Raises when the log cannot be written.
+    static void GravaLogErroSemMotor(const TContexto& contexto, const QString& mensagem);
 
     // Components.
     QToolBar* ToolBar1;
