@@ -36,7 +36,7 @@ void TLinkor::Inicia()
 {
     // Before anything else: a second Linkor on this station must change nothing at all.
     TravaPosto(FTravaPosto, FContexto.Relogio().PastaExecutavel());
-    FVersao = QStringLiteral("v15.11dc");
+    FVersao = kVersao;
     FCiclo.IniciaLog();
     TConexao& conexao = FContexto.CnTankora();
     AbreBanco(conexao, FContexto.Relogio(), FContexto.Mensagens(), DefinicaoDbTankora(),
@@ -67,16 +67,9 @@ void TLinkor::Inicia()
     concentrador.PCarregaDllConcentrador();
     if (!concentrador.InicializaSerial(NumeroPortaSerial(FParametros.Texto(QStringLiteral("PortaConc")))))
         throw EErro(QStringLiteral("Erro ao tentar a conexão com a porta serial!!"));
-    if (FParametros.Texto(QStringLiteral("AcertaDataConc")) == QLatin1String("S")) {
-        // A clock the concentrator did not take is no reason to stop storing fuelings: it is logged
-        // and the start goes on, as it did before the driver reported it.
-        try {
-            concentrador.AcertaDataHora();
-        } catch (const std::exception& e) {
-            FContexto.GravaLogErro(QStringLiteral("Erro ao acertar a Data/Hora do concentrador na inicialização: ")
-                                   + MensagemDe(e));
-        }
-    }
+    // A clock the concentrator did not take ends the start like any other step that failed.
+    if (FParametros.Texto(QStringLiteral("AcertaDataConc")) == QLatin1String("S"))
+        concentrador.AcertaDataHora();
     FCiclo.DefineIntervaloLeitura(static_cast<int>(segundos * 1000));
     const QString ini = LocalizaArquivo(FContexto.Relogio().PastaExecutavel(), QStringLiteral("TankoraECF.INI"));
     FCiclo.DefineUsaFid(!ini.isEmpty()

@@ -23,6 +23,8 @@ public:
     TRepositorioParametros& Parametros() { return FParametros; }
     TCicloLeitura& Ciclo() { return FCiclo; }
     const QString& Versao() const { return FVersao; }
+    // The program's version, shown in the window's caption.
+    static inline const QString kVersao = QStringLiteral("v15.11dc");
 
     // The start-up sequence after the window exists: the station's lock, version, log, database,
     // parameters, driver, serial port, clock, poll interval, tag mode. Raises on the first failure;

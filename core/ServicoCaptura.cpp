@@ -28,7 +28,7 @@ TResultadoCaptura TServicoCaptura::Captura(qint32 id, const QString& texto)
     try {
         return CapturaRegistro(id, texto);
     } catch (const std::exception& e) {
-        return {TTipoMensagem::Informacao, QStringLiteral("Erro ao capturar o abastecimento: ") + texto
+        return {TTipoMensagem::Erro, QStringLiteral("Erro ao capturar o abastecimento: ") + texto
                                                + QStringLiteral("\r") + MensagemDe(e)};
     }
 }

@@ -25,7 +25,7 @@ QString TServicoTempoLeitura::AlteraTempo(const QString& textoSegundos)
                             .arg(TRepositorioParametros::kMaximoTempoLeitura));
         FLinkor.Parametros().AlteraTempoLeitura(segundos);
     } catch (const std::exception& e) {
-        return QStringLiteral("Erro ao tentar alterar o tempo de leitura do concentrador") + MensagemDe(e);
+        return TextoComCausa(QStringLiteral("Erro ao tentar alterar o tempo de leitura do concentrador"), e);
     }
     ciclo.DefineIntervaloLeitura(static_cast<int>(segundos * 1000));
     return {};

@@ -230,13 +230,20 @@ EErroBanco TConexao::TImplementacao::Falha(const FbException& erro)
     const TNaturezaErroBanco natureza = NaturezaFirebird(erro);
     if (natureza == TNaturezaErroBanco::Conexao && Anexo)
         Perdida = true;
-    return EErroBanco(MensagemFirebird(erro), natureza);
+    return EErroBanco(MensagemFirebird(erro), natureza, true);
+}
+
+QString TextoComCausa(const QString& prefixo, const std::exception& erro)
+{
+    if (const auto* banco = dynamic_cast<const EErroBanco*>(&erro); banco && banco->DoServidor())
+        return prefixo.trimmed() + QLatin1Char('\r') + banco->Mensagem();
+    return prefixo + MensagemDe(erro);
 }
 
 void RepassaComPrefixo(const QString& prefixo, const std::exception& erro)
 {
     if (const auto* banco = dynamic_cast<const EErroBanco*>(&erro))
-        throw EErroBanco(prefixo + banco->Mensagem(), banco->Natureza());
+        throw EErroBanco(TextoComCausa(prefixo, erro), banco->Natureza());
     throw EErro(prefixo + MensagemDe(erro));
 }
 

@@ -33,15 +33,24 @@ enum class TNaturezaErroBanco {
 
 class EErroBanco : public EErro {
 public:
-    EErroBanco(QString mensagem, TNaturezaErroBanco natureza) : EErro(std::move(mensagem)), FNatureza(natureza) {}
+    EErroBanco(QString mensagem, TNaturezaErroBanco natureza, bool doServidor = false)
+        : EErro(std::move(mensagem)), FNatureza(natureza), FDoServidor(doServidor)
+    {
+    }
     TNaturezaErroBanco Natureza() const noexcept { return FNatureza; }
     bool Transitorio() const noexcept { return FNatureza != TNaturezaErroBanco::Recusa; }
+    // The message is the server's own text (English), not ours.
+    bool DoServidor() const noexcept { return FDoServidor; }
 
 private:
     TNaturezaErroBanco FNatureza;
+    bool FDoServidor;
 };
 
-// The same error with a layer's prefix: keeps its nature when it is a database error.
+// A layer's Portuguese text followed by the error it passes on: the server's own message goes on
+// a line of its own, so the operator reads our text first; any other follows directly.
+QString TextoComCausa(const QString& prefixo, const std::exception& erro);
+// The same error with a layer's prefix (TextoComCausa): keeps its nature when it is a database error.
 [[noreturn]] void RepassaComPrefixo(const QString& prefixo, const std::exception& erro);
 
 class TConexao {

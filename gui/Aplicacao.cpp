@@ -41,6 +41,7 @@ void TAplicacao::InstalaTratamentoSinais()
         for (QWidget* janela : QApplication::topLevelWidgets())
             if (janela->inherits("QMainWindow"))
                 janela->close();
-        QCoreApplication::quit();
+        // Queued: what the engine handed back on its way out (a start-up failure to log) runs first.
+        QMetaObject::invokeMethod(this, &QCoreApplication::quit, Qt::QueuedConnection);
     });
 }

@@ -5,6 +5,7 @@
 #include "Erro.h"
 #include "FonteDialogo.h"
 #include "Grade.h"
+#include "IgnoraEsc.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -65,6 +66,7 @@ TFBloqDesbBico::TFBloqDesbBico(TMotor& motor, TMensagens& mensagens, QWidget* pa
 {
     setObjectName(QStringLiteral("FBloqDesbBico"));
     setAttribute(Qt::WA_QuitOnClose, false);
+    new TIgnoraEsc(this);
     CriaComponentes();
 }
 

@@ -1,8 +1,13 @@
 #include "CaixaMensagem.h"
 
 #include <QApplication>
+#include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QThread>
 
 #include <condition_variable>
@@ -27,6 +32,67 @@ QMessageBox::Icon IconeDe(TTipoMensagem tipo)
 QString TextoDaCaixa(const QString& texto)
 {
     return QString(texto).replace('\r', '\n');
+}
+
+// A text taller than half the screen goes into a scroll area inside the box, so the box (and its
+// buttons) stay on screen whatever the database or the driver had to say.
+void LimitaTamanho(QMessageBox* caixa)
+{
+    auto* rotulo = caixa->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    auto* grade = qobject_cast<QGridLayout*>(caixa->layout());
+    if (!rotulo || !grade)
+        return;
+    const QScreen* tela = caixa->screen() ? caixa->screen() : QGuiApplication::primaryScreen();
+    if (!tela)
+        return;
+    const QRect area = tela->availableGeometry();
+    const int largura = qMin(area.width() / 2, 500);
+    const int alturaMaxima = area.height() / 2;
+    rotulo->setWordWrap(true);
+    const int altura = rotulo->heightForWidth(largura);
+    auto* rolagem = caixa->findChild<QScrollArea*>(QStringLiteral("AreaTexto"));
+    if (!rolagem) {
+        if (altura <= alturaMaxima)
+            return;
+        int linha = 0, coluna = 0, linhas = 1, colunas = 1;
+        grade->getItemPosition(grade->indexOf(rotulo), &linha, &coluna, &linhas, &colunas);
+        grade->removeWidget(rotulo);
+        rolagem = new QScrollArea(caixa);
+        rolagem->setObjectName(QStringLiteral("AreaTexto"));
+        rolagem->setFrameShape(QFrame::NoFrame);
+        rolagem->setWidgetResizable(true);
+        rolagem->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        rolagem->setWidget(rotulo);
+        grade->addWidget(rolagem, linha, coluna, linhas, colunas);
+    }
+    rolagem->setMinimumWidth(largura + rolagem->verticalScrollBar()->sizeHint().width());
+    rolagem->setFixedHeight(qMin(altura, alturaMaxima));
+}
+
+// Plain text always; the size bounded. Set twice so that the box measures itself with the bound.
+void DefineTexto(QMessageBox* caixa, const QString& texto)
+{
+    caixa->setTextFormat(Qt::PlainText);
+    caixa->setText(texto);
+    LimitaTamanho(caixa);
+    caixa->setText(texto);
+}
+
+QMessageBox* NovaCaixa(TTipoMensagem tipo, const QString& texto, QWidget* dono)
+{
+    auto* caixa = new QMessageBox(IconeDe(tipo), TituloMensagem(tipo), QString(), QMessageBox::NoButton, dono);
+    DefineTexto(caixa, texto);
+    return caixa;
+}
+
+// The window a modal box belongs to: the active one, unless that is one of the boxes, which go
+// away by themselves (a box owned by one would be freed with it while still waiting for its answer).
+QWidget* DonoDaCaixa()
+{
+    QWidget* janela = QApplication::activeWindow();
+    while (janela && (qobject_cast<QMessageBox*>(janela) || janela->testAttribute(Qt::WA_DeleteOnClose)))
+        janela = janela->parentWidget() ? janela->parentWidget()->window() : nullptr;
+    return janela;
 }
 
 // A box with the buttons of `botoes`; the first one is the default, the second the escape.
@@ -109,11 +175,15 @@ TResposta TCaixaMensagem::MostraMensagem(TTipoMensagem tipo, const QString& text
         QMetaObject::invokeMethod(qApp, [this, tipo, texto] { Acrescenta(tipo, texto); }, Qt::QueuedConnection);
         return TResposta::Ok;
     }
-    QMessageBox caixa(IconeDe(tipo), TituloMensagem(tipo), TextoDaCaixa(texto), QMessageBox::NoButton,
-                      QApplication::activeWindow());
-    const TCaixa botoesDaCaixa(&caixa, botoes);
-    caixa.exec();
-    return botoesDaCaixa.Resposta(botoes);
+    // On the heap and watched: should its window go away all the same, the answer is the cautious one.
+    QPointer<QMessageBox> caixa = NovaCaixa(tipo, TextoDaCaixa(texto), DonoDaCaixa());
+    const TCaixa botoesDaCaixa(caixa.data(), botoes);
+    caixa->exec();
+    if (!caixa)
+        return RespostaCautelosa(botoes);
+    const TResposta resposta = botoesDaCaixa.Resposta(botoes);
+    delete caixa.data();
+    return resposta;
 }
 
 void TCaixaMensagem::Acrescenta(TTipoMensagem tipo, const QString& texto)
@@ -127,8 +197,12 @@ void TCaixaMensagem::Acrescenta(TTipoMensagem tipo, const QString& texto)
         textos.clear();
         // A window of its own: the engine's news must not go away with whichever dialog was in
         // front when it came.
-        caixa = new QMessageBox(IconeDe(tipo), TituloMensagem(tipo), QString(), QMessageBox::NoButton, nullptr);
+        caixa = NovaCaixa(tipo, QString(), nullptr);
         caixa->setAttribute(Qt::WA_DeleteOnClose);
+        // On the way out the program ends once the last of them is answered.
+        QObject::connect(caixa.data(), &QDialog::finished, caixa.data(), [this] {
+            QMetaObject::invokeMethod(qApp, [this] { ConfereFim(); }, Qt::QueuedConnection);
+        });
         // Polling goes on underneath it: the window stays usable.
         caixa->setWindowModality(Qt::NonModal);
         TCaixa(caixa, TBotoes::Ok);
@@ -137,7 +211,7 @@ void TCaixaMensagem::Acrescenta(TTipoMensagem tipo, const QString& texto)
         textos << linhas;
         while (textos.size() > kMaximoTextos)
             textos.removeFirst();
-        caixa->setText(textos.join(QStringLiteral("\n\n")));
+        DefineTexto(caixa, textos.join(QStringLiteral("\n\n")));
     }
     caixa->show();
     caixa->raise();
@@ -148,7 +222,7 @@ TResposta TCaixaMensagem::Pergunta(TTipoMensagem tipo, const QString& texto, TBo
     auto pergunta = std::make_shared<TPergunta>(botoes);
     {
         const std::lock_guard trava(FMutex);
-        if (FSuprimidas)
+        if (FSuprimidas || FEncerrando)
             return RespostaCautelosa(botoes);
         FPerguntas << pergunta;
     }
@@ -167,7 +241,11 @@ void TCaixaMensagem::AbrePergunta(const std::shared_ptr<TPergunta>& pergunta, TT
         pergunta->Responde(RespostaCautelosa(pergunta->Botoes));
         return;
     }
-    auto* caixa = new QMessageBox(IconeDe(tipo), TituloMensagem(tipo), TextoDaCaixa(texto), QMessageBox::NoButton, nullptr);
+    if (FEncerrando) {
+        pergunta->Responde(RespostaCautelosa(pergunta->Botoes));
+        return;
+    }
+    auto* caixa = NovaCaixa(tipo, TextoDaCaixa(texto), nullptr);
     caixa->setAttribute(Qt::WA_DeleteOnClose);
     caixa->setWindowModality(Qt::ApplicationModal); // shown without a loop of its own
     const auto botoes = std::make_shared<TCaixa>(caixa, pergunta->Botoes);
@@ -197,6 +275,32 @@ void TCaixaMensagem::Suprime()
             if (caixa)
                 caixa->close();
     }
+}
+
+void TCaixaMensagem::Encerra(std::function<void()> depois)
+{
+    {
+        const std::lock_guard trava(FMutex);
+        FEncerrando = true;
+        for (const auto& pergunta : FPerguntas)
+            pergunta->Responde(RespostaCautelosa(pergunta->Botoes));
+    }
+    for (const QPointer<QMessageBox>& caixa : std::as_const(FCaixasPergunta))
+        if (caixa)
+            caixa->close();
+    FDepois = std::move(depois);
+    // Queued: what the engine posted before it stopped comes up first.
+    QMetaObject::invokeMethod(qApp, [this] { ConfereFim(); }, Qt::QueuedConnection);
+}
+
+void TCaixaMensagem::ConfereFim()
+{
+    if (!FDepois)
+        return;
+    for (const QPointer<QMessageBox>& caixa : FAbertas)
+        if (caixa && caixa->isVisible())
+            return;
+    std::exchange(FDepois, {})();
 }
 
 QMessageBox* TCaixaMensagem::CaixaAberta(TTipoMensagem tipo) const

@@ -2,6 +2,7 @@
 
 #include "Erro.h"
 #include "FonteDialogo.h"
+#include "IgnoraEsc.h"
 #include "Linkor.h"
 #include "NumEdit.h"
 #include "ServicoCaptura.h"
@@ -16,6 +17,7 @@ TFCapturaAbast::TFCapturaAbast(TMotor& motor, TMensagens& mensagens, QWidget* pa
       })
 {
     setObjectName(QStringLiteral("FCapturaAbast"));
+    new TIgnoraEsc(this);
     setWindowTitle(QStringLiteral("Captura de abastecimento"));
     setFont(FonteMsSansSerif());
     QPalette paleta = palette();
@@ -68,22 +70,47 @@ bool TFCapturaAbast::Executa()
 
 void TFCapturaAbast::BtOkClick()
 {
-    // The questions are asked here, before the engine is asked for anything.
+    // The poll timer goes off first and stays off through the questions and the capture; every
+    // way out switches it on again (the capture itself does so at its end).
     const QString texto = edtIDAbast->text();
-    if (edtIDAbast->Value() < 0) {
+    const double valor = edtIDAbast->Value();
+    FTrabalho.Executa([](TLinkor& linkor, const TRetorno&) { linkor.Ciclo().ParaLeitura(); },
+                      [this, texto, valor](const QString& erro) {
+                          if (!erro.isEmpty()) {
+                              FMensagens.MostraErroPadrao(erro);
+                              ReabilitaLeitura();
+                              return;
+                          }
+                          Captura(texto, valor);
+                      });
+}
+
+void TFCapturaAbast::ReabilitaLeitura()
+{
+    FTrabalho.Motor().Executa(this, [](TLinkor& linkor, const TRetorno&) { linkor.Ciclo().HabilitaLeitura(); });
+}
+
+void TFCapturaAbast::Captura(const QString& texto, double valor)
+{
+    // The questions are asked here, before the concentrator is asked for anything.
+    if (valor < 0) {
         FMensagens.MostraMensagem(TTipoMensagem::Informacao, QStringLiteral("Informe o ID do Abastecidmento!"));
+        ReabilitaLeitura();
         return;
     }
     if (FMensagens.MostraMensagem(TTipoMensagem::Confirmacao,
                                   QStringLiteral("Confirma a captura do Registro ") + texto + QStringLiteral("?"),
                                   TBotoes::SimNao)
-        != TResposta::Sim)
+        != TResposta::Sim) {
+        ReabilitaLeitura();
         return;
+    }
     qint32 id = 0;
     try {
         id = TServicoCaptura::LeId(texto);
     } catch (const std::exception& e) {
         FMensagens.MostraErroPadrao(MensagemDe(e));
+        ReabilitaLeitura();
         return;
     }
     auto resultado = std::make_shared<TResultadoCaptura>();

@@ -28,6 +28,9 @@ public:
 
 private:
     void BtOkClick();
+    // Once the poll timer is off: the questions, then the capture.
+    void Captura(const QString& texto, double valor);
+    void ReabilitaLeitura();
     void BtCancelarClick();
 
     TMensagens& FMensagens;

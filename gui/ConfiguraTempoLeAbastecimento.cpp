@@ -2,6 +2,7 @@
 
 #include "Erro.h"
 #include "FonteDialogo.h"
+#include "IgnoraEsc.h"
 #include "Linkor.h"
 #include "NumEdit.h"
 #include "ServicoTempoLeitura.h"
@@ -24,6 +25,7 @@ TFconfiguraTempoLeAbastecimento::TFconfiguraTempoLeAbastecimento(TMotor& motor, 
       })
 {
     setObjectName(QStringLiteral("FconfiguraTempoLeAbastecimento"));
+    new TIgnoraEsc(this);
     setWindowTitle(QStringLiteral("Comunicação com concentrador"));
     setFont(FonteMsSansSerif());
     QPalette paleta = palette();
@@ -110,7 +112,7 @@ void TFconfiguraTempoLeAbastecimento::BtOkClick()
                           if (!falha.isEmpty())
                               FMensagens.MostraErroPadrao(falha);
                           else if (!erro->isEmpty())
-                              FMensagens.MostraMensagem(TTipoMensagem::Informacao, *erro);
+                              FMensagens.MostraMensagem(TTipoMensagem::Erro, *erro);
                       });
 }
 

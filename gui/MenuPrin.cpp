@@ -221,11 +221,33 @@ void TMenuPrin::AtualizaPainel0()
 
 void TMenuPrin::MostraAviso(const QString& aviso)
 {
-    const bool novo = FAviso.isEmpty() && !aviso.isEmpty();
+    // The kinds of fault in the report, one paragraph each: a kind that was not going on before
+    // brings the notice back, even when the operator closed it during another fault.
+    QStringList falhas;
+    for (const QString& paragrafo : aviso.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        QString tipo = QStringLiteral("banco");
+        if (paragrafo.startsWith(QLatin1String("O concentrador não responde")))
+            tipo = QStringLiteral("concentrador");
+        else if (paragrafo.startsWith(QLatin1String("Os arquivos de log")))
+            tipo = QStringLiteral("log");
+        else if (!falhas.isEmpty() && falhas.last() == tipo)
+            continue;
+        if (!falhas.contains(tipo))
+            falhas << tipo;
+    }
+    bool novo = false;
+    for (const QString& tipo : std::as_const(falhas))
+        novo = novo || !FFalhas.contains(tipo);
+    const bool mudouEstado = falhas.isEmpty() != FFalhas.isEmpty();
+    FFalhas = falhas;
     FAviso = aviso;
     AtualizaPainel0();
-    if (CoolTrayIcon1)
+    if (CoolTrayIcon1) {
         CoolTrayIcon1->setToolTip(DicaBandeja());
+        if (mudouEstado)
+            CoolTrayIcon1->setIcon(style()->standardIcon(EmFalha() ? QStyle::SP_MessageBoxWarning
+                                                                    : QStyle::SP_DriveNetIcon));
+    }
     if (aviso.isEmpty()) {
         // All is well again: the notice goes by itself.
         if (FCaixaAviso)
@@ -237,6 +259,7 @@ void TMenuPrin::MostraAviso(const QString& aviso)
         FCaixaAviso = new QMessageBox(QMessageBox::Warning, QStringLiteral("Alerta"), QString(), QMessageBox::Ok, this);
         FCaixaAviso->setObjectName(QStringLiteral("CaixaAviso"));
         FCaixaAviso->setWindowModality(Qt::NonModal);
+        FCaixaAviso->setTextFormat(Qt::PlainText);
         FCaixaAviso->button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
     }
     FCaixaAviso->setText(aviso);
@@ -246,13 +269,15 @@ void TMenuPrin::MostraAviso(const QString& aviso)
 
 // What the start-up job hands back to the window.
 struct TMenuPrin::TPartida {
-    QString Versao;
     bool FimSolicitado = false;
-    QString FalhaLog; // the error log could not take the start-up failure
+    bool OutraInstancia = false; // the station's log belongs to the Linkor already running there
 };
 
 void TMenuPrin::FormCreate()
 {
+    // The version first, so the caption carries it even when the window is opened during the
+    // start-up's wait for the database.
+    FVersao = TLinkor::kVersao;
     VisualizaLog->clear();
     ToolBar1->setEnabled(false); // the operator's functions need a started engine
     auto partida = std::make_shared<TPartida>();
@@ -261,35 +286,54 @@ void TMenuPrin::FormCreate()
         [partida](TLinkor& linkor, const TRetorno&) {
             try {
                 linkor.Inicia();
-            } catch (const std::exception& e) {
-                try {
-                    // The station's log belongs to the Linkor already running there.
-                    if (!dynamic_cast<const EOutraInstancia*>(&e))
-                        linkor.Contexto().GravaLogErro(QStringLiteral("Erro na inicialização: ") + MensagemDe(e));
-                } catch (const std::exception& falhaLog) {
-                    partida->FalhaLog = MensagemDe(falhaLog);
-                }
+            } catch (const EOutraInstancia&) {
+                partida->OutraInstancia = true;
                 throw;
             }
-            partida->Versao = linkor.Versao();
             partida->FimSolicitado = linkor.FimSolicitado();
         },
         [this, partida](const QString& erro) { ConcluiPartida(*partida, erro); });
+}
+
+void TMenuPrin::GravaLogErroSemMotor(const TContexto& contexto, const QString& mensagem)
+{
+    TLogArquivo().Acrescenta(contexto.Relogio().PastaExecutavel() + QStringLiteral("LogErroConcentrador"),
+                             MontaLinhaErro(contexto.Relogio().Agora(), mensagem, contexto.Regional()));
 }
 
 void TMenuPrin::ConcluiPartida(const TPartida& partida, const QString& erro)
 {
     TMensagens& mensagens = FLinkor.Contexto().Mensagens();
     if (!erro.isEmpty()) {
-        // The failure path: the box, then the close; the engine logged it already.
+        // The failure path: the box, then the error log's line, then the close. A box start-up
+        // raised before is answered first, so only one is open at a time.
         FFimSolicitado = true;
-        mensagens.MostraMensagem(TTipoMensagem::Erro, erro);
-        if (!partida.FalhaLog.isEmpty()) // the operator also learns the log is unwritable
-            mensagens.MostraMensagem(TTipoMensagem::Erro, partida.FalhaLog);
-        close();
+        if (FEncerrando) { // stopped meanwhile (a stop signal): nobody to show it to, the line still
+            try {
+                if (!partida.OutraInstancia)
+                    GravaLogErroSemMotor(FLinkor.Contexto(), QStringLiteral("Erro na inicialização: ") + erro);
+            } catch (const std::exception&) {
+                // nowhere left to say it
+            }
+            return;
+        }
+        mensagens.Encerra([this, &mensagens, erro, outra = partida.OutraInstancia] {
+            mensagens.MostraMensagem(TTipoMensagem::Erro, erro);
+            if (outra) {
+                close();
+                return;
+            }
+            // Written here, not by the engine: it may be stopping already (a stop signal during
+            // start-up), and a failed start-up leaves it idle.
+            try {
+                GravaLogErroSemMotor(FLinkor.Contexto(), QStringLiteral("Erro na inicialização: ") + erro);
+            } catch (const std::exception& falhaLog) { // the operator also learns the log is unwritable
+                mensagens.MostraMensagem(TTipoMensagem::Erro, MensagemDe(falhaLog));
+            }
+            close();
+        });
         return;
     }
-    FVersao = partida.Versao;
     FIniciado = true;
     ToolBar1->setEnabled(true);
     emit PartidaConcluida();
@@ -362,12 +406,15 @@ void TMenuPrin::closeEvent(QCloseEvent* evento)
     if (FEncerrando)
         return;
     FEncerrando = true;
-    // A question the engine waits on gets its cautious answer; nothing waits for a box any more.
-    FLinkor.Contexto().Mensagens().Suprime();
+    // A question the engine waits on gets its cautious answer, so the engine can stop.
+    TMensagens& mensagens = FLinkor.Contexto().Mensagens();
+    mensagens.Encerra({});
     // FormClose runs on the engine's thread once its current tick or job is over. An engine stuck
     // in the database or on the line is left behind, acknowledging nothing (main ends the process).
     FMotor.Para(kEsperaMotorMs);
-    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    // A box still unanswered (or posted by the engine on its way out) keeps the program until the
+    // operator has read it.
+    mensagens.Encerra([] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); });
 }
 
 QString TMenuPrin::TextoPainel(int painel) const
@@ -410,8 +457,9 @@ void TMenuPrin::SpAlteraPrecoClick()
 
 void TMenuPrin::SpeedButton2Click()
 {
-    // The question is asked here; the engine only sends the command. A clock set ends the program;
-    // an error leaves the window open and polling.
+    // The question is asked here; the engine only sends the command. A clock set closes the
+    // window and the program starts again by itself (main), so polling resumes; an error leaves
+    // the window open and polling.
     TMensagens& mensagens = FLinkor.Contexto().Mensagens();
     if (mensagens.MostraMensagem(TTipoMensagem::Confirmacao, TServicoRelogio(FLinkor.Contexto()).TextoConfirmacao(),
                                  TBotoes::SimNao)
@@ -425,6 +473,7 @@ void TMenuPrin::SpeedButton2Click()
                 return;
             }
             mensagens.MostraMensagem(TTipoMensagem::Informacao, TServicoRelogio::MensagemSucesso());
+            FReinicio = true;
             close();
         });
 }

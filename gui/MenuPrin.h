@@ -41,11 +41,20 @@ public:
     QMessageBox* Aviso() const { return FCaixaAviso; }
     // True once start-up asked for the end of the application.
     bool FimSolicitado() const { return FFimSolicitado; }
+    // True once the concentrator's clock was set: the window closed, and the program is to start
+    // again by itself so that polling resumes.
+    bool ReinicioSolicitado() const { return FReinicio; }
+    // True while something is wrong (the concentrator silent, the database waiting or refusing,
+    // the logs unwritable): the tray icon shows it until all is well again.
+    bool EmFalha() const { return !FFalhas.isEmpty(); }
     // True once start-up ran through; the toolbar waits for it.
     bool Iniciado() const { return FIniciado; }
     // How long the close waits for the engine before leaving it behind ("&Sair" and a stop signal
     // end the program within 3 s even while the engine is stuck in the database or on the line).
     static constexpr int kEsperaMotorMs = 2000;
+    // A line of the error log written on this thread, for when the engine cannot write it (it is
+    // stopping, or stopped). Raises when the log cannot be written.
+    static void GravaLogErroSemMotor(const TContexto& contexto, const QString& mensagem);
 
     // Components.
     QToolBar* ToolBar1;
@@ -110,6 +119,8 @@ private:
     QString FVersao;
     QMessageBox* FCaixaAviso = nullptr;
     bool FFimSolicitado = false;
+    bool FReinicio = false;
+    QStringList FFalhas; // the kinds of fault going on now
     bool FIniciado = false;
     bool FEncerrando = false;
     bool FSegueFimLog = true;

@@ -26,6 +26,7 @@ public:
     QString Pasta;
     mutable int Sonos = 0;
     std::function<void()> AoConsultar; // runs whenever the time is asked for
+    std::function<void()> AoDormir;    // runs in place of a wait
     QDateTime Agora() const override
     {
         if (AoConsultar)
@@ -34,7 +35,12 @@ public:
     }
     QString PastaExecutavel() const override { return Pasta; }
     QString PastaAtual() const override { return Pasta; }
-    void Dorme(int) const override { ++Sonos; }
+    void Dorme(int) const override
+    {
+        ++Sonos;
+        if (AoDormir)
+            AoDormir();
+    }
 };
 
 class TRespondedorTeste : public TMensagens {

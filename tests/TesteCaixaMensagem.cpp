@@ -4,10 +4,13 @@
 #include "CaixaMensagem.h"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
 #include <QPointer>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
 
@@ -126,6 +129,117 @@ private slots:
         caixas.MostraMensagem(TTipoMensagem::Erro, "Erro");
         QTest::qWait(50);
         QCOMPARE(CaixasVisiveis().size(), 0);
+    }
+
+    // On the way out: a box the engine posted stays until the operator answers it, also one still
+    // on its way; a question gets its cautious answer at once; the program ends after the last OK.
+    void SaidaEsperaAsCaixas()
+    {
+        TCaixaMensagem caixas;
+        std::unique_ptr<QThread> motor(QThread::create([&] {
+            caixas.MostraMensagem(TTipoMensagem::Informacao,
+                                  "O sistema não foi configurado para usar concentrador. \rO aplicativo Linkor será "
+                                  "finalizado.");
+        }));
+        motor->start();
+        QVERIFY(motor->wait(10000));
+        bool fim = false;
+        caixas.Encerra([&] { fim = true; });
+        QTest::qWait(100);
+        QMessageBox* caixa = caixas.CaixaAberta(TTipoMensagem::Informacao);
+        QVERIFY(caixa);
+        QVERIFY(caixa->isVisible());
+        QVERIFY(!fim);
+        std::atomic<int> resposta{-1};
+        motor.reset(QThread::create([&] {
+            resposta = int(caixas.MostraMensagem(TTipoMensagem::Informacao, "Deseja tentar novamente?", TBotoes::SimNao));
+        }));
+        motor->start();
+        QVERIFY(motor->wait(10000));
+        QCOMPARE(resposta.load(), int(TResposta::Nao));
+        QCOMPARE(CaixasVisiveis().size(), 1);
+        Botao(caixa, "OK")->click();
+        QTRY_VERIFY(fim);
+    }
+
+    // A box waiting for its answer while the window it came up over goes away by itself (the
+    // engine's box closed by the program): it stays, and the answer is the operator's.
+    void CaixaSobreCaixaQueSeFecha()
+    {
+        TCaixaMensagem caixas;
+        std::unique_ptr<QThread> motor(QThread::create([&] {
+            caixas.MostraMensagem(TTipoMensagem::Informacao, "Impossível conectar ao banco de dados pelo seguinte motivo");
+        }));
+        motor->start();
+        QVERIFY(motor->wait(10000));
+        QTRY_VERIFY(caixas.CaixaAberta(TTipoMensagem::Informacao));
+        QPointer<QMessageBox> postada = caixas.CaixaAberta(TTipoMensagem::Informacao);
+        postada->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(postada));
+        QPointer<QMessageBox> modal;
+        QTimer::singleShot(0, [&] {
+            modal = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            postada->close(); // deletes itself
+            QTimer::singleShot(50, [&] {
+                QVERIFY(modal);
+                QVERIFY(modal->isVisible());
+                Botao(modal, "&Sim")->click();
+            });
+        });
+        QCOMPARE(caixas.MostraMensagem(TTipoMensagem::Confirmacao, "Confirma?", TBotoes::SimNao), TResposta::Sim);
+        QVERIFY(postada.isNull());
+    }
+
+    // Errors carry the error icon; a text as long as a server can send scrolls inside a box that
+    // stays on screen with its button; markup is shown as it was written.
+    void CaixaDeErroLimitada_data()
+    {
+        QTest::addColumn<bool>("doMotor");
+        QTest::newRow("na janela") << false;
+        QTest::newRow("do motor") << true;
+    }
+    void CaixaDeErroLimitada()
+    {
+        QFETCH(bool, doMotor);
+        TCaixaMensagem caixas;
+        QStringList linhas;
+        for (int i = 0; i < 120; ++i)
+            linhas << QString("<b>linha %1</b> do servidor: Unable to complete network request to host").arg(i);
+        const QString texto = "Erro ao tentar alterar o tempo de leitura do concentrador\r" + linhas.join('\r');
+        QRect tela;
+        QRect botao;
+        QMessageBox::Icon icone = QMessageBox::NoIcon;
+        Qt::TextFormat formato = Qt::AutoText;
+        auto confere = [&](QMessageBox* caixa) {
+            tela = caixa->screen()->availableGeometry();
+            QAbstractButton* ok = Botao(caixa, "OK");
+            botao = QRect(ok->mapToGlobal(QPoint(0, 0)), ok->size());
+            icone = caixa->icon();
+            formato = caixa->findChild<QLabel*>("qt_msgbox_label")->textFormat();
+            ok->click();
+        };
+        if (doMotor) {
+            std::unique_ptr<QThread> motor(QThread::create([&] { caixas.MostraMensagem(TTipoMensagem::Erro, texto); }));
+            motor->start();
+            QVERIFY(motor->wait(10000));
+            QTRY_VERIFY(caixas.CaixaAberta(TTipoMensagem::Erro) && caixas.CaixaAberta(TTipoMensagem::Erro)->isVisible());
+            QMessageBox* caixa = caixas.CaixaAberta(TTipoMensagem::Erro);
+            QVERIFY(QTest::qWaitForWindowExposed(caixa));
+            confere(caixa);
+        } else {
+            QTimer::singleShot(0, [&] {
+                auto* caixa = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                QVERIFY(caixa);
+                QVERIFY(QTest::qWaitForWindowExposed(caixa));
+                confere(caixa);
+            });
+            caixas.MostraMensagem(TTipoMensagem::Erro, texto);
+        }
+        QCOMPARE(icone, QMessageBox::Critical);
+        QCOMPARE(formato, Qt::PlainText);
+        QVERIFY2(tela.contains(botao), qPrintable(QString("button at %1,%2 %3x%4 off a %5x%6 screen")
+                                                      .arg(botao.x()).arg(botao.y()).arg(botao.width())
+                                                      .arg(botao.height()).arg(tela.width()).arg(tela.height())));
     }
 };
 

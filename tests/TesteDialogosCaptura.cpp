@@ -14,6 +14,7 @@
 #include "TirarEncerrantes.h"
 
 #include <QLabel>
+#include <QTableWidget>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -72,6 +73,8 @@ private slots:
         janela.show();
         posto.Falso->Registros[37] = Abastecimento("44", 10, 58990, 589900, 37, "09/12/2025", "13:10:00");
         posto.Respondedor.Resposta = TResposta::Sim;
+        QList<bool> leituraNasCaixas; // the poll timer while each box is open
+        posto.Respondedor.AoMostrar = [&] { leituraNasCaixas << posto.Ciclo().LeituraAtiva(); };
         QPointer<TFCapturaAbast> aberto;
         QStringList inicio;
         bool abertoAposOk = false;
@@ -87,6 +90,7 @@ private slots:
                 // An empty field ends in the default error box.
                 Digita(d.edtIDAbast, "");
                 QTest::mouseClick(d.BtOk, Qt::LeftButton);
+                QTRY_VERIFY(!d.Ocupado());
                 QTest::mouseClick(d.BtCancelar, Qt::LeftButton);
             },
             &aberto));
@@ -100,6 +104,12 @@ private slots:
         QCOMPARE(textos, QStringList({"Confirma a captura do Registro 37?", "Abastecimento 37 capturado com sucesso! ",
                                       "Confirma a captura do Registro ?", "'' não é um valor inteiro válido."}));
         QCOMPARE(posto.Respondedor.Caixas.last().Tipo, TTipoMensagem::Erro);
+        // Off from the click through the confirmation; on again for the result's box, which the
+        // dialog shows once the capture ended.
+        QCOMPARE(leituraNasCaixas.size(), 4);
+        QVERIFY(!leituraNasCaixas[0]);
+        QVERIFY(!leituraNasCaixas[2]);
+        QVERIFY(!leituraNasCaixas[3]);
         QCOMPARE(posto.Linhas("Select Id From MvAbast", {"Id"}), QStringList("37"));
         QVERIFY(janela.VisualizaLog->toPlainText().contains("0037   068"));
         QVERIFY(posto.Ciclo().LeituraAtiva());
@@ -153,6 +163,45 @@ private slots:
             QTest::mouseClick(d.BtCancelar, Qt::LeftButton);
         }));
         QCOMPARE(posto.Ciclo().IntervaloLeitura(), 30000);
+    }
+
+    // Esc, key x control x dialog: none of these three dialogs has Esc handling, so it closes
+    // none of them, whatever has the focus.
+    void EscNaoFecha_data()
+    {
+        QTest::addColumn<QString>("dialogo");
+        QTest::addColumn<QString>("controle");
+        for (const char* dialogo : {"captura", "tempo"})
+            for (const char* controle : {"campo", "botao"})
+                QTest::addRow("%s %s", dialogo, controle) << dialogo << controle;
+        QTest::newRow("bloqueio grade") << "bloqueio" << "grade";
+        QTest::newRow("bloqueio botao") << "bloqueio" << "botao";
+    }
+    void EscNaoFecha()
+    {
+        QFETCH(QString, dialogo);
+        QFETCH(QString, controle);
+        TPostoTeste posto;
+        TMenuPrin janela(posto.CriaMotor());
+        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 20000);
+        janela.show();
+        QToolButton* abre = dialogo == "captura" ? janela.SpeedButton1
+            : dialogo == "tempo"                 ? janela.btnConfTempoBusca
+                                                 : janela.SpeedButton3;
+        bool abertoDepois = false;
+        QVERIFY(OperaDialogo<QDialog>(abre, [&](QDialog& d) {
+            if (auto* bloqueio = qobject_cast<TFBloqDesbBico*>(&d))
+                QTRY_VERIFY(!bloqueio->Ocupado());
+            QWidget* alvo = controle == "campo" ? static_cast<QWidget*>(d.findChild<TNumEdit*>())
+                : controle == "grade"           ? static_cast<QWidget*>(d.findChild<QTableWidget*>())
+                                                : static_cast<QWidget*>(d.findChildren<QPushButton*>().value(0));
+            QVERIFY(alvo);
+            alvo->setFocus();
+            QTest::keyClick(alvo, Qt::Key_Escape);
+            QTest::qWait(20);
+            abertoDepois = d.isVisible();
+        }));
+        QVERIFY(abertoDepois);
     }
 
     void ConcentradorMudoNomeiaOsBicos()
@@ -314,6 +363,7 @@ private slots:
         QCOMPARE(posto.Respondedor.Caixas[2].Texto,
                  QString("O concentrador não confirmou o acerto da Data/Hora: o relógio dele não foi alterado."));
         QVERIFY(janela.isVisible());
+        QVERIFY(!janela.ReinicioSolicitado());
         Ctl({"falha", "modo=normal"});
         QCOMPARE(Estado("relogio_acertado"), QString("0"));
         Ctl({"abastece", "bico=44", "litros=5", "preco=6", "id=55"});
@@ -326,6 +376,7 @@ private slots:
         QCOMPARE(posto.Respondedor.Caixas[4].Texto, QString("Data/Hora sincronizada com sucesso!"));
         QVERIFY(!janela.isVisible());
         QVERIFY(!posto.Ciclo().LeituraAtiva());
+        QVERIFY(janela.ReinicioSolicitado()); // main starts the program again
 
         Simulador.terminate();
         QVERIFY(Simulador.waitForFinished(5000));

@@ -124,11 +124,25 @@ private slots:
         QCOMPARE(aviso->text(), QString("Banco de dados inacessível. A leitura continua sozinha quando o banco voltar."));
         emit ciclo.AvisoAlterado(QString());
         QCOMPARE(janela->DicaBandeja(), titulo);
+        QVERIFY(!janela->EmFalha());
         emit ciclo.AvisoAlterado("Os arquivos de log não podem ser gravados.");
         QTRY_VERIFY(aviso->isVisible()); // a new outage, a new notice
         QCOMPARE(janela->Aviso(), aviso);
+        QVERIFY(janela->EmFalha());
+        // Closed during one fault, the notice comes back when another starts; the tray icon shows
+        // a fault until all is well.
+        aviso->close();
+        const QString concentrador = "O concentrador não responde (sem resposta). A leitura continua sozinha quando ele "
+                                     "voltar a responder.";
+        emit ciclo.AvisoAlterado("Os arquivos de log não podem ser gravados.\n" + concentrador);
+        QTRY_VERIFY(aviso->isVisible());
+        aviso->close();
+        emit ciclo.AvisoAlterado(concentrador); // one fault cleared, none new
+        QVERIFY(!aviso->isVisible());
+        QVERIFY(janela->EmFalha());
         emit ciclo.AvisoAlterado(QString());
         QTRY_VERIFY(!aviso->isVisible());
+        QVERIFY(!janela->EmFalha());
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
 
         // The status bar: the cycle's own words when it has them; while it only animates, the
@@ -177,35 +191,77 @@ private slots:
         QCOMPARE(intervalo, tempo * 1000);
     }
 
+    // Start-up step x failure: the failure path shows the box first, then writes the error log's
+    // line, then closes.
     void FalhasNaPartida_data()
     {
         QTest::addColumn<QString>("ajuste");
         QTest::addColumn<bool>("portaAbre");
+        QTest::addColumn<bool>("relogioMudo");
         QTest::addColumn<QString>("mensagem");
-        QTest::newRow("COM curta") << "PortaConc = 'COM'" << true << "'' não é um valor inteiro válido";
-        QTest::newRow("COMX") << "PortaConc = 'COMX'" << true << "'X' não é um valor inteiro válido";
-        QTest::newRow("porta acima de 255") << "PortaConc = 'COM300'" << true
+        QTest::newRow("COM curta") << "PortaConc = 'COM'" << true << false << "'' não é um valor inteiro válido";
+        QTest::newRow("COMX") << "PortaConc = 'COMX'" << true << false << "'X' não é um valor inteiro válido";
+        QTest::newRow("porta acima de 255") << "PortaConc = 'COM300'" << true << false
                                             << "A porta serial 'COM300' não existe: use COM1 a COM255.";
-        QTest::newRow("porta nao abre") << "PortaConc = 'COM1'" << false << "Erro ao tentar a conexão com a porta serial!!";
+        QTest::newRow("porta nao abre") << "PortaConc = 'COM1'" << false << false
+                                        << "Erro ao tentar a conexão com a porta serial!!";
+        QTest::newRow("relogio nao acerta") << "AcertaDataConc = 'S'" << true << true
+                                            << "O concentrador não confirmou o acerto da Data/Hora.";
     }
     void FalhasNaPartida()
     {
         QFETCH(QString, ajuste);
         QFETCH(bool, portaAbre);
+        QFETCH(bool, relogioMudo);
         QFETCH(QString, mensagem);
         TPostoTeste posto;
         posto.Executa("Update ParaPosto Set " + ajuste);
-        posto.PreparaFalso = [&](TConcentradorFalso& falso) { falso.PortaAbre = portaAbre; };
+        posto.PreparaFalso = [&](TConcentradorFalso& falso) {
+            falso.PortaAbre = portaAbre;
+            falso.RelogioMudo = relogioMudo;
+        };
+        QStringList logNaCaixa{"<nenhuma caixa>"};
+        posto.Respondedor.AoMostrar = [&] { logNaCaixa = posto.LinhasErro(); };
         auto janela = AbreJanela(posto);
         QVERIFY(janela->FimSolicitado());
         QVERIFY(!janela->Iniciado());
         QCOMPARE(posto.Respondedor.Caixas.size(), 1);
         QCOMPARE(posto.Respondedor.Caixas[0].Tipo, TTipoMensagem::Erro);
         QCOMPARE(posto.Respondedor.Caixas[0].Texto, mensagem);
+        QCOMPARE(logNaCaixa, QStringList()); // the box came before the line
+        // Closed once the line is written: the engine stopped, its timer off for good.
+        QTRY_COMPARE(posto.Motor->thread(), QThread::currentThread());
         QCOMPARE(posto.LinhasErro(), QStringList("09/12/25 14:03:28 Erro na inicialização: " + mensagem));
-        // Closed: the engine stopped, its timer off for good.
-        QCOMPARE(posto.Motor->thread(), QThread::currentThread());
         QVERIFY(!posto.Ciclo().LeituraAtiva());
+    }
+
+    // The window opened from the tray while start-up waits to retry the database: the caption
+    // already carries the version, and so does the tray tip taken from it.
+    void TituloDuranteAEsperaDoBanco()
+    {
+        TPostoTeste posto;
+        posto.EscreveArquivo("Caminho.ini", ("[DATABASEESTOQUE]\r\nCAMINHO=" + posto.Pasta.filePath("NADA.FDB")
+                                             + "\r\nUSUARIO=SYSDBA\r\nSENHA=masterkey\r\n")
+                                                .toUtf8());
+        QSemaphore dormindo;
+        QSemaphore acorda;
+        posto.Relogio.AoDormir = [&] {
+            dormindo.release();
+            acorda.acquire();
+        };
+        posto.Respondedor.Resposta = TResposta::Nao; // no more attempts after the question
+        auto janela = std::make_unique<TMenuPrin>(posto.CriaMotor());
+        const bool esperando = dormindo.tryAcquire(1, 20000);
+        janela->MostraJanela();
+        const QString titulo = janela->windowTitle();
+        janela->hide();
+        janela->show();
+        const QString dica = janela->DicaBandeja();
+        acorda.release(1000);
+        QVERIFY(esperando);
+        QCOMPARE(titulo, QString("Tankora for Windows - Comunicador CompanyTec v15.11dc"));
+        QCOMPARE(dica, QString("Tankora for Windows - Comunicador CompanyTec v15.11dc"));
+        QTRY_VERIFY_WITH_TIMEOUT(janela->FimSolicitado(), 20000);
     }
 
     void EstacaoSemConcentradorTermina()
