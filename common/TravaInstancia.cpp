@@ -60,12 +60,13 @@ bool TTravaInstancia::AdquirePosto(const QString& pasta)
     // make us create or lock a file somewhere else. Made readable and writable by the group, so
     // the window's operators and the service lock the same file.
     int descritor = ::open(nome.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0660);
-    if (descritor >= 0)
+    if (descritor >= 0) {
         ::fchmod(descritor, 0660);
-    else if (errno == EEXIST)
+    } else if (errno == EEXIST) {
         descritor = ::open(nome.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (descritor < 0 && errno == EACCES) // made by another operator without group write: reading locks it too
-        descritor = ::open(nome.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (descritor < 0 && errno == EACCES) // made by another operator without group write: reading locks it too
+            descritor = ::open(nome.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    }
     if (descritor < 0) {
         const int erro = errno;
         if (erro == ELOOP)
