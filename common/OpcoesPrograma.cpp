@@ -1,5 +1,7 @@
 #include "OpcoesPrograma.h"
 
+#include "ConfiguracaoLinkor.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -20,6 +22,9 @@ QString EscolhePastaPosto(const QString& opcao)
     const QString ambiente = qEnvironmentVariable(kVariavelPastaPosto);
     if (!ambiente.isEmpty())
         return ambiente;
+    const QString configurada = QString::fromStdString(LeConfiguracaoLinkor("POSTO"));
+    if (!configurada.isEmpty())
+        return configurada;
     return QStringLiteral(LINKOR_PASTA_POSTO);
 }
 
@@ -33,10 +38,12 @@ TOpcoesPrograma LeOpcoesPrograma(const QCoreApplication& aplicacao, const QStrin
     opcoes.setApplicationDescription(
         descricao
         + QStringLiteral("\n\nA pasta do posto guarda Caminho.ini, TankoraECF.INI e os logs (LogLinkor<data> e "
-                         "LogErroConcentrador): a de --posto, senão a da variável %1, senão %2.")
+                         "LogErroConcentrador): a de --posto, senão a da variável %1, senão a de POSTO em %3, "
+                         "senão %2.")
               .arg(QLatin1String(kVariavelPastaPosto),
                    QStringLiteral(LINKOR_PASTA_POSTO).isEmpty() ? QStringLiteral("a pasta do executável")
-                                                                : QStringLiteral(LINKOR_PASTA_POSTO)));
+                                                                : QStringLiteral(LINKOR_PASTA_POSTO),
+                   QString::fromStdString(ArquivoConfiguracaoLinkor())));
     opcoes.addHelpOption();
     opcoes.addVersionOption();
     const QCommandLineOption posto(QStringList{QStringLiteral("posto")},
@@ -50,9 +57,10 @@ TOpcoesPrograma LeOpcoesPrograma(const QCoreApplication& aplicacao, const QStrin
     if (!QFileInfo(lidas.PastaPosto).isDir())
         lidas.Erro = QStringLiteral("A pasta do posto %1 não existe.").arg(lidas.PastaPosto);
     // The window (an operator's login) and the service (its own user) share the station folder
-    // through its group: what either creates there stays writable by the other.
+    // through its group: what either creates there stays writable by the other, and nothing is
+    // readable by anyone else (the logs are the day's sales).
     const mode_t mascara = ::umask(0);
-    ::umask(mascara & ~mode_t(S_IWGRP | S_IRGRP));
+    ::umask((mascara & ~mode_t(S_IWGRP | S_IRGRP)) | S_IRWXO);
     return lidas;
 }
 

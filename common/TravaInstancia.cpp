@@ -1,10 +1,7 @@
 #include "TravaInstancia.h"
 
-#include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -14,105 +11,109 @@
 #include <unistd.h>
 
 namespace {
-bool PastaGravavel(const QString& pasta)
+QString TextoErro(int erro)
 {
-    const QByteArray nome = QFile::encodeName(pasta);
-    struct stat info {};
-    return ::stat(nome.constData(), &info) == 0 && S_ISDIR(info.st_mode) && ::access(nome.constData(), W_OK | X_OK) == 0;
+    return QString::fromLocal8Bit(std::strerror(erro));
 }
 
-QString Canonico(const QString& caminho)
+// The reason a device did not open, in the technician's words.
+QString MotivoDispositivo(int erro)
 {
-    const QString canonico = QFileInfo(caminho).canonicalFilePath();
-    return canonico.isEmpty() ? QDir::cleanPath(QDir(caminho).absolutePath()) : canonico;
+    switch (erro) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return QStringLiteral("o dispositivo não existe (cabo ou adaptador desconectado, ou outro nome de porta)");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("sem permissão para abrir o dispositivo (o usuário precisa do grupo dialout)");
+    default:
+        return TextoErro(erro);
+    }
 }
 } // namespace
 
-QString TTravaInstancia::PastaTravas()
+QString TTravaInstancia::ArquivoDoPosto(const QString& pasta)
 {
-    const QString definida = qEnvironmentVariable("LINKOR_PASTA_TRAVAS");
-    if (!definida.isEmpty())
-        return definida;
-    for (const char* pasta : {"/run/lock", "/var/lock"})
-        if (PastaGravavel(QLatin1String(pasta)))
-            return QLatin1String(pasta);
-    return QDir::tempPath();
+    return QDir(pasta).absoluteFilePath(QStringLiteral("Linkor.trava"));
 }
 
-QString TTravaInstancia::ChavePosto(const QString& pasta)
+bool TTravaInstancia::Trava(int descritor)
 {
-    return QStringLiteral("posto:") + Canonico(pasta);
+    if (::flock(descritor, LOCK_EX | LOCK_NB) == 0) {
+        FDescritor = descritor;
+        return true;
+    }
+    const int erro = errno;
+    ::close(descritor);
+    if (erro == EWOULDBLOCK || erro == EINTR)
+        return false;
+    throw EErro(QStringLiteral("Não foi possível travar: %1").arg(TextoErro(erro)));
 }
 
-QString TTravaInstancia::ChaveDispositivo(const QString& caminho)
-{
-    return QStringLiteral("porta:") + Canonico(caminho);
-}
-
-QString TTravaInstancia::ArquivoDaChave(const QString& chave)
-{
-    // A key is a path of any length: its digest makes a short, safe file name.
-    const QByteArray resumo = QCryptographicHash::hash(chave.toUtf8(), QCryptographicHash::Sha1).toHex().left(24);
-    return PastaTravas() + QStringLiteral("/linkor-") + QString::fromLatin1(resumo) + QStringLiteral(".trava");
-}
-
-bool TTravaInstancia::Adquire(const QString& chave)
+bool TTravaInstancia::AdquirePosto(const QString& pasta)
 {
     Libera();
-    const QString arquivo = ArquivoDaChave(chave);
+    const QString arquivo = ArquivoDoPosto(pasta);
     const QByteArray nome = QFile::encodeName(arquivo);
-    // The holder removes its file when it lets go; a file removed between our open and our lock
-    // is not the lock any more, so the lock counts only when the name still leads to our file.
-    for (int tentativa = 0; tentativa < 10; ++tentativa) {
-        int descritor = ::open(nome.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (descritor < 0 && errno == EACCES) // another user's file: reading is enough to lock it
-            descritor = ::open(nome.constData(), O_RDONLY | O_CLOEXEC);
-        if (descritor < 0) {
-            const int erro = errno;
-            throw EErro(QStringLiteral("Não foi possível criar a trava %1: %2")
-                            .arg(arquivo, QString::fromLocal8Bit(std::strerror(erro))));
-        }
-        if (::flock(descritor, LOCK_EX | LOCK_NB) != 0) {
-            const int erro = errno;
-            ::close(descritor);
-            if (erro == EWOULDBLOCK || erro == EINTR)
-                return false;
-            throw EErro(QStringLiteral("Não foi possível travar %1: %2")
-                            .arg(arquivo, QString::fromLocal8Bit(std::strerror(erro))));
-        }
-        struct stat aberto {};
-        struct stat nomeado {};
-        if (::fstat(descritor, &aberto) == 0 && ::stat(nome.constData(), &nomeado) == 0
-            && aberto.st_dev == nomeado.st_dev && aberto.st_ino == nomeado.st_ino) {
-            FDescritor = descritor;
-            FArquivo = arquivo;
-            // Who holds it, for a technician who finds the file.
-            const QByteArray dono = chave.toUtf8() + "\npid " + QByteArray::number(QCoreApplication::applicationPid())
-                + "\n";
-            if (::ftruncate(descritor, 0) == 0 && ::write(descritor, dono.constData(), dono.size()) < 0) {
-                // only a note: the lock is what counts
-            }
-            return true;
-        }
-        ::close(descritor);
+    // Never through a link: the folder is shared with the group, and a link planted here would
+    // make us create or lock a file somewhere else. Made readable and writable by the group, so
+    // the window's operators and the service lock the same file.
+    int descritor = ::open(nome.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0660);
+    if (descritor >= 0) {
+        ::fchmod(descritor, 0660);
+    } else if (errno == EEXIST) {
+        descritor = ::open(nome.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (descritor < 0 && errno == EACCES) // made by another operator without group write: reading locks it too
+            descritor = ::open(nome.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     }
-    return false;
+    if (descritor < 0) {
+        const int erro = errno;
+        if (erro == ELOOP)
+            throw EErro(QStringLiteral("A trava do posto %1 é um link simbólico: o Linkor não segue links na pasta "
+                                       "do posto. Apague o link e inicie de novo.")
+                            .arg(QDir::toNativeSeparators(arquivo)));
+        throw EErro(QStringLiteral("Não foi possível abrir a trava do posto %1: %2")
+                        .arg(QDir::toNativeSeparators(arquivo), TextoErro(erro)));
+    }
+    struct stat info {};
+    if (::fstat(descritor, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(descritor);
+        throw EErro(QStringLiteral("A trava do posto %1 não é um arquivo comum: apague-a e inicie de novo.")
+                        .arg(QDir::toNativeSeparators(arquivo)));
+    }
+    return Trava(descritor);
+}
+
+bool TTravaInstancia::AdquireDispositivo(const QString& caminho, const QString& nomePorta)
+{
+    Libera();
+    // Opened without becoming our terminal and without waiting for the carrier; the lock is on the
+    // device itself, so every name of it (a link under /dev/serial, COMPANYTEC_PORTAn) is one lock.
+    const int descritor = ::open(QFile::encodeName(caminho).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (descritor < 0) {
+        const int erro = errno;
+        if (erro == EBUSY) // opened exclusively: another Linkor's library under another account, or another program
+            throw EOutraInstancia(QStringLiteral("A porta serial %1 (%2) já está sendo usada por outro programa ou "
+                                                 "outro Linkor.\rEste não será iniciado: feche o que usa a porta.")
+                                      .arg(nomePorta, caminho));
+        throw EErro(QStringLiteral("Erro ao tentar a conexão com a porta serial!!\rA porta %1 (%2) não abriu: %3.")
+                        .arg(nomePorta, caminho, MotivoDispositivo(erro)));
+    }
+    return Trava(descritor);
 }
 
 void TTravaInstancia::Libera()
 {
     if (FDescritor < 0)
         return;
-    // Removed while still held, so nobody can lock a file that is about to vanish.
-    ::unlink(QFile::encodeName(FArquivo).constData());
     ::close(FDescritor);
     FDescritor = -1;
-    FArquivo.clear();
 }
 
 void TravaPosto(TTravaInstancia& trava, const QString& pasta)
 {
-    if (!trava.Adquire(TTravaInstancia::ChavePosto(pasta)))
+    if (!trava.AdquirePosto(pasta))
         throw EOutraInstancia(QStringLiteral("Já existe um Linkor aberto para este posto (pasta %1).\r"
                                              "Este não será iniciado: use o que já está aberto.")
                                   .arg(QDir::toNativeSeparators(pasta)));
@@ -120,7 +121,7 @@ void TravaPosto(TTravaInstancia& trava, const QString& pasta)
 
 void TravaPorta(TTravaInstancia& trava, const QString& dispositivo, const QString& nomePorta)
 {
-    if (!trava.Adquire(TTravaInstancia::ChaveDispositivo(dispositivo)))
+    if (!trava.AdquireDispositivo(dispositivo, nomePorta))
         throw EOutraInstancia(QStringLiteral("A porta serial %1 (%2) já está sendo usada por outro Linkor.\r"
                                              "Este não será iniciado: use o que já está aberto.")
                                   .arg(nomePorta, dispositivo));

@@ -1,6 +1,9 @@
 #pragma once
 // One Linkor per station and per serial port: a lock the operating system drops when its holder
-// dies, so a power cut or a killed process never leaves a station locked out.
+// dies, so a power cut or a killed process never leaves a station locked out. The locks live on
+// the station's own folder and on the device itself, which only Linkor's accounts (the group
+// linkor, and dialout for the port) may open: no shared, world-writable lock folder another user
+// could fill first, and no setting that could make two instances look in different places.
 #include "Erro.h"
 
 #include <QString>
@@ -20,32 +23,31 @@ public:
     TTravaInstancia(const TTravaInstancia&) = delete;
     TTravaInstancia& operator=(const TTravaInstancia&) = delete;
 
-    // Takes the lock named by `chave` without waiting: true when it is ours, false when another
-    // holder (another process, or another TTravaInstancia in this one) has it. Raises EErro when no
-    // lock file can be made at all. Taking a second key releases the first.
-    bool Adquire(const QString& chave);
+    // Locks the station folder `pasta` through its lock file (ArquivoDoPosto) without waiting:
+    // true when it is ours, false when another holder (another process, or another
+    // TTravaInstancia in this one) has it. Raises EErro when the file cannot be made or opened, or
+    // when something other than a plain file (a planted link) stands in its place.
+    bool AdquirePosto(const QString& pasta);
+    // Locks the device `caminho` on a descriptor of its own: false when another Linkor holds it.
+    // Raises EErro with the system's reason when the device cannot be opened, and EOutraInstancia
+    // when another program holds it exclusively.
+    bool AdquireDispositivo(const QString& caminho, const QString& nomePorta);
     void Libera();
     bool Adquirida() const { return FDescritor >= 0; }
 
-    // The keys: a station folder and a device, each by its canonical path when it exists, so two
-    // spellings of one place are one key.
-    static QString ChavePosto(const QString& pasta);
-    static QString ChaveDispositivo(const QString& caminho);
-
-    // Where the lock files live: LINKOR_PASTA_TRAVAS when set, else /run/lock (every user may
-    // write there), else /var/lock, else the system's temporary folder.
-    static QString PastaTravas();
-    // The lock file of a key inside PastaTravas().
-    static QString ArquivoDaChave(const QString& chave);
+    // The station's lock file. It stays after its holder lets go: removing it would let a second
+    // instance lock a file that is about to vanish while a third makes a new one.
+    static QString ArquivoDoPosto(const QString& pasta);
 
 private:
+    bool Trava(int descritor);
     int FDescritor = -1;
-    QString FArquivo;
 };
 
 // Takes the station's lock (its folder) into `trava`; raises EOutraInstancia with the operator's
 // message when another Linkor serves that folder.
 void TravaPosto(TTravaInstancia& trava, const QString& pasta);
 // Takes the lock of the serial device `dispositivo` into `trava`; raises EOutraInstancia naming
-// the port when another Linkor uses it.
+// the port when another Linkor uses it, EErro naming the device and the reason when it cannot be
+// opened (missing, no permission).
 void TravaPorta(TTravaInstancia& trava, const QString& dispositivo, const QString& nomePorta);

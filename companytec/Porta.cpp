@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -56,6 +57,9 @@ bool TPorta::AbreDispositivo()
     FDescritor = ::open(FCaminho.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (FDescritor < 0)
         return false;
+    // Ours alone while open: no other program (a modem manager, a terminal) opens it beside us.
+    // A device that is not a terminal (a test's plain file) has nothing to make exclusive.
+    ::ioctl(FDescritor, TIOCEXCL);
     termios modo{};
     if (::tcgetattr(FDescritor, &modo) == 0) {
         ::cfmakeraw(&modo);
@@ -77,8 +81,12 @@ bool TPorta::AbreDispositivo()
 
 void TPorta::FechaDispositivo()
 {
-    if (FDescritor >= 0)
+    if (FDescritor >= 0) {
+        // Cleared before the close: another descriptor on the device (the driver's lock) keeps the
+        // terminal open, and with it a flag that would refuse our own reopening.
+        ::ioctl(FDescritor, TIOCNXCL);
         ::close(FDescritor);
+    }
     FDescritor = -1;
     FLeitor.Limpa();
 }

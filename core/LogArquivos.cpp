@@ -119,6 +119,9 @@ TCausaFalhaLog CausaDoErro(int erro)
     }
 }
 
+// Not a plain file where a log goes.
+constexpr int kNaoEArquivo = -1;
+
 QString TextoDoErro(int erro)
 {
     switch (CausaDoErro(erro)) {
@@ -127,6 +130,9 @@ QString TextoDoErro(int erro)
     case TCausaFalhaLog::SemPermissao:
         return QStringLiteral("sem permissão de gravação");
     default:
+        if (erro == ELOOP || erro == ENXIO || erro == kNaoEArquivo)
+            return QStringLiteral("no lugar do arquivo há um link ou algo que não é um arquivo comum, e o Linkor não "
+                                  "os segue na pasta do posto: apague-o");
         return erro == ENOENT ? QStringLiteral("a pasta não existe") : QString::fromLocal8Bit(std::strerror(erro));
     }
 }
@@ -140,14 +146,17 @@ void TLogArquivo::Grava(const QString& caminho, const QString& linha, TCausaFalh
         causa = CausaDoErro(erro);
         return EErro(QStringLiteral("Não foi possível gravar o arquivo %1: %2").arg(caminho, TextoDoErro(erro)));
     };
-    // Group-writable where the process's umask allows it: a station folder shared by the window
-    // and the service through their group.
-    const int descritor = ::open(nome.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0664);
+    // Group-writable where the process's umask allows it (a station folder shared by the window
+    // and the service through their group), never readable by others: the logs are the day's sales.
+    // Never through a link, never into a device or a pipe: anyone of the group could plant one
+    // here to make us append to a file of their choosing.
+    const int descritor = ::open(nome.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0660);
     if (descritor < 0)
         throw falha(errno);
     struct stat antes {};
-    if (::fstat(descritor, &antes) != 0) {
-        const int erro = errno;
+    const bool lido = ::fstat(descritor, &antes) == 0;
+    if (!lido || !S_ISREG(antes.st_mode)) {
+        const int erro = lido ? kNaoEArquivo : errno;
         ::close(descritor);
         throw falha(erro);
     }

@@ -6,8 +6,10 @@
 #include <QFileInfo>
 #include <QtGlobal>
 
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Firebird;
@@ -15,7 +17,7 @@ using namespace Firebird;
 namespace {
 // The embedded engine keeps its lock tables in FIREBIRD_LOCK, by default /tmp/firebird, which the
 // Debian packages create for the firebird group only. A user outside that group gets a folder of
-// their own; an explicit setting is always left alone.
+// their own, private; an explicit setting (the service sets its runtime folder) is always left alone.
 void PreparaAmbiente()
 {
     if (!qEnvironmentVariableIsEmpty("FIREBIRD_LOCK"))
@@ -26,11 +28,23 @@ void PreparaAmbiente()
                                            : ::access("/tmp", W_OK | X_OK) == 0;
     if (utilizavel)
         return;
-    const QString propria = QDir::tempPath() + QStringLiteral("/firebird-%1").arg(::getuid());
-    QDir().mkpath(propria);
-    // Lock tables of our own: nobody else may write there.
-    QFile::setPermissions(propria, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("FIREBIRD_LOCK", QFile::encodeName(propria));
+    // A folder only we can use: in the session's private runtime folder when there is one, else in
+    // the temporary folder under a name another user cannot have made first (checked, and a fresh
+    // unpredictable one when the usual name is taken).
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QByteArray propria = QFile::encodeName(runtime.isEmpty() ? QDir::tempPath() + QStringLiteral("/firebird-%1").arg(::getuid())
+                                                             : runtime + QStringLiteral("/firebird"));
+    ::mkdir(propria.constData(), 0700);
+    struct stat info {};
+    const bool nossa = ::lstat(propria.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid()
+        && (info.st_mode & 077) == 0;
+    if (!nossa) {
+        QByteArray modelo = QFile::encodeName(QDir::tempPath() + QStringLiteral("/firebird-%1-XXXXXX").arg(::getuid()));
+        if (!::mkdtemp(modelo.data()))
+            return; // the engine's own default then, and its own error if that does not work
+        propria = modelo;
+    }
+    qputenv("FIREBIRD_LOCK", propria);
 }
 
 IMaster* gMestre = nullptr;

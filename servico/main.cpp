@@ -9,12 +9,28 @@
 #include "NotificacaoSistema.h"
 #include "OpcoesPrograma.h"
 #include "SinaisTermino.h"
+#include "EstadoServico.h"
 #include "TravaInstancia.h"
 
 #include <QCoreApplication>
 #include <QTimer>
 
 #include <cstdio>
+
+namespace {
+// How a start that did not get to polling ends, for the unit: another Linkor serving the station
+// is worth trying again (the unit restarts it); a station the service cannot serve until a
+// technician changes something (the port missing or refused, the station not using a
+// concentrator, a broken setting) ends with EX_CONFIG, which the unit does not restart: it shows
+// as failed, with the cause as its status and in the journal.
+constexpr int kSaidaOutraInstancia = 75; // EX_TEMPFAIL
+constexpr int kSaidaConfiguracao = 78;   // EX_CONFIG
+
+QString UmaLinha(QString texto)
+{
+    return texto.replace(QStringLiteral(" \r"), QStringLiteral(" ")).replace(QLatin1Char('\r'), QLatin1Char(' '));
+}
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -40,28 +56,49 @@ int main(int argc, char** argv)
         // The window version (or another service) serves this station. Said to the journal only:
         // systemd tries again every few seconds, so the service takes over when the other one
         // ends, and the station's error log must not fill with the same refusal meanwhile.
-        std::fprintf(stderr, "%s\n", MensagemDe(e).replace(QLatin1Char('\r'), QLatin1Char(' ')).toUtf8().constData());
-        return 1;
+        std::fprintf(stderr, "%s\n", UmaLinha(MensagemDe(e)).toUtf8().constData());
+        notificacao.Estado(UmaLinha(MensagemDe(e)));
+        return kSaidaOutraInstancia;
     } catch (const std::exception& e) {
         mensagens.Registra(QStringLiteral("Erro na inicialização: ") + MensagemDe(e));
+        notificacao.Estado(QStringLiteral("Parado: ") + UmaLinha(MensagemDe(e)));
         linkor.Finaliza();
-        return mensagens.TerminoSolicitado() ? 0 : 1;
+        return mensagens.TerminoSolicitado() ? 0 : kSaidaConfiguracao;
     }
-    if (linkor.FimSolicitado() || mensagens.TerminoSolicitado()) {
-        linkor.Finaliza(); // not configured for the concentrator, or stopped while starting
+    if (mensagens.TerminoSolicitado()) {
+        linkor.Finaliza(); // stopped while starting
         return 0;
+    }
+    if (linkor.FimSolicitado()) {
+        // Not configured for the concentrator: nothing to serve until the station's settings change.
+        notificacao.Estado(QStringLiteral("Parado: o posto não está configurado para usar concentrador "
+                                          "(ParaPosto.UsaConcentrador)"));
+        linkor.Finaliza();
+        return kSaidaConfiguracao;
     }
 
     TCicloLeitura& ciclo = linkor.Ciclo();
-    QObject::connect(&ciclo, &TCicloLeitura::TiqueConcluido, &aplicacao, [&notificacao] { notificacao.Vivo(); });
-    QObject::connect(&ciclo, &TCicloLeitura::LinhaLogEscrita, &aplicacao, [](const QString& linha) {
+    TEstadoServico estado;
+    QObject::connect(&ciclo, &TCicloLeitura::TiqueConcluido, &aplicacao, [&notificacao, &estado] {
+        notificacao.Vivo();
+        estado.TiqueBom();
+    });
+    QObject::connect(&ciclo, &TCicloLeitura::LinhaLogEscrita, &aplicacao, [&notificacao, &estado](const QString& linha) {
         std::fprintf(stdout, "%s\n", linha.toUtf8().constData());
         std::fflush(stdout);
+        estado.AbastecimentoGravado();
+        if (estado.Aviso().isEmpty())
+            notificacao.Estado(estado.Texto());
     });
-    QObject::connect(&ciclo, &TCicloLeitura::AvisoAlterado, &aplicacao, [&notificacao](const QString& aviso) {
-        notificacao.Estado(aviso.isEmpty() ? QStringLiteral("Procurando abastecimentos") : aviso);
+    QObject::connect(&ciclo, &TCicloLeitura::AvisoAlterado, &aplicacao, [&notificacao, &estado](const QString& aviso) {
+        // The journal hears every notice and every recovery, each with its cause.
         if (!aviso.isEmpty())
             std::fprintf(stderr, "%s\n", aviso.toUtf8().constData());
+        else if (!estado.Aviso().isEmpty())
+            std::fprintf(stderr, "Normalizado: %s\n", estado.Aviso().toUtf8().constData());
+        std::fflush(stderr);
+        estado.DefineAviso(aviso);
+        notificacao.Estado(estado.Texto());
     });
     // Ticks keep the watchdog fed; where they are too rare for it (no polling, or an interval
     // near the watchdog's), the event loop itself does, which still stops when a tick hangs.
@@ -74,7 +111,7 @@ int main(int argc, char** argv)
         });
         vigia.start(static_cast<int>(qMin<qint64>(intervaloVigia / 2, 3600000)));
     }
-    notificacao.Pronto(QStringLiteral("Procurando abastecimentos"));
+    notificacao.Pronto(estado.Texto());
     const int saida = aplicacao.exec();
     notificacao.Parando();
     linkor.Finaliza();

@@ -43,15 +43,18 @@ QByteArray BytesDe(const void* registro, std::size_t tamanho)
 class TesteCompanyTec : public QObject {
     Q_OBJECT
     TBibliotecaTeste Biblioteca;
-    QTemporaryDir Travas;
+    QTemporaryDir Pasta;
     TCompanyTec Driver{TConfiguracaoRegional::PtBr()};
 
 private slots:
     void initTestCase()
     {
-        // The port's lock away from every other process on this machine.
-        QVERIFY(Travas.isValid());
-        qputenv("LINKOR_PASTA_TRAVAS", QFile::encodeName(Travas.path()));
+        // The recording library opens nothing; the driver still locks the port's device, here a
+        // plain file of this run.
+        QVERIFY(Pasta.isValid());
+        QFile porta(Pasta.filePath("ttyS2"));
+        QVERIFY(porta.open(QIODevice::WriteOnly));
+        qputenv("COMPANYTEC_PORTA3", QFile::encodeName(porta.fileName()));
         TCompanyTec::DefineArquivoBiblioteca(CaminhoBiblioteca());
         Driver.PCarregaDllConcentrador();
         Biblioteca.Handle = dlopen(QFile::encodeName(CaminhoBiblioteca()).constData(), RTLD_NOW | RTLD_NOLOAD);

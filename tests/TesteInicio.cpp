@@ -1,9 +1,14 @@
 // Start-up of the engine: one Linkor per station, and station settings that cannot work said
 // plainly instead of leading to a wrong port or to no polling at all.
 #include "PostoTeste.h"
+#include "SimuladorTeste.h"
 #include "TravaInstancia.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QScopeGuard>
+
+#include <unistd.h>
 
 class TesteInicio : public QObject {
     Q_OBJECT
@@ -18,13 +23,6 @@ class TesteInicio : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        // The locks of this run away from every other process on the machine.
-        QVERIFY(Travas.isValid());
-        qputenv("LINKOR_PASTA_TRAVAS", QFile::encodeName(Travas.path()));
-    }
-
     void ParametroQueImpedeAPartida_data()
     {
         QTest::addColumn<QString>("sql");
@@ -119,28 +117,97 @@ private slots:
     }
 
     // The lock is the open file's, not the file's: a file left by a holder that died (a power cut)
-    // locks nothing, and the same place by another spelling is the same key.
+    // locks nothing, and the same folder by another spelling is the same lock.
     void TravaLargadaNaoPrende()
     {
         QTemporaryDir posto;
-        const QString chave = TTravaInstancia::ChavePosto(posto.path());
-        QFile largado(TTravaInstancia::ArquivoDaChave(chave));
+        QFile largado(TTravaInstancia::ArquivoDoPosto(posto.path()));
         QVERIFY(largado.open(QIODevice::WriteOnly));
-        largado.write("posto:/de/quem/morreu\npid 1\n");
+        largado.write("de quem morreu\n");
         largado.close();
 
         TTravaInstancia primeira;
-        QVERIFY(primeira.Adquire(chave));
+        QVERIFY(primeira.AdquirePosto(posto.path()));
         TTravaInstancia segunda;
-        QVERIFY(!segunda.Adquire(TTravaInstancia::ChavePosto(posto.path() + "/./")));
+        QVERIFY(!segunda.AdquirePosto(posto.path() + "/./"));
         QVERIFY(!segunda.Adquirida());
         primeira.Libera();
-        QVERIFY(!QFile::exists(largado.fileName()));
-        QVERIFY(segunda.Adquire(chave));
+        QVERIFY(segunda.AdquirePosto(posto.path()));
     }
 
-private:
-    QTemporaryDir Travas;
+    // Another account: one that is not Linkor's cannot take the station's lock (it cannot open
+    // the folder), whatever it holds elsewhere; a Linkor under another account and another
+    // TMPDIR is still turned away by ours.
+    void TravaEntreUsuarios()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to run commands as nobody");
+        QTemporaryDir posto;
+        QTemporaryDir outroTemp;
+        // What a station folder is: the service's and the operators' group only.
+        QVERIFY(QFile::setPermissions(posto.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                        | QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup));
+        // An outsider holding every lock it can, here and in the shared lock folder, blocks nothing.
+        QProcess intruso;
+        intruso.start("runuser", {"-u", "nobody", "--", "sh", "-c",
+                                  "flock -n /run/lock/linkor-intruso.trava sleep 30 & flock -n '"
+                                      + TTravaInstancia::ArquivoDoPosto(posto.path()) + "' sleep 30; wait"});
+        QVERIFY(intruso.waitForStarted());
+        const auto fim = qScopeGuard([&] {
+            intruso.kill();
+            intruso.waitForFinished();
+            QFile::remove("/run/lock/linkor-intruso.trava");
+        });
+        QTest::qWait(300);
+        TTravaInstancia nossa;
+        QVERIFY(nossa.AdquirePosto(posto.path()));
+
+        // A Linkor of another account of the station's group, under another TMPDIR.
+        QVERIFY(outroTemp.isValid());
+        constexpr gid_t grupoNobody = 65534;
+        QVERIFY(::chown(QFile::encodeName(posto.path()).constData(), 0, grupoNobody) == 0);
+        QVERIFY(::chown(QFile::encodeName(TTravaInstancia::ArquivoDoPosto(posto.path())).constData(), 0, grupoNobody)
+                == 0);
+        QVERIFY(::chown(QFile::encodeName(outroTemp.path()).constData(), 65534, 65534) == 0);
+        QProcess outro;
+        outro.start("runuser", {"-u", "nobody", "--", "env", "TMPDIR=" + outroTemp.path(), "QT_QPA_PLATFORM=offscreen",
+                                Executavel("linkor-servico"), "--posto", posto.path()});
+        QVERIFY(outro.waitForFinished(20000));
+        const QString saida = QString::fromUtf8(outro.readAllStandardError());
+        QVERIFY2(saida.contains("Já existe um Linkor aberto para este posto"), qPrintable(saida));
+        QVERIFY(outro.exitCode() != 0);
+    }
+
+    // A link planted where the lock goes is refused and what it points at is left alone.
+    void LinkNoLugarDaTravaRecusado()
+    {
+        QTemporaryDir posto;
+        QTemporaryDir fora;
+        const QString alvo = fora.filePath("alvo");
+        QFile arquivo(alvo);
+        QVERIFY(arquivo.open(QIODevice::WriteOnly));
+        arquivo.write("intacto");
+        arquivo.close();
+        const QString trava = TTravaInstancia::ArquivoDoPosto(posto.path());
+        for (const QString& destino : {alvo, fora.filePath("ainda-nao-existe")}) {
+            QFile::remove(trava);
+            QVERIFY(QFile::link(destino, trava));
+            TTravaInstancia t;
+            try {
+                t.AdquirePosto(posto.path());
+                QFAIL("a planted link was followed");
+            } catch (const EErro& e) {
+                QCOMPARE(e.Mensagem(), "A trava do posto " + trava
+                                           + " é um link simbólico: o Linkor não segue links na pasta do posto. Apague o "
+                                             "link e inicie de novo.");
+            }
+            QVERIFY(!t.Adquirida());
+        }
+        QVERIFY(arquivo.open(QIODevice::ReadOnly));
+        QCOMPARE(arquivo.readAll(), QByteArray("intacto"));
+        QVERIFY(!QFile::exists(fora.filePath("ainda-nao-existe")));
+    }
+
 };
 
 QTEST_GUILESS_MAIN(TesteInicio)

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/mount.h>
+#include <sys/stat.h>
 
 class TesteLogs : public QObject {
     Q_OBJECT
@@ -82,8 +83,53 @@ private slots:
         QCOMPARE(LeLinhasLog(caminho), QStringList({"primeira ção", "segunda"}));
         QVERIFY(LeLinhasLog(pasta.filePath("nao-existe")).isEmpty());
         QVERIFY_THROWS_EXCEPTION(EErro, log.Acrescenta(pasta.filePath("sem/pasta/arquivo"), "x"));
-        // Other users may read the logs, never write them.
-        QCOMPARE(f.permissions() & (QFileDevice::WriteGroup | QFileDevice::WriteOther), QFileDevice::Permissions());
+        // Other users may neither read nor write the logs.
+        QCOMPARE(f.permissions() & (QFileDevice::ReadOther | QFileDevice::WriteOther), QFileDevice::Permissions());
+    }
+
+    // Something planted where a log goes (a link to another file, a link to nothing yet, a pipe)
+    // is refused with the reason, and what it points at is left as it was; the line is kept.
+    void ArquivoPlantadoRecusado_data()
+    {
+        QTest::addColumn<QString>("tipo");
+        QTest::newRow("link para arquivo") << "link";
+        QTest::newRow("link pendente") << "pendente";
+        QTest::newRow("fifo") << "fifo";
+    }
+    void ArquivoPlantadoRecusado()
+    {
+        QFETCH(QString, tipo);
+        QTemporaryDir pasta;
+        QTemporaryDir fora;
+        const QString alvo = fora.filePath("alvo");
+        QFile f(alvo);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("intacto");
+        f.close();
+        const QString caminho = pasta.filePath("LogLinkor09122025");
+        if (tipo == "link")
+            QVERIFY(QFile::link(alvo, caminho));
+        else if (tipo == "pendente")
+            QVERIFY(QFile::link(fora.filePath("novo"), caminho));
+        else
+            QCOMPARE(::mkfifo(QFile::encodeName(caminho).constData(), 0660), 0);
+        TLogArquivo log;
+        try {
+            log.Acrescenta(caminho, "linha");
+            QFAIL("a planted file was written");
+        } catch (const EErro& e) {
+            QCOMPARE(e.Mensagem(), "Não foi possível gravar o arquivo " + caminho
+                                       + ": no lugar do arquivo há um link ou algo que não é um arquivo comum, e o "
+                                         "Linkor não os segue na pasta do posto: apague-o");
+        }
+        QCOMPARE(log.Retidas(), qsizetype(1));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("intacto"));
+        QVERIFY(!QFile::exists(fora.filePath("novo")));
+        // Once removed, the kept line is written to a file of our own.
+        QVERIFY(QFile::remove(caminho));
+        QVERIFY(log.Descarrega());
+        QCOMPARE(LeLinhasLog(caminho), QStringList("linha"));
     }
 
     // A real disk that fills up in the middle of a line, then a disk that turns read-only: the

@@ -162,7 +162,7 @@ private slots:
         QFile unidade(Raiz.filePath("lib/systemd/system/linkor-servico.service"));
         QVERIFY(unidade.open(QIODevice::ReadOnly));
         QByteArray texto = unidade.readAll();
-        QVERIFY(texto.contains("ExecStart=/usr/bin/linkor-servico "));
+        QVERIFY(texto.contains("ExecStart=/usr/bin/linkor-servico\n"));
         texto.replace("/usr/bin/linkor-servico", QFile::encodeName(Bin("linkor-servico")));
         QFile copia(Trabalho.filePath("linkor-servico.service"));
         QVERIFY(copia.open(QIODevice::WriteOnly));
@@ -171,6 +171,57 @@ private slots:
         int saida = -1;
         const QString relato = Roda("systemd-analyze", {"verify", "--man=no", copia.fileName()}, &saida);
         QVERIFY2(saida == 0 && relato.trimmed().isEmpty(), qPrintable(relato));
+    }
+
+    // The unit's sandbox, as systemd rates it: printed, and held to 2.0 at most (what keeps it
+    // above 1: the network for a database server, the serial devices, the dialout group, a
+    // group-writable umask shared with the window, and no write-execute ban for Qt's regular
+    // expressions).
+    void UnidadeProtegida()
+    {
+        QFile unidade(Raiz.filePath("lib/systemd/system/linkor-servico.service"));
+        QVERIFY(unidade.open(QIODevice::ReadOnly));
+        QFile copia(Trabalho.filePath("linkor-servico.service"));
+        QVERIFY(copia.open(QIODevice::WriteOnly));
+        copia.write(unidade.readAll());
+        copia.close();
+        int saida = -1;
+        const QString relato = Roda("systemd-analyze", {"security", "--offline=true", "--no-pager", copia.fileName()}, &saida);
+        const QRegularExpressionMatch nota = QRegularExpression("Overall exposure level for \\S+: (\\d+\\.\\d)").match(relato);
+        QVERIFY2(nota.hasMatch(), qPrintable(relato));
+        qInfo("systemd-analyze security: %s", qPrintable(nota.captured(1)));
+        QVERIFY2(nota.captured(1).toDouble() <= 2.0, qPrintable(relato));
+        // What the station folder's secrets rely on.
+        const QByteArray texto = [&] {
+            QFile f(copia.fileName());
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        for (const char* linha : {"UMask=0007\n", "ProtectSystem=strict\n", "ReadWritePaths=/var/lib/linkor\n",
+                                  "DevicePolicy=closed\n", "RestartPreventExitStatus=78\n", "PrivateTmp=yes\n"})
+            QVERIFY2(texto.contains(linha), linha);
+    }
+
+    // The modes the package gives: the technician's settings readable by all (no secret in it),
+    // the station folder root's and the group's only, Caminho.ini closed (set by the scripts).
+    void ModosInstalados()
+    {
+        const QString lista = Roda("dpkg-deb", {"-c", DebLinkor});
+        QVERIFY2(QRegularExpression("-rw-r--r-- root/root .* \\./etc/linkor/linkor\\.conf").match(lista).hasMatch(),
+                 qPrintable(lista));
+        QVERIFY2(lista.contains("./usr/share/doc/linkor/examples/Caminho.ini"), qPrintable(lista));
+        QVERIFY2(QRegularExpression(" \\./usr/share/doc/linkor/README\\.md(\\.gz)?\\n").match(lista).hasMatch(), qPrintable(lista));
+        QTemporaryDir controle;
+        int saida = -1;
+        Roda("dpkg-deb", {"-e", DebLinkor, controle.path()}, &saida);
+        QCOMPARE(saida, 0);
+        QFile postinst(controle.filePath("postinst"));
+        QVERIFY(postinst.open(QIODevice::ReadOnly));
+        const QByteArray script = postinst.readAll();
+        QVERIFY(script.contains("dpkg-statoverride --update --add root linkor 3770 /var/lib/linkor"));
+        QVERIFY(script.contains("chmod 0640 \"$ini\""));
+        QFile conffiles(controle.filePath("conffiles"));
+        QVERIFY(conffiles.open(QIODevice::ReadOnly));
+        QVERIFY(conffiles.readAll().contains("/etc/linkor/linkor.conf"));
     }
 
     void ServicoSemQtGui()

@@ -1,5 +1,7 @@
 // The service's two seams to the outside: the datagrams systemd reads, and the answers given in
 // place of an operator.
+#include "../companytec/CaminhoPorta.h"
+#include "EstadoServico.h"
 #include "MensagensServico.h"
 #include "NotificacaoSistema.h"
 #include "NotificacaoTeste.h"
@@ -8,6 +10,7 @@
 #include "SinaisTermino.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -143,30 +146,96 @@ private slots:
         QCOMPARE(mensagens.MostraMensagem(TTipoMensagem::Informacao, QStringLiteral("?"), TBotoes::SimNao), TResposta::Nao);
     }
 
-    // --posto wins over LINKOR_POSTO, which wins over the build's default (none in a build tree:
-    // files beside the executable, Caminho.ini in the current folder, as a copied folder has them).
+    // --posto wins over LINKOR_POSTO, which wins over the technician's settings file, which wins
+    // over the build's default (none in a build tree: files beside the executable, Caminho.ini in
+    // the current folder, as a copied folder has them).
     void PastaDoPosto_data()
     {
         QTest::addColumn<QString>("opcao");
         QTest::addColumn<QByteArray>("ambiente");
+        QTest::addColumn<QByteArray>("arquivo");
         QTest::addColumn<QString>("esperada");
-        QTest::newRow("nenhuma") << QString() << QByteArray() << QString();
-        QTest::newRow("ambiente") << QString() << QByteArray("/srv/posto") << "/srv/posto";
-        QTest::newRow("opcao vence") << "/var/lib/outro" << QByteArray("/srv/posto") << "/var/lib/outro";
+        QTest::newRow("nenhuma") << QString() << QByteArray() << QByteArray() << QString();
+        QTest::newRow("ambiente") << QString() << QByteArray("/srv/posto") << QByteArray() << "/srv/posto";
+        QTest::newRow("opcao vence") << "/var/lib/outro" << QByteArray("/srv/posto") << QByteArray() << "/var/lib/outro";
+        QTest::newRow("arquivo") << QString() << QByteArray()
+                                 << QByteArray("# comentário\n  POSTO = \"/srv/do arquivo\"  \nPORTA_SERIAL=/dev/x\n")
+                                 << "/srv/do arquivo";
+        QTest::newRow("ambiente vence o arquivo") << QString() << QByteArray("/srv/posto")
+                                                  << QByteArray("POSTO=/srv/do arquivo\n") << "/srv/posto";
+        QTest::newRow("chave comentada") << QString() << QByteArray() << QByteArray("#POSTO=/srv/nao\n") << QString();
     }
     void PastaDoPosto()
     {
         QFETCH(QString, opcao);
         QFETCH(QByteArray, ambiente);
+        QFETCH(QByteArray, arquivo);
         QFETCH(QString, esperada);
+        QTemporaryDir configuracao;
+        QFile conf(configuracao.filePath("linkor.conf"));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write(arquivo);
+        conf.close();
+        qputenv("LINKOR_CONFIGURACAO", QFile::encodeName(conf.fileName()));
         qputenv(kVariavelPastaPosto, ambiente);
         const QString pasta = EscolhePastaPosto(opcao);
         qunsetenv(kVariavelPastaPosto);
+        qunsetenv("LINKOR_CONFIGURACAO");
         QCOMPARE(pasta, esperada);
         const TRelogio relogio(pasta);
         const QString executavel = QCoreApplication::applicationDirPath() + '/';
         QCOMPARE(relogio.PastaExecutavel(), esperada.isEmpty() ? executavel : esperada + '/');
         QCOMPARE(relogio.PastaAtual(), esperada.isEmpty() ? QDir::currentPath() + '/' : esperada + '/');
+    }
+
+    // The serial device by name in the settings file stands for whatever COMn the station's
+    // parameters give; a test's COMPANYTEC_PORTAn still wins.
+    void PortaDoArquivoDeConfiguracao()
+    {
+        QTemporaryDir configuracao;
+        QFile conf(configuracao.filePath("linkor.conf"));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write("PORTA_SERIAL=/dev/ttyUSB0\n");
+        conf.close();
+        qputenv("LINKOR_CONFIGURACAO", QFile::encodeName(conf.fileName()));
+        const auto fim = qScopeGuard([] {
+            qunsetenv("LINKOR_CONFIGURACAO");
+            qunsetenv("COMPANYTEC_PORTA2");
+        });
+        QCOMPARE(CaminhoDaPortaSerial(1), std::string("/dev/ttyUSB0"));
+        QCOMPARE(CaminhoDaPortaSerial(7), std::string("/dev/ttyUSB0"));
+        QCOMPARE(CaminhoDaPortaSerial(0), std::string());
+        qputenv("COMPANYTEC_PORTA2", "/tmp/ttyTESTE");
+        QCOMPARE(CaminhoDaPortaSerial(2), std::string("/tmp/ttyTESTE"));
+        qunsetenv("LINKOR_CONFIGURACAO");
+        QCOMPARE(CaminhoDaPortaSerial(3), std::string("/dev/ttyS2"));
+    }
+
+    // The status line: the notice in force or the search, the fuelings of today since the start
+    // (from zero again after midnight) and the last one's time; the health file holds the last
+    // good tick.
+    void EstadoDeRelance()
+    {
+        QTemporaryDir runtime;
+        TEstadoServico estado(runtime.path());
+        const QDateTime noite(QDate(2025, 12, 9), QTime(23, 59, 50));
+        QCOMPARE(estado.Texto(noite), QString("Procurando abastecimentos; 0 gravado(s) hoje desde a partida"));
+        estado.AbastecimentoGravado(noite);
+        estado.AbastecimentoGravado(noite.addSecs(5));
+        QCOMPARE(estado.Texto(noite.addSecs(6)),
+                 QString("Procurando abastecimentos; 2 gravado(s) hoje desde a partida; último às 09/12/2025 23:59:55"));
+        estado.DefineAviso("Banco de dados inacessível");
+        QCOMPARE(estado.Texto(noite.addSecs(20)),
+                 QString("Banco de dados inacessível; 0 gravado(s) hoje desde a partida; último às 09/12/2025 23:59:55"));
+        estado.AbastecimentoGravado(noite.addSecs(30));
+        QVERIFY(estado.Texto(noite.addSecs(31)).contains("; 1 gravado(s) hoje"));
+
+        QVERIFY(!QFile::exists(estado.ArquivoSaude()));
+        estado.TiqueBom(noite);
+        QFile saude(runtime.filePath("saude"));
+        QVERIFY(saude.open(QIODevice::ReadOnly));
+        QCOMPARE(saude.readAll(), QByteArray::number(noite.toSecsSinceEpoch()) + " 2025-12-09T23:59:50\n");
+        QVERIFY(TEstadoServico(QString()).ArquivoSaude().isEmpty());
     }
 
     void PausasCrescemAteMeioMinuto()

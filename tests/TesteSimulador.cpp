@@ -63,9 +63,20 @@ private slots:
         qputenv("COMPANYTEC_PORTA3", QFile::encodeName(Link));
         // The library beside the test executable, as the program finds it beside its own.
         Driver.PCarregaDllConcentrador();
-        // A port that is not there does not open (the library has one port at a time).
-        qputenv("COMPANYTEC_PORTA9", QFile::encodeName(Pasta.filePath("naoexiste")));
-        QVERIFY(!Driver.InicializaSerial(9));
+        // A port that is not there does not open, and the error names the device and why (the
+        // library has one port at a time).
+        const QString ausente = Pasta.filePath("naoexiste");
+        qputenv("COMPANYTEC_PORTA9", QFile::encodeName(ausente));
+        try {
+            Driver.InicializaSerial(9);
+            QFAIL("a missing device opened");
+        } catch (const EOutraInstancia&) {
+            QFAIL("a missing device taken for another Linkor");
+        } catch (const EErro& e) {
+            QCOMPARE(e.Mensagem(), "Erro ao tentar a conexão com a porta serial!!\rA porta COM9 (" + ausente
+                                       + ") não abriu: o dispositivo não existe (cabo ou adaptador desconectado, ou "
+                                         "outro nome de porta).");
+        }
         QVERIFY(!Driver.InicializaSerial(0));
         QVERIFY(Driver.InicializaSerial(Porta));
     }

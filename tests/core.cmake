@@ -9,3 +9,5 @@ linkor_teste(teste_falhas FONTES TesteFalhas.cpp FalhasTeste.h PostoTeste.h Serv
              LIBS core)
 add_dependencies(teste_falhas Companytec concentrador-sim)
 linkor_teste(teste_inicio FONTES TesteInicio.cpp PostoTeste.h LIBS core)
+# Another account's Linkor on the same station is the headless service.
+add_dependencies(teste_inicio linkor-servico)
