@@ -10,10 +10,7 @@ QVector<std::pair<QString, QString>> ParametrosIniciais()
 {
     return {
         {QStringLiteral("DriverName"), QStringLiteral("Interbase")},
-        {QStringLiteral("Database"), QStringLiteral("Tankora.gdb")},
         {QStringLiteral("RoleName"), QStringLiteral("RoleName")},
-        {QStringLiteral("User_Name"), QStringLiteral("sysdba")},
-        {QStringLiteral("Password"), QStringLiteral("pumpvault")},
         {QStringLiteral("SQLDialect"), QStringLiteral("1")},
         {QStringLiteral("LocaleCode"), QStringLiteral("0000")},
         {QStringLiteral("BlobSize"), QStringLiteral("-1")},
@@ -70,7 +67,8 @@ void TConexao::TImplementacao::AbandonaTransacao(ITransaction*& transacao)
 TConexao::TConexao() : F(std::make_unique<TImplementacao>())
 {
     // The list the station connection is created with; only Database, User_Name, Password and
-    // RoleName mean anything to this client, the rest are kept for whoever reads the list.
+    // RoleName mean anything to this client, the rest are kept for whoever reads the list. No
+    // database and no login are built in: the connection goes nowhere until it is configured.
     F->Parametros = ParametrosIniciais();
     F->Vigia.DefineLimite(std::chrono::milliseconds(kLimiteOperacaoMilissegundos));
 }
@@ -129,6 +127,11 @@ void TConexao::Conecta()
 {
     if (F->Anexo)
         return;
+    // A connection nobody configured would otherwise open whatever the client takes for a default
+    // and store the station's fuelings where nobody looks for them.
+    if (Parametro(QStringLiteral("Database")).trimmed().isEmpty())
+        throw EErroBanco(QStringLiteral("A conexão com o banco de dados não foi configurada."),
+                         TNaturezaErroBanco::Conexao);
     TStatusFirebird st;
     IXpbBuilder* dpb = nullptr;
     try {
