@@ -3,6 +3,8 @@
 #include "Erro.h"
 #include "Firebird.h"
 
+#include <thread>
+
 using namespace Firebird;
 
 namespace {
@@ -138,7 +140,7 @@ void TConexao::Conecta()
         dpb = UtilFirebird()->getXpbBuilder(&st, IXpbBuilder::DPB, nullptr, 0);
         dpb->insertInt(&st, isc_dpb_sql_dialect, 1);
         dpb->insertString(&st, isc_dpb_lc_ctype, "UTF8");
-        // A server that accepts the connection and then says nothing is given up after this.
+        // Bounds the TCP connect only; the attach as a whole is bounded by Anexa.
         dpb->insertInt(&st, isc_dpb_connect_timeout, F->LimiteConexaoSegundos);
         const auto texto = [&](unsigned char tag, const char* nome) {
             const QString valor = Parametro(QString::fromLatin1(nome));
@@ -150,9 +152,11 @@ void TConexao::Conecta()
         texto(isc_dpb_sql_role_name, "RoleName");
         dpb->insertTag(&st, isc_dpb_utf8_filename);
         const QByteArray banco = Parametro(QStringLiteral("Database")).toUtf8();
-        F->Anexo = ProvedorFirebird()->attachDatabase(&st, banco.constData(), dpb->getBufferLength(&st),
-                                                      dpb->getBuffer(&st));
+        const QByteArray parametros(reinterpret_cast<const char*>(dpb->getBuffer(&st)),
+                                    static_cast<qsizetype>(dpb->getBufferLength(&st)));
         dpb->dispose();
+        dpb = nullptr;
+        F->Anexo = F->Anexa(banco, parametros);
         F->Perdida = false;
         F->Vigia.DefineAnexo(F->Anexo);
     } catch (const FbException& erro) {
@@ -160,6 +164,78 @@ void TConexao::Conecta()
             dpb->dispose();
         throw F->Falha(erro);
     }
+}
+
+IAttachment* TConexao::TImplementacao::Anexa(const QByteArray& banco, const QByteArray& parametros)
+{
+    auto tentativa = std::make_shared<TTentativaAnexo>();
+    {
+        const std::lock_guard trava(TravaTentativa);
+        Tentativa = tentativa;
+    }
+    std::thread([tentativa, banco, parametros] {
+        IAttachment* anexo = nullptr;
+        QString mensagem;
+        TNaturezaErroBanco natureza = TNaturezaErroBanco::Conexao;
+        try {
+            TStatusFirebird st;
+            anexo = ProvedorFirebird()->attachDatabase(&st, banco.constData(), static_cast<unsigned>(parametros.size()),
+                                                       reinterpret_cast<const unsigned char*>(parametros.constData()));
+        } catch (const FbException& erro) {
+            mensagem = MensagemFirebird(erro);
+            natureza = NaturezaFirebird(erro);
+        }
+        std::unique_lock trava(tentativa->Trava);
+        if (tentativa->Abandonada) {
+            trava.unlock();
+            // Nobody waits for it any more: it must not stay open, nor be used by anyone.
+            if (anexo) {
+                CheckStatusWrapper st(MestreFirebird()->getStatus());
+                anexo->detach(&st);
+                if (st.getState() & IStatus::STATE_ERRORS)
+                    anexo->release();
+                st.dispose();
+            }
+            return;
+        }
+        tentativa->Anexo = anexo;
+        tentativa->Mensagem = mensagem;
+        tentativa->Natureza = natureza;
+        tentativa->Pronta = true;
+        tentativa->Sinal.notify_all();
+    }).detach();
+
+    std::unique_lock trava(tentativa->Trava);
+    const auto prazo = std::chrono::steady_clock::now() + Vigia.Limite();
+    tentativa->Sinal.wait_until(trava, prazo, [&] { return tentativa->Pronta || tentativa->Cancelada; });
+    const bool pronta = tentativa->Pronta;
+    if (!pronta)
+        tentativa->Abandonada = true;
+    const bool cancelada = tentativa->Cancelada;
+    trava.unlock();
+    {
+        const std::lock_guard travaTentativa(TravaTentativa);
+        Tentativa.reset();
+    }
+    if (!pronta) {
+        if (cancelada)
+            throw EErroBanco(QStringLiteral("Operação no banco de dados cancelada."), TNaturezaErroBanco::Conexao);
+        throw EErroBanco(QStringLiteral("O banco de dados não respondeu à conexão em %1 s.")
+                             .arg(QString::number(Vigia.Limite().count() / 1000.0, 'f', 1).replace('.', ',')),
+                         TNaturezaErroBanco::Conexao);
+    }
+    if (!tentativa->Anexo)
+        throw EErroBanco(tentativa->Mensagem, tentativa->Natureza);
+    if (cancelada) { // cancelled as it came back: the program is ending, the attachment goes
+        IAttachment* anexo = tentativa->Anexo;
+        CheckStatusWrapper st(MestreFirebird()->getStatus());
+        anexo->detach(&st);
+        if (st.getState() & IStatus::STATE_ERRORS)
+            anexo->release();
+        st.dispose();
+        throw EErroBanco(QStringLiteral("Operação no banco de dados cancelada."), TNaturezaErroBanco::Conexao);
+    }
+    return tentativa->Anexo;
 }
 
 void TConexao::Desconecta()
@@ -212,6 +288,14 @@ void TConexao::DefineLimites(int conexaoSegundos, int operacaoMilissegundos)
 
 void TConexao::Cancela() noexcept
 {
+    {
+        const std::lock_guard trava(F->TravaTentativa);
+        if (F->Tentativa) {
+            const std::lock_guard travaTentativa(F->Tentativa->Trava);
+            F->Tentativa->Cancelada = true;
+            F->Tentativa->Sinal.notify_all();
+        }
+    }
     F->Vigia.Cancela();
 }
 
