@@ -35,6 +35,7 @@ class TesteSinais : public QObject, public TSimuladorTeste {
         Linkor.setProcessEnvironment(ambiente);
         Linkor.setWorkingDirectory(Pasta.path());
         Linkor.setProcessChannelMode(QProcess::ForwardedChannels);
+        MorreComOTeste(Linkor);
         Linkor.start(Programa, {});
         QVERIFY(Linkor.waitForStarted(5000));
     }
