@@ -166,6 +166,20 @@ void TConexao::Conecta()
     }
 }
 
+namespace {
+// Detaches an attachment nobody will use; one that cannot be detached is let go all the same.
+void SoltaAnexo(IAttachment* anexo)
+{
+    if (!anexo)
+        return;
+    CheckStatusWrapper st(MestreFirebird()->getStatus());
+    anexo->detach(&st);
+    if (st.getState() & IStatus::STATE_ERRORS)
+        anexo->release();
+    st.dispose();
+}
+} // namespace
+
 IAttachment* TConexao::TImplementacao::Anexa(const QByteArray& banco, const QByteArray& parametros)
 {
     auto tentativa = std::make_shared<TTentativaAnexo>();
@@ -189,13 +203,7 @@ IAttachment* TConexao::TImplementacao::Anexa(const QByteArray& banco, const QByt
         if (tentativa->Abandonada) {
             trava.unlock();
             // Nobody waits for it any more: it must not stay open, nor be used by anyone.
-            if (anexo) {
-                CheckStatusWrapper st(MestreFirebird()->getStatus());
-                anexo->detach(&st);
-                if (st.getState() & IStatus::STATE_ERRORS)
-                    anexo->release();
-                st.dispose();
-            }
+            SoltaAnexo(anexo);
             return;
         }
         tentativa->Anexo = anexo;
@@ -227,12 +235,7 @@ IAttachment* TConexao::TImplementacao::Anexa(const QByteArray& banco, const QByt
     if (!tentativa->Anexo)
         throw EErroBanco(tentativa->Mensagem, tentativa->Natureza);
     if (cancelada) { // cancelled as it came back: the program is ending, the attachment goes
-        IAttachment* anexo = tentativa->Anexo;
-        CheckStatusWrapper st(MestreFirebird()->getStatus());
-        anexo->detach(&st);
-        if (st.getState() & IStatus::STATE_ERRORS)
-            anexo->release();
-        st.dispose();
+        SoltaAnexo(tentativa->Anexo);
         throw EErroBanco(QStringLiteral("Operação no banco de dados cancelada."), TNaturezaErroBanco::Conexao);
     }
     return tentativa->Anexo;
