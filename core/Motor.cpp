@@ -7,6 +7,9 @@
 #include <QDeadlineTimer>
 #include <QThread>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace {
 // How long a window that goes away waits for an engine still running.
 constexpr int kEsperaDestruicaoMs = 10000;
@@ -35,21 +38,30 @@ TMotor::TMotor(TLinkor& linkor, QObject* parent) : QObject(parent), FLinkor(link
 TMotor::~TMotor()
 {
     if (FThread && !Para(kEsperaDestruicaoMs)) {
-        // Destroying a running thread aborts the process: it is let go instead.
-        qWarning("Linkor: the engine's thread did not stop; it is left behind");
-        (void)FThread.release();
+        // Its attachment is cancelled already; whatever still holds it is the line. Destroying a
+        // running thread aborts the process, and letting it run on would use objects about to be
+        // destroyed: the process ends here.
+        qWarning("Linkor: the engine's thread did not stop; the program ends without it");
+        std::fflush(nullptr);
+        std::_Exit(3);
     }
+}
+
+bool TMotor::PedeParada()
+{
+    TEstado esperado = TEstado::Rodando;
+    return FEstado.compare_exchange_strong(esperado, TEstado::Parando);
 }
 
 void TMotor::Executa(QObject* dono, TTrabalho trabalho, TConclusao concluido)
 {
-    if (FParado)
+    if (Estado() != TEstado::Rodando)
         return;
     const TRetorno retorno(this, QPointer<QObject>(dono));
     QMetaObject::invokeMethod(
         &FLinkor,
         [this, retorno, trabalho = std::move(trabalho), concluido = std::move(concluido)] {
-            if (FParado)
+            if (Estado() != TEstado::Rodando) // queued before the stop, begun after it: never runs
                 return;
             QString erro;
             try {
@@ -76,9 +88,11 @@ void TMotor::IniciaThread()
     connect(
         FThread.get(), &QThread::finished, FThread.get(),
         [this, janela] {
-            FParado = true;
             QCoreApplication::removePostedEvents(&FLinkor); // jobs not yet begun never run
-            if (!FAbandonado) {
+            // Stopping -> stopped is the engine's claim to finalise; an engine already abandoned
+            // touches neither the driver nor the database on its way out.
+            TEstado esperado = TEstado::Parando;
+            if (FEstado.compare_exchange_strong(esperado, TEstado::Parado)) {
                 try {
                     FLinkor.Finaliza();
                 } catch (const std::exception& e) {
@@ -99,15 +113,29 @@ void TMotor::IniciaThread()
 
 bool TMotor::Para(int prazoMs)
 {
+    PedeParada();
     if (!FThread) {
-        FParado = true;
+        TEstado esperado = TEstado::Parando;
+        FEstado.compare_exchange_strong(esperado, TEstado::Parado);
         return true;
     }
+    if (Estado() == TEstado::Abandonado)
+        return FThread->wait(QDeadlineTimer(prazoMs));
     FThread->quit();
-    if (FThread->wait(QDeadlineTimer(prazoMs))) {
-        FAbandonado = false;
+    const int metade = prazoMs / 2;
+    if (FThread->wait(QDeadlineTimer(metade)))
         return true;
-    }
-    FAbandonado = true;
+    // Still busy: a statement or an attach stuck on a database that does not answer is given up,
+    // so the engine ends its tick and finalises itself (a fueling not yet stored stays with the
+    // concentrator). Only the line may hold it past this.
+    FLinkor.Contexto().CnTankora().Cancela();
+    if (FThread->wait(QDeadlineTimer(prazoMs - metade)))
+        return true;
+    TEstado esperado = TEstado::Parando;
+    if (!FEstado.compare_exchange_strong(esperado, TEstado::Abandonado))
+        // The engine claimed its finalisation just now: it closes the link and the database
+        // under their own bounds.
+        return FThread->wait(QDeadlineTimer(prazoMs));
+    // Left behind: its attachment is cancelled already, so it cannot commit later.
     return false;
 }

@@ -53,12 +53,23 @@ public:
     // thread of its own); false when it is still stuck in the database or on the line: it is then
     // left behind, never calls the driver again on its way out, and the caller ends the process.
     // May be called again to wait some more.
+    // Half-way through the wait the engine's attachment is cancelled: whatever it waits for in the
+    // database returns at once (nothing it began is committed) and it finalises itself in time.
     bool Para(int prazoMs);
-    bool Abandonado() const { return FAbandonado; }
+
+    // Running: jobs start. Stopping: asked to stop, nothing queued starts any more. Stopped: the
+    // engine finalised itself (or never had a thread). Abandoned: left behind while stuck.
+    enum class TEstado { Rodando, Parando, Parado, Abandonado };
+    TEstado Estado() const { return FEstado.load(); }
+    bool Abandonado() const { return Estado() == TEstado::Abandonado; }
 
 private:
     TLinkor& FLinkor;
     std::unique_ptr<QThread> FThread;
-    std::atomic<bool> FParado{false};
-    std::atomic<bool> FAbandonado{false};
+    // One state, changed only by compare-and-swap: the engine's thread finalising and the window
+    // abandoning it can never both win.
+    std::atomic<TEstado> FEstado{TEstado::Rodando};
+
+    // Rodando -> Parando; true when this call asked.
+    bool PedeParada();
 };

@@ -36,9 +36,8 @@ void Registra(const TRegistroFalha& registraFalha, const QString& linha)
 }
 
 // One attempt; a failure leaves its line (a failing log must not stop the start-up).
-bool Tenta(TConexao& conexao, const TRegistroFalha& registraFalha)
+bool Tenta(TConexao& conexao, const TRegistroFalha& registraFalha, QString& motivo)
 {
-    QString motivo;
     if (AbreConexao(conexao, &motivo))
         return true;
     Registra(registraFalha, TextoFalhaConexao(conexao, motivo));
@@ -68,28 +67,30 @@ TCaminhoIni LeCaminhoIni(const QString& caminho)
     return {std::move(ini), QString()};
 }
 
-void AbreComRetentativa(TConexao& conexao, const TRelogio& relogio, TMensagens& mensagens,
-                        const TRegistroFalha& registraFalha)
+// True once connected; false when the operator gave up.
+bool AbreComRetentativa(TConexao& conexao, const TRelogio& relogio, TMensagens& mensagens,
+                        const TRegistroFalha& registraFalha, QString& motivo)
 {
-    if (Tenta(conexao, registraFalha))
-        return;
+    if (Tenta(conexao, registraFalha, motivo))
+        return true;
     for (;;) {
         relogio.Dorme(7000);
-        if (Tenta(conexao, registraFalha))
-            return;
+        if (Tenta(conexao, registraFalha, motivo))
+            return true;
         const TResposta resposta =
             mensagens.MostraMensagem(TTipoMensagem::Informacao,
                            QStringLiteral("Impossível conectar ao banco de dados. \rDeseja tentar novamente?"),
                            TBotoes::SimNao);
         if (resposta == TResposta::Nao)
-            return;
+            return false;
     }
 }
 } // namespace
 
 TDefinicaoBanco DefinicaoDbTankora()
 {
-    return {QStringLiteral("Tankora"), {QStringLiteral("USER NAME=SYSDBA"), QStringLiteral("PASSWORD=pumpvault")}};
+    // No login of its own: the alias's, or the client's environment (ISC_USER, ISC_PASSWORD).
+    return {QStringLiteral("Tankora"), {}};
 }
 
 QStringList ParametrosAlias(const QString& alias)
@@ -105,32 +106,37 @@ void DefineLeituraAlias(TLeituraAlias leitura)
 void AbreBanco(TConexao& conexao, const TRelogio& relogio, TMensagens& mensagens, const TDefinicaoBanco& banco,
                const TRegistroFalha& registraFalha)
 {
+    const QString prefixo = QStringLiteral("Impossível conectar ao banco de dados pelo seguinte motivo: \r");
+    QString origem;
     try {
         const QString ini = LocalizaArquivo(relogio.PastaAtual(), QStringLiteral("caminho.ini"));
         const TCaminhoIni caminho = ini.isEmpty() ? TCaminhoIni() : LeCaminhoIni(ini);
+        conexao.Desconecta();
+        // Whatever was configured before is forgotten: only what is read now may be opened.
+        for (const char* nome : {"DataBase", "User_Name", "Password"})
+            conexao.DefineParametro(QString::fromLatin1(nome), QString());
         if (caminho.Arquivo) {
             const TArquivoIni& arquivo = *caminho.Arquivo;
-            conexao.Desconecta();
             const QString secao = QStringLiteral("DATABASEESTOQUE");
             conexao.DefineParametro(QStringLiteral("DataBase"), arquivo.LeTexto(secao, QStringLiteral("CAMINHO"), QString()));
             conexao.DefineParametro(QStringLiteral("User_Name"), arquivo.LeTexto(secao, QStringLiteral("USUARIO"), QString()));
             conexao.DefineParametro(QStringLiteral("Password"), arquivo.LeTexto(secao, QStringLiteral("SENHA"), QString()));
+            origem = QStringLiteral("indicado em Caminho.ini");
         } else {
-            // A file that names no database is said once, naming the file, and nothing is
-            // attached: falling back to another database could store the station's fuelings
-            // where nobody looks for them.
-            conexao.Desconecta();
-            if (!caminho.Defeito.isEmpty()) {
-                Registra(registraFalha, caminho.Defeito);
+            // A file that names no database stops the start: falling back to another database
+            // would store the station's fuelings where nobody looks for them.
+            if (!caminho.Defeito.isEmpty())
                 throw EErro(caminho.Defeito);
-            }
             ConfiguraConexao(conexao, banco);
+            origem = QStringLiteral("padrão (não há Caminho.ini)");
         }
-        AbreComRetentativa(conexao, relogio, mensagens, registraFalha);
     } catch (const std::exception& erro) {
-        mensagens.MostraMensagem(TTipoMensagem::Informacao,
-                       QStringLiteral("Impossível conectar ao banco de dados pelo seguinte motivo: \r") + MensagemDe(erro));
+        throw EErro(prefixo + MensagemDe(erro));
     }
+    QString motivo;
+    if (!AbreComRetentativa(conexao, relogio, mensagens, registraFalha, motivo))
+        throw EErro(OcultaSenha(conexao, prefixo + QStringLiteral("o banco de dados %1 %2 não pôde ser aberto: %3")
+                                              .arg(conexao.Parametro(QStringLiteral("Database")), origem, motivo)));
 }
 
 bool AbreConexao(TConexao& conexao, QString* motivo)
@@ -167,18 +173,27 @@ QString TextoFalhaConexao(const TConexao& conexao, const QString& motivo)
 void ConfiguraConexao(TConexao& conexao, const TDefinicaoBanco& banco)
 {
     QString servidor = ValorParametro(banco.Parametros, QStringLiteral("SERVER NAME"));
-    const QString usuario = ValorParametro(banco.Parametros, QStringLiteral("USER NAME"));
+    const QString usuario = ValorParametro(banco.Parametros, QStringLiteral("USER NAME")).trimmed();
     const QString senha = ValorParametro(banco.Parametros, QStringLiteral("PASSWORD"));
-    if (servidor.trimmed().isEmpty())
-        servidor = ValorParametro(ParametrosAlias(banco.Alias), QStringLiteral("SERVER NAME"));
+    QString usuarioAlias;
+    QString senhaAlias;
+    if (servidor.trimmed().isEmpty() || usuario.isEmpty()) {
+        const QStringList alias = ParametrosAlias(banco.Alias);
+        if (servidor.trimmed().isEmpty())
+            servidor = ValorParametro(alias, QStringLiteral("SERVER NAME"));
+        usuarioAlias = ValorParametro(alias, QStringLiteral("USER NAME"));
+        senhaAlias = ValorParametro(alias, QStringLiteral("PASSWORD"));
+    }
     if (servidor.trimmed().isEmpty()) {
         QString diretorio;
         ExtraiCaminhoAlias(banco.Alias, 13, diretorio);
         servidor = diretorio + QStringLiteral("Tankora.gdb");
     }
     conexao.DefineParametro(QStringLiteral("DataBase"), servidor);
-    conexao.DefineParametro(QStringLiteral("User_Name"), usuario);
-    conexao.DefineParametro(QStringLiteral("Password"), senha);
+    // The login goes with the database it came with: the definition's, else the alias's.
+    const bool daDefinicao = !usuario.isEmpty();
+    conexao.DefineParametro(QStringLiteral("User_Name"), daDefinicao ? usuario : usuarioAlias);
+    conexao.DefineParametro(QStringLiteral("Password"), daDefinicao ? senha : senhaAlias);
 }
 
 void ExtraiCaminhoAlias(const QString& alias, int inicio, QString& diretorio)

@@ -17,7 +17,7 @@ struct TDefinicaoBanco {
     QStringList Parametros;
 };
 
-// DbTankora: alias "Tankora", USER NAME=SYSDBA, PASSWORD=pumpvault.
+// DbTankora: alias "Tankora", no login of its own (the alias's is used).
 TDefinicaoBanco DefinicaoDbTankora();
 
 // The parameter list of a named alias ("NAME=value" lines). This platform keeps no alias
@@ -31,12 +31,11 @@ void DefineLeituraAlias(TLeituraAlias leitura);
 // Where a failed attempt is written down (the error log); db/ knows nothing of the logs.
 using TRegistroFalha = std::function<void(const QString& linha)>;
 
-// Configures and opens the connection; never raises: a failure to read the configuration is shown
-// in an information box, and the operator may give up retrying (the connection stays closed).
-// A Caminho.ini that names no database (unreadable, empty, without CAMINHO in [DATABASEESTOQUE])
-// is said once, in a warning box and an error-log line, and the station is then looked for as
-// without the file.
-// `relogio` gives the current folder and the pause; `mensagens` asks and tells the operator;
+// Configures and opens the connection. Raises EErro, for the start-up's failure path, when it is
+// not open afterwards: a Caminho.ini that names no database (unreadable, empty, without CAMINHO in
+// [DATABASEESTOQUE]) or an alias that cannot be read, said with the file's name and nothing
+// attached; or the operator gave up retrying, said with the database and where it came from.
+// `relogio` gives the current folder and the pause; `mensagens` asks the operator;
 // `registraFalha` gets one line per failed attempt: the database location and the server's reason,
 // never the password.
 void AbreBanco(TConexao& conexao, const TRelogio& relogio, TMensagens& mensagens,

@@ -3,6 +3,8 @@
 #include "Erro.h"
 #include "Firebird.h"
 
+#include <thread>
+
 using namespace Firebird;
 
 namespace {
@@ -10,10 +12,7 @@ QVector<std::pair<QString, QString>> ParametrosIniciais()
 {
     return {
         {QStringLiteral("DriverName"), QStringLiteral("Interbase")},
-        {QStringLiteral("Database"), QStringLiteral("Tankora.gdb")},
         {QStringLiteral("RoleName"), QStringLiteral("RoleName")},
-        {QStringLiteral("User_Name"), QStringLiteral("sysdba")},
-        {QStringLiteral("Password"), QStringLiteral("pumpvault")},
         {QStringLiteral("SQLDialect"), QStringLiteral("1")},
         {QStringLiteral("LocaleCode"), QStringLiteral("0000")},
         {QStringLiteral("BlobSize"), QStringLiteral("-1")},
@@ -70,7 +69,8 @@ void TConexao::TImplementacao::AbandonaTransacao(ITransaction*& transacao)
 TConexao::TConexao() : F(std::make_unique<TImplementacao>())
 {
     // The list the station connection is created with; only Database, User_Name, Password and
-    // RoleName mean anything to this client, the rest are kept for whoever reads the list.
+    // RoleName mean anything to this client, the rest are kept for whoever reads the list. No
+    // database and no login are built in: the connection goes nowhere until it is configured.
     F->Parametros = ParametrosIniciais();
     F->Vigia.DefineLimite(std::chrono::milliseconds(kLimiteOperacaoMilissegundos));
 }
@@ -129,13 +129,18 @@ void TConexao::Conecta()
 {
     if (F->Anexo)
         return;
+    // A connection nobody configured would otherwise open whatever the client takes for a default
+    // and store the station's fuelings where nobody looks for them.
+    if (Parametro(QStringLiteral("Database")).trimmed().isEmpty())
+        throw EErroBanco(QStringLiteral("A conexão com o banco de dados não foi configurada."),
+                         TNaturezaErroBanco::Conexao);
     TStatusFirebird st;
     IXpbBuilder* dpb = nullptr;
     try {
         dpb = UtilFirebird()->getXpbBuilder(&st, IXpbBuilder::DPB, nullptr, 0);
         dpb->insertInt(&st, isc_dpb_sql_dialect, 1);
         dpb->insertString(&st, isc_dpb_lc_ctype, "UTF8");
-        // A server that accepts the connection and then says nothing is given up after this.
+        // Bounds the TCP connect only; the attach as a whole is bounded by Anexa.
         dpb->insertInt(&st, isc_dpb_connect_timeout, F->LimiteConexaoSegundos);
         const auto texto = [&](unsigned char tag, const char* nome) {
             const QString valor = Parametro(QString::fromLatin1(nome));
@@ -147,9 +152,11 @@ void TConexao::Conecta()
         texto(isc_dpb_sql_role_name, "RoleName");
         dpb->insertTag(&st, isc_dpb_utf8_filename);
         const QByteArray banco = Parametro(QStringLiteral("Database")).toUtf8();
-        F->Anexo = ProvedorFirebird()->attachDatabase(&st, banco.constData(), dpb->getBufferLength(&st),
-                                                      dpb->getBuffer(&st));
+        const QByteArray parametros(reinterpret_cast<const char*>(dpb->getBuffer(&st)),
+                                    static_cast<qsizetype>(dpb->getBufferLength(&st)));
         dpb->dispose();
+        dpb = nullptr;
+        F->Anexo = F->Anexa(banco, parametros);
         F->Perdida = false;
         F->Vigia.DefineAnexo(F->Anexo);
     } catch (const FbException& erro) {
@@ -157,6 +164,81 @@ void TConexao::Conecta()
             dpb->dispose();
         throw F->Falha(erro);
     }
+}
+
+namespace {
+// Detaches an attachment nobody will use; one that cannot be detached is let go all the same.
+void SoltaAnexo(IAttachment* anexo)
+{
+    if (!anexo)
+        return;
+    CheckStatusWrapper st(MestreFirebird()->getStatus());
+    anexo->detach(&st);
+    if (st.getState() & IStatus::STATE_ERRORS)
+        anexo->release();
+    st.dispose();
+}
+} // namespace
+
+IAttachment* TConexao::TImplementacao::Anexa(const QByteArray& banco, const QByteArray& parametros)
+{
+    auto tentativa = std::make_shared<TTentativaAnexo>();
+    {
+        const std::lock_guard trava(TravaTentativa);
+        Tentativa = tentativa;
+    }
+    std::thread([tentativa, banco, parametros] {
+        IAttachment* anexo = nullptr;
+        QString mensagem;
+        TNaturezaErroBanco natureza = TNaturezaErroBanco::Conexao;
+        try {
+            TStatusFirebird st;
+            anexo = ProvedorFirebird()->attachDatabase(&st, banco.constData(), static_cast<unsigned>(parametros.size()),
+                                                       reinterpret_cast<const unsigned char*>(parametros.constData()));
+        } catch (const FbException& erro) {
+            mensagem = MensagemFirebird(erro);
+            natureza = NaturezaFirebird(erro);
+        }
+        std::unique_lock trava(tentativa->Trava);
+        if (tentativa->Abandonada) {
+            trava.unlock();
+            // Nobody waits for it any more: it must not stay open, nor be used by anyone.
+            SoltaAnexo(anexo);
+            return;
+        }
+        tentativa->Anexo = anexo;
+        tentativa->Mensagem = mensagem;
+        tentativa->Natureza = natureza;
+        tentativa->Pronta = true;
+        tentativa->Sinal.notify_all();
+    }).detach();
+
+    std::unique_lock trava(tentativa->Trava);
+    const auto prazo = std::chrono::steady_clock::now() + Vigia.Limite();
+    tentativa->Sinal.wait_until(trava, prazo, [&] { return tentativa->Pronta || tentativa->Cancelada; });
+    const bool pronta = tentativa->Pronta;
+    if (!pronta)
+        tentativa->Abandonada = true;
+    const bool cancelada = tentativa->Cancelada;
+    trava.unlock();
+    {
+        const std::lock_guard travaTentativa(TravaTentativa);
+        Tentativa.reset();
+    }
+    if (!pronta) {
+        if (cancelada)
+            throw EErroBanco(QStringLiteral("Operação no banco de dados cancelada."), TNaturezaErroBanco::Conexao);
+        throw EErroBanco(QStringLiteral("O banco de dados não respondeu à conexão em %1 s.")
+                             .arg(QString::number(Vigia.Limite().count() / 1000.0, 'f', 1).replace('.', ',')),
+                         TNaturezaErroBanco::Conexao);
+    }
+    if (!tentativa->Anexo)
+        throw EErroBanco(tentativa->Mensagem, tentativa->Natureza);
+    if (cancelada) { // cancelled as it came back: the program is ending, the attachment goes
+        SoltaAnexo(tentativa->Anexo);
+        throw EErroBanco(QStringLiteral("Operação no banco de dados cancelada."), TNaturezaErroBanco::Conexao);
+    }
+    return tentativa->Anexo;
 }
 
 void TConexao::Desconecta()
@@ -209,6 +291,14 @@ void TConexao::DefineLimites(int conexaoSegundos, int operacaoMilissegundos)
 
 void TConexao::Cancela() noexcept
 {
+    {
+        const std::lock_guard trava(F->TravaTentativa);
+        if (F->Tentativa) {
+            const std::lock_guard travaTentativa(F->Tentativa->Trava);
+            F->Tentativa->Cancelada = true;
+            F->Tentativa->Sinal.notify_all();
+        }
+    }
     F->Vigia.Cancela();
 }
 

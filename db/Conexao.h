@@ -1,9 +1,10 @@
 #pragma once
 // The one database layer of the program: a connection with its parameter list and one transaction,
 // and statements with named parameters whose rows are read by column name. Built on Firebird's
-// C++ OO API; nothing else sits in between. Every call to the server is bounded: a connection
-// attempt by kLimiteConexaoSegundos, anything else by the operation limit, past which the attachment
-// is aborted and the call raises a connection error (the connection is then Perdida()).
+// C++ OO API; nothing else sits in between. Every call to the server is bounded: the TCP connect by
+// kLimiteConexaoSegundos, the attach and anything else by the operation limit, past which the
+// attach is given up (it runs on a thread of its own and detaches itself should it come back) or
+// the attachment is aborted, and the call raises a connection error (the connection is then Perdida()).
 #include "Erro.h"
 #include "Regional.h"
 
@@ -74,7 +75,8 @@ public:
     void DefineParametro(const QString& nome, const QString& valor);
     QStringList Parametros() const; // "Nome=Valor" lines in order
 
-    // Raises EErroBanco with the server's message on failure.
+    // Raises EErroBanco with the server's message on failure; without a Database parameter it
+    // refuses, attaching nothing.
     void Conecta();
     // Rolls back an open transaction and detaches; never raises.
     void Desconecta();
@@ -85,7 +87,8 @@ public:
     void Reconecta();
     // The limits above, for this connection.
     void DefineLimites(int conexaoSegundos, int operacaoMilissegundos);
-    // Callable from any thread while the connection exists: aborts the attachment, so the operation under way on
+    // Callable from any thread while the connection exists: gives up an attach under way and aborts
+    // the attachment, so the operation under way on
     // the connection's own thread (a statement stuck on a server that stopped answering) returns
     // at once with a connection error, and so does every later one until Reconecta. Meant for a
     // program that must end while its engine is stuck in the database; nothing is committed by it

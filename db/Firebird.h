@@ -7,6 +7,9 @@
 #include <firebird/Interface.h>
 
 #include <QByteArray>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <QSet>
 #include <QString>
 
@@ -45,6 +48,21 @@ void Solta(T*& objeto)
 // Character set id the client exchanges text in (lc_ctype UTF8).
 constexpr unsigned CharsetUtf8 = 4;
 
+// One attach, run on a thread of its own so that the caller can give it up: the client library
+// waits on a server that accepted the connection and never answers, with no time-out of its own.
+// Whoever finishes last decides: an attach that comes back after it was given up detaches the
+// attachment itself, so nothing can act on it later.
+struct TTentativaAnexo {
+    std::mutex Trava;
+    std::condition_variable Sinal;
+    bool Pronta = false;
+    bool Abandonada = false;
+    bool Cancelada = false; // asked for by another thread (TConexao::Cancela)
+    Firebird::IAttachment* Anexo = nullptr;
+    QString Mensagem; // the server's message of a failure
+    TNaturezaErroBanco Natureza = TNaturezaErroBanco::Conexao;
+};
+
 struct TConexao::TImplementacao {
     QVector<std::pair<QString, QString>> Parametros; // in order, names as written first
     Firebird::IAttachment* Anexo = nullptr;
@@ -59,11 +77,16 @@ struct TConexao::TImplementacao {
     bool Perdida = false;
     int LimiteConexaoSegundos = TConexao::kLimiteConexaoSegundos;
     TVigia Vigia;
+    // The attach under way, for Cancela from another thread.
+    std::mutex TravaTentativa;
+    std::shared_ptr<TTentativaAnexo> Tentativa;
 
     // The error to raise for a failed call; a lost connection is remembered.
     EErroBanco Falha(const Firebird::FbException& erro);
 
     qsizetype Indice(const QString& nome) const;
+    // The attach, bounded by the operation limit and by Cancela; raises EErroBanco.
+    Firebird::IAttachment* Anexa(const QByteArray& banco, const QByteArray& parametros);
     // A new read committed transaction the caller must end.
     Firebird::ITransaction* IniciaTransacaoFirebird(bool somenteLeitura);
     // Ends a transaction on an error path: rolled back, or at least let go. The original error is

@@ -63,7 +63,14 @@ public:
     // Stops passing bytes on every connection, present and new; sockets stay open.
     void Bloqueia() { FBloqueado = true; }
     // Passes bytes again; a connection accepted meanwhile is joined to the server now.
-    void Libera() { FBloqueado = false; }
+    void Libera()
+    {
+        FAposAceite = false;
+        FBloqueado = false;
+    }
+    // New connections get the server's first answer (the protocol's accept) and then silence: a
+    // server that takes the connection and never answers the attach.
+    void SilenciaAposAceite() { FAposAceite = true; }
     // Closes every connection now (the relay goes on accepting).
     void Corta() { FCortar = true; }
     // Connections cut because they were kept silent past the deadline: a client that waited.
@@ -88,6 +95,7 @@ private:
         int Servidor = -1; // -1 while the connection waits for the path to come back
         TRelogio::time_point SilencioDesde{};
         bool EmSilencio = false;
+        bool Mudo = false; // silent after the server's first answer
     };
 
     int FDestino;
@@ -97,6 +105,7 @@ private:
     std::thread FLinha;
     std::vector<TPar> FPares;
     std::atomic<bool> FBloqueado{false};
+    std::atomic<bool> FAposAceite{false};
     std::atomic<bool> FCortar{false};
     std::atomic<bool> FParar{false};
     std::atomic<int> FCortadas{0};
@@ -162,8 +171,11 @@ private:
                     Fecha(par);
                 FPares.clear();
             }
+            const bool aposAceite = FAposAceite;
             for (TPar& par : FPares) {
-                if (!bloqueado) {
+                if (!aposAceite)
+                    par.Mudo = false;
+                if (!bloqueado && !par.Mudo) {
                     par.EmSilencio = false;
                     if (par.Servidor < 0 && (par.Servidor = ConectaDestino()) < 0)
                         Fecha(par);
@@ -180,8 +192,9 @@ private:
             std::vector<pollfd> eventos{{FEscuta, POLLIN, 0}};
             for (const TPar& par : FPares) {
                 // Silent: only a client that hangs up is noticed; its bytes stay unread.
-                eventos.push_back({par.Cliente, static_cast<short>(bloqueado ? POLLRDHUP : POLLIN | POLLRDHUP), 0});
-                eventos.push_back({par.Servidor, static_cast<short>(bloqueado || par.Servidor < 0 ? 0 : POLLIN), 0});
+                const bool mudo = bloqueado || par.Mudo;
+                eventos.push_back({par.Cliente, static_cast<short>(mudo ? POLLRDHUP : POLLIN | POLLRDHUP), 0});
+                eventos.push_back({par.Servidor, static_cast<short>(mudo || par.Servidor < 0 ? 0 : POLLIN), 0});
             }
             if (::poll(eventos.data(), eventos.size(), 50) <= 0)
                 continue;
@@ -198,7 +211,7 @@ private:
                 TPar& par = FPares[i / 2];
                 const short cliente = eventos[i + 1].revents;
                 const short servidor = eventos[i + 2].revents;
-                if (bloqueado) {
+                if (bloqueado || par.Mudo) {
                     if (cliente & (POLLRDHUP | POLLHUP | POLLERR))
                         Fecha(par);
                     continue;
@@ -206,8 +219,10 @@ private:
                 bool vivo = true;
                 if (cliente & (POLLIN | POLLRDHUP | POLLHUP | POLLERR))
                     vivo = Passa(par.Cliente, par.Servidor);
-                if (vivo && (servidor & (POLLIN | POLLHUP | POLLERR)))
+                if (vivo && (servidor & (POLLIN | POLLHUP | POLLERR))) {
                     vivo = Passa(par.Servidor, par.Cliente);
+                    par.Mudo = vivo && aposAceite;
+                }
                 if (!vivo)
                     Fecha(par);
             }

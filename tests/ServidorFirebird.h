@@ -1,10 +1,12 @@
 #pragma once
 // A Firebird server of the test's own: the installed /usr/sbin/firebird started on 127.0.0.1 with a
-// free port, its configuration and lock files in a temporary folder, stopped by its process ID.
+// free port, its configuration, lock files and security database (a fresh one, with a SYSDBA
+// password made for this server alone) in a temporary folder, stopped by its process ID.
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
@@ -30,8 +32,6 @@ public:
         const QString instalacao = QStringLiteral("/usr/lib/x86_64-linux-gnu/firebird/3.0");
         if (!QFile::exists(programa))
             return Falha(QStringLiteral("%1 não está instalado").arg(programa));
-        if (!LeSenha())
-            return false;
         if (!FPasta.isValid())
             return Falha(QStringLiteral("pasta temporária indisponível"));
         FPorta = PortaLivre();
@@ -47,12 +47,9 @@ public:
         for (const char* item : {"intl/libfbintl.so", "intl/fbintl.conf"})
             if (!QFile::copy(instalacao + '/' + QLatin1String(item), pasta.filePath(QLatin1String(item))))
                 return Falha(QStringLiteral("%1 não pôde ser copiado").arg(QLatin1String(item)));
-        // A security database of its own: the embedded engine of the test process may hold the
-        // installed one open, and one engine at a time may have a database file.
+        // A security database of its own, made now: the installed one may be held open by the
+        // test process's embedded engine, and its SYSDBA password is the machine's business.
         const QString seguranca = pasta.filePath(QStringLiteral("security3.fdb"));
-        if (!QFile::copy(QStringLiteral("/var/lib/firebird/3.0/system/security3.fdb"), seguranca))
-            return Falha(QStringLiteral("a base de segurança instalada não pôde ser copiada"));
-        QFile::setPermissions(seguranca, QFile::ReadOwner | QFile::WriteOwner);
         if (!Escreve(pasta.filePath(QStringLiteral("databases.conf")),
                      QStringLiteral("security.db = %1\n").arg(seguranca))
             || !Escreve(pasta.filePath(QStringLiteral("firebird.conf")),
@@ -61,6 +58,8 @@ public:
                             .arg(FPorta)
                             .arg(seguranca)))
             return Falha(QStringLiteral("configuração não pôde ser escrita"));
+        if (!CriaSeguranca(pasta, seguranca))
+            return false;
 
         QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
         ambiente.insert(QStringLiteral("FIREBIRD"), pasta.path());
@@ -136,17 +135,40 @@ private:
         return arquivo.open(QIODevice::WriteOnly) && arquivo.write(texto.toUtf8()) == texto.toUtf8().size();
     }
 
-    bool LeSenha()
+    // Creates the security database with the embedded engine under this server's configuration,
+    // and SYSDBA in it with a password generated for this run.
+    bool CriaSeguranca(const QDir& pasta, const QString& seguranca)
     {
-        QFile arquivo(QStringLiteral("/etc/firebird/3.0/SYSDBA.password"));
-        if (!arquivo.open(QIODevice::ReadOnly))
-            return Falha(QStringLiteral("senha do SYSDBA ilegível (%1)").arg(arquivo.errorString()));
-        static const QRegularExpression linha(QStringLiteral("^ISC_PASSWORD=\"?([^\"\\n]*)\"?"),
-                                              QRegularExpression::MultilineOption);
-        const auto achado = linha.match(QString::fromLocal8Bit(arquivo.readAll()));
-        if (!achado.hasMatch() || achado.captured(1).isEmpty())
-            return Falha(QStringLiteral("senha do SYSDBA ausente"));
-        FSenha = achado.captured(1);
+        static const char letras[] = "abcdefghijkmnpqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789";
+        FSenha.clear();
+        for (int i = 0; i < 16; ++i)
+            FSenha += QLatin1Char(letras[QRandomGenerator::system()->bounded(int(sizeof letras - 1))]);
+        QProcess isql;
+        QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+        ambiente.insert(QStringLiteral("FIREBIRD"), pasta.path());
+        ambiente.insert(QStringLiteral("FIREBIRD_LOCK"), pasta.filePath(QStringLiteral("lock")));
+        ambiente.remove(QStringLiteral("ISC_USER"));
+        ambiente.remove(QStringLiteral("ISC_PASSWORD"));
+        isql.setProcessEnvironment(ambiente);
+        isql.setProcessChannelMode(QProcess::MergedChannels);
+        isql.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        isql.start(QStringLiteral("/usr/bin/isql-fb"), {QStringLiteral("-q"), QStringLiteral("-user"), Usuario()});
+        if (!isql.waitForStarted(5000))
+            return Falha(QStringLiteral("isql-fb não iniciou: %1").arg(isql.errorString()));
+        isql.write(QStringLiteral("create database '%1';\ncreate user %2 password '%3' using plugin Srp;\ncommit;\n"
+                                  "exit;\n")
+                       .arg(seguranca, Usuario(), FSenha)
+                       .toUtf8());
+        isql.closeWriteChannel();
+        if (!isql.waitForFinished(30000)) {
+            isql.kill();
+            isql.waitForFinished(5000);
+            return Falha(QStringLiteral("isql-fb não terminou ao criar a base de segurança"));
+        }
+        const QString saida = QString::fromLocal8Bit(isql.readAll()).trimmed();
+        if (isql.exitCode() != 0 || !saida.isEmpty() || !QFile::exists(seguranca))
+            return Falha(QStringLiteral("a base de segurança não pôde ser criada: %1").arg(saida));
+        QFile::setPermissions(seguranca, QFile::ReadOwner | QFile::WriteOwner);
         return true;
     }
 

@@ -9,6 +9,20 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+// The child dies with the test process, however that ends (a watchdog abort included): a child
+// left running would hold ctest's output pipe and the whole run would wait for it.
+inline void MorreComOTeste(QProcess& processo)
+{
+    const pid_t pai = ::getpid();
+    processo.setChildProcessModifier([pai] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != pai) // the test ended before the line above
+            ::_exit(127);
+    });
+}
 
 inline QString Executavel(const QString& nome)
 {
@@ -48,6 +62,7 @@ public:
         Simulador.setProgram(Executavel("concentrador-sim"));
         Simulador.setArguments(QStringList{"--link", Link, "--controle", Controle} + extras);
         Simulador.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        MorreComOTeste(Simulador);
         Simulador.start();
         return Simulador.waitForStarted(5000) && EsperaArquivo(Controle, true) && EsperaArquivo(Link, true);
     }
@@ -75,6 +90,7 @@ public:
     QString Ctl(const QStringList& argumentos, bool* aceito = nullptr)
     {
         QProcess ctl;
+        MorreComOTeste(ctl);
         ctl.start(Executavel("concentrador-sim"), QStringList{"ctl", Controle} + argumentos);
         const bool terminou = ctl.waitForFinished(5000);
         if (aceito)

@@ -6,6 +6,7 @@
 #include "Posto.h"
 #include "Relogio.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -60,6 +61,17 @@ private:
 
     QString Caminho(const QString& nome) const { return FPasta->filePath(nome); }
 
+    // AbreBanco; the message it raised, empty when it opened the connection.
+    QString Abre(TConexao& conexao, const TRegistroFalha& registraFalha = {})
+    {
+        try {
+            AbreBanco(conexao, FRelogio, FRespondedor, DefinicaoDbTankora(), registraFalha);
+        } catch (const EErro& e) {
+            return e.Mensagem();
+        }
+        return QString();
+    }
+
 private slots:
     void init()
     {
@@ -103,14 +115,14 @@ private slots:
         });
 
         TConexao conexao;
-        AbreBanco(conexao, FRelogio, FRespondedor);
+        QCOMPARE(Abre(conexao), QString());
         QVERIFY(conexao.Conectado());
         QVERIFY(!aliasLido);
         QVERIFY(FRespondedor.Textos.isEmpty());
         QVERIFY(FRelogio.Dormidas.isEmpty());
         QCOMPARE(conexao.Parametros().filter(QRegularExpression(QStringLiteral("^database="),
                                                                 QRegularExpression::CaseInsensitiveOption)),
-                 QStringList{QStringLiteral("Database=") + banco});
+                 QStringList{QStringLiteral("DataBase=") + banco}); // one line, named as first written
         QCOMPARE(conexao.Parametro(QStringLiteral("User_Name")), QStringLiteral("SYSDBA"));
         QCOMPARE(conexao.Parametro(QStringLiteral("Password")), comSenha ? QStringLiteral("segredo") : QString());
         QCOMPARE(conexao.Parametros().filter(QStringLiteral("password"), Qt::CaseInsensitive).isEmpty(), !comSenha);
@@ -130,8 +142,9 @@ private slots:
         QTest::newRow("ilegível") << QByteArray() << true << "O arquivo Caminho.ini não pôde ser lido (";
     }
 
-    // A Caminho.ini that names no database says so once, naming the file, in the box and in the
-    // error log, and nothing is attached: neither an empty location nor another database.
+    // A Caminho.ini that names no database stops the start with a message naming the file (the
+    // failure path shows and logs it), and nothing is attached: neither an empty location nor
+    // another database, not even one that is there, nor later by a statement.
     void CaminhoIniSemBanco()
     {
         QFETCH(QByteArray, conteudo);
@@ -141,47 +154,64 @@ private slots:
             QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), Caminho(QStringLiteral("Caminho.ini"))));
         else
             EscreveArquivo(Caminho(QStringLiteral("Caminho.ini")), conteudo);
+        CriaBancoPosto(Caminho(QStringLiteral("Tankora.gdb")), true);
+        QDir::setCurrent(FPasta->path()); // where the old fallback looked
         QStringList linhas;
         TConexao conexao;
-        AbreBanco(conexao, FRelogio, FRespondedor, DefinicaoDbTankora(),
-                  [&](const QString& linha) { linhas << linha; });
+        const QString erro = Abre(conexao, [&](const QString& linha) { linhas << linha; });
         QVERIFY(!conexao.Conectado());
-        QCOMPARE(FRespondedor.Textos.size(), 1);
+        QVERIFY(FRespondedor.Textos.isEmpty());
         const QString prefixo = QStringLiteral("Impossível conectar ao banco de dados pelo seguinte motivo: \r");
-        QVERIFY2(FRespondedor.Textos[0].startsWith(prefixo + defeito), qPrintable(FRespondedor.Textos[0]));
-        QCOMPARE(linhas.size(), 1);
-        QVERIFY2(linhas[0].startsWith(defeito), qPrintable(linhas[0]));
+        QVERIFY2(erro.startsWith(prefixo + defeito), qPrintable(erro));
+        QVERIFY(linhas.isEmpty());
+        QCOMPARE(conexao.Parametro(QStringLiteral("Database")), QString());
+        QCOMPARE(conexao.Parametro(QStringLiteral("User_Name")), QString());
+        QCOMPARE(conexao.Parametro(QStringLiteral("Password")), QString());
+        TConsulta consulta(&conexao);
+        consulta.DefineSQL(QStringLiteral("Select SequenciaAbast From ParaPosto"));
+        QVERIFY_THROWS_EXCEPTION(EErroBanco, consulta.Abre());
+        QVERIFY(!conexao.Conectado());
+        QDir::setCurrent(QCoreApplication::applicationDirPath());
     }
 
     void SemCaminhoIni_data()
     {
         QTest::addColumn<QStringList>("alias");
         QTest::addColumn<QString>("banco");
-        QTest::newRow("sem alias") << QStringList() << "Tankora.gdb";
-        QTest::newRow("alias com servidor") << QStringList{"SERVER NAME=servidor:/dados/posto.gdb", "USER NAME=X"}
-                                            << "servidor:/dados/posto.gdb";
-        QTest::newRow("alias sem servidor") << QStringList{"SERVER NAME=  ", "PATH=/dados/tankora"} << "Tankora.gdb";
+        QTest::addColumn<QString>("usuario");
+        QTest::addColumn<QString>("senha");
+        QTest::newRow("sem alias") << QStringList() << "Tankora.gdb" << "" << "";
+        QTest::newRow("alias com servidor")
+            << QStringList{"SERVER NAME=servidor:/dados/posto.gdb", "USER NAME=X", "PASSWORD=chave9"}
+            << "servidor:/dados/posto.gdb" << "X" << "chave9";
+        QTest::newRow("alias sem servidor") << QStringList{"SERVER NAME=  ", "PATH=/dados/tankora"} << "Tankora.gdb"
+                                            << "" << "";
     }
 
-    // Without the file: alias or fallback, the definition's user and password; the attempt fails
-    // here and the operator gives up at the first question.
+    // Without the file: alias or fallback, with the alias's login and none built in; the attempt
+    // fails here and the operator gives up at the first question, which stops the start.
     void SemCaminhoIni()
     {
         QFETCH(QStringList, alias);
         QFETCH(QString, banco);
+        QFETCH(QString, usuario);
+        QFETCH(QString, senha);
         QStringList pedidos;
         DefineLeituraAlias([&](const QString& nome) {
             pedidos << nome;
             return alias;
         });
         TConexao conexao;
-        AbreBanco(conexao, FRelogio, FRespondedor);
+        const QString erro = Abre(conexao);
         QVERIFY(!conexao.Conectado());
         QVERIFY(pedidos.contains(QStringLiteral("Tankora")));
         QCOMPARE(conexao.Parametro(QStringLiteral("Database")), banco);
-        QCOMPARE(conexao.Parametro(QStringLiteral("User_Name")), QStringLiteral("SYSDBA"));
-        QCOMPARE(conexao.Parametro(QStringLiteral("Password")), QStringLiteral("pumpvault"));
+        QCOMPARE(conexao.Parametro(QStringLiteral("User_Name")), usuario);
+        QCOMPARE(conexao.Parametro(QStringLiteral("Password")), senha);
         QCOMPARE(FRespondedor.Textos, QStringList{PerguntaRetentativa});
+        QVERIFY2(erro.contains(banco + " padrão (não há Caminho.ini) não pôde ser aberto: "), qPrintable(erro));
+        if (!senha.isEmpty())
+            QVERIFY(!erro.contains(senha));
     }
 
     void ExtraiCaminhoAlias_data()
@@ -211,12 +241,10 @@ private slots:
     {
         DefineLeituraAlias([](const QString&) -> QStringList { throw EErro(QStringLiteral("BDE ausente")); });
         TConexao conexao;
-        AbreBanco(conexao, FRelogio, FRespondedor);
+        QCOMPARE(Abre(conexao), QStringLiteral("Impossível conectar ao banco de dados pelo seguinte motivo: \rBDE ausente"));
         QVERIFY(!conexao.Conectado());
         QVERIFY(FRelogio.Dormidas.isEmpty());
-        QCOMPARE(FRespondedor.Textos,
-                 QStringList{QStringLiteral("Impossível conectar ao banco de dados pelo seguinte motivo: \rBDE ausente")});
-        QCOMPARE(FRespondedor.Tipos, QList<TTipoMensagem>{TTipoMensagem::Informacao});
+        QVERIFY(FRespondedor.Textos.isEmpty());
     }
 
     void Retentativa_data()
@@ -246,8 +274,11 @@ private slots:
                 CriaBancoPosto(banco, false);
         };
         TConexao conexao;
-        AbreBanco(conexao, FRelogio, FRespondedor);
+        const QString erro = Abre(conexao);
         QCOMPARE(conexao.Conectado(), criaNaDormida > 0);
+        QCOMPARE(erro.isEmpty(), criaNaDormida > 0); // giving up stops the start
+        if (!erro.isEmpty())
+            QVERIFY2(erro.contains(banco + " indicado em Caminho.ini não pôde ser aberto: "), qPrintable(erro));
         QCOMPARE(FRelogio.Dormidas, QList<int>(dormidas, 7000));
         QCOMPARE(FRespondedor.Textos, QStringList(perguntas, PerguntaRetentativa));
         QVERIFY(std::all_of(FRespondedor.Tipos.cbegin(), FRespondedor.Tipos.cend(),
@@ -264,8 +295,7 @@ private slots:
         FRespondedor.Respostas = {TResposta::Sim, TResposta::Nao};
         QStringList linhas;
         TConexao conexao;
-        AbreBanco(conexao, FRelogio, FRespondedor, DefinicaoDbTankora(),
-                  [&](const QString& linha) { linhas << linha; });
+        QVERIFY(!Abre(conexao, [&](const QString& linha) { linhas << linha; }).contains("segredo123"));
         QVERIFY(!conexao.Conectado());
         QCOMPARE(FRespondedor.Textos, QStringList(2, PerguntaRetentativa));
         QCOMPARE(linhas.size(), 3);

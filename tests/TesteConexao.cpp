@@ -84,15 +84,21 @@ private slots:
     void ListaDeParametros()
     {
         TConexao conexao;
-        QCOMPARE(conexao.Parametro(QStringLiteral("user_name")), QStringLiteral("sysdba"));
+        // No database and no login built in: an unconfigured connection opens nothing.
+        for (const char* nome : {"database", "user_name", "password"})
+            QCOMPARE(conexao.Parametro(QString::fromLatin1(nome)), QString());
+        QVERIFY_THROWS_EXCEPTION(EErroBanco, conexao.Conecta());
+        QVERIFY(!conexao.Conectado());
         QCOMPARE(conexao.Parametro(QStringLiteral("ROLENAME")), QStringLiteral("RoleName"));
         QCOMPARE(conexao.Parametro(QStringLiteral("SQLDialect")), QStringLiteral("1"));
         const qsizetype quantos = conexao.Parametros().size();
+        conexao.DefineParametro(QStringLiteral("Database"), QStringLiteral("/x/z.fdb"));
         conexao.DefineParametro(QStringLiteral("DataBase"), QStringLiteral("/x/y.fdb"));
-        QCOMPARE(conexao.Parametros().size(), quantos);
+        QCOMPARE(conexao.Parametros().size(), quantos + 1);
         QVERIFY(conexao.Parametros().contains(QStringLiteral("Database=/x/y.fdb")));
+        conexao.DefineParametro(QStringLiteral("Password"), QStringLiteral("x"));
         conexao.DefineParametro(QStringLiteral("PASSWORD"), QString());
-        QCOMPARE(conexao.Parametros().size(), quantos - 1);
+        QCOMPARE(conexao.Parametros().size(), quantos + 1);
         QVERIFY(conexao.Parametros().filter(QStringLiteral("password"), Qt::CaseInsensitive).isEmpty());
     }
 
@@ -108,8 +114,10 @@ private slots:
         const QString ausente = FPasta.filePath(QStringLiteral("nao-existe.fdb"));
         TConexao outra;
         outra.DefineParametro(QStringLiteral("Database"), ViaServidor() ? FServidor->Endereco(ausente) : ausente);
-        if (ViaServidor())
+        if (ViaServidor()) {
+            outra.DefineParametro(QStringLiteral("User_Name"), FServidor->Usuario());
             outra.DefineParametro(QStringLiteral("Password"), FServidor->Senha());
+        }
         try {
             outra.Conecta();
             QFAIL("connected to a missing database");
@@ -288,6 +296,61 @@ private slots:
         conexao.Reconecta();
         QCOMPARE(Conta(conexao, QStringLiteral("Select Count(*) As Quantos From Bombas Where statusbico = 'Y'")), 0);
         QCOMPARE(proxy->Cortadas(), 0);
+    }
+
+    // A server that takes the connection and never answers the attach: the attach is given up at
+    // the operation limit, long before the relay would cut a client still waiting; the retry is an
+    // ordinary failure too; cancelling from another thread ends a waiting attach at once. The
+    // attaches given up and answered later are detached by themselves: the server is left with
+    // none of them, and the connection attaches normally once the server answers.
+    void AnexoSemResposta()
+    {
+        if (!ViaServidor())
+            QSKIP("expected: the embedded engine has no network path");
+        TConexao conexao;
+        const auto proxy = Retransmite(conexao, 1500);
+        QVERIFY(proxy);
+        conexao.Desconecta();
+        TConexao direta;
+        Prepara(direta, FServidor->Endereco(FPasta.filePath(QStringLiteral("posto%1.fdb").arg(FBancos))));
+        const QString anexos = QStringLiteral("Select Count(*) As Quantos From MON$ATTACHMENTS "
+                                              "Where MON$REMOTE_PROTOCOL Is Not Null");
+        const qint64 antes = Conta(direta, anexos);
+
+        proxy->SilenciaAposAceite();
+        for (int tentativa = 0; tentativa < 2; ++tentativa) {
+            try {
+                conexao.Conecta();
+                QFAIL("attached through a server that does not answer");
+            } catch (const EErroBanco& erro) {
+                QCOMPARE(erro.Mensagem(), QStringLiteral("O banco de dados não respondeu à conexão em 1,5 s."));
+                QCOMPARE(erro.Natureza(), TNaturezaErroBanco::Conexao);
+            }
+            QVERIFY(!conexao.Conectado());
+        }
+        QCOMPARE(proxy->Cortadas(), 0);
+
+        conexao.DefineLimites(1, 60000);
+        std::thread outra([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            conexao.Cancela();
+        });
+        QString mensagem;
+        try {
+            conexao.Conecta();
+        } catch (const EErroBanco& erro) {
+            mensagem = erro.Mensagem();
+        }
+        outra.join();
+        QCOMPARE(mensagem, QStringLiteral("Operação no banco de dados cancelada."));
+        QCOMPARE(proxy->Cortadas(), 0);
+
+        proxy->Libera(); // the three attaches given up now get their answer
+        QTest::qWait(2000); // let them arrive: a count taken before would prove nothing
+        QTRY_COMPARE_WITH_TIMEOUT(Conta(direta, anexos), antes, 20000);
+        conexao.Conecta();
+        QCOMPARE(Conta(conexao, QStringLiteral("Select Count(*) As Quantos From Bombas")), 9);
+        QCOMPARE(Conta(direta, anexos), antes + 1);
     }
 
     // Another thread cancels the operation under way (a program ending while its engine waits for

@@ -65,6 +65,31 @@ private slots:
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
     }
 
+    // A Caminho.ini that names no database stops the whole start-up at the database, with the
+    // file's name: no driver, no polling, and a Tankora.gdb in the current folder (the database an
+    // unconfigured connection once opened by itself) is never attached.
+    void CaminhoIniSemBancoParaAPartida()
+    {
+        TPostoTeste posto;
+        posto.EscreveArquivo("Caminho.ini", QByteArray());
+        QVERIFY(QFile::copy(posto.Banco, posto.Pasta.filePath("Tankora.gdb")));
+        const QString antes = QDir::currentPath();
+        QDir::setCurrent(posto.Pasta.path());
+        auto volta = qScopeGuard([&] { QDir::setCurrent(antes); });
+        TLinkor& motor = posto.CriaMotor();
+        try {
+            motor.Inicia();
+            QFAIL("the start went on");
+        } catch (const EErro& e) {
+            QVERIFY2(e.Mensagem().contains("Caminho.ini"), qPrintable(e.Mensagem()));
+        }
+        QVERIFY(!posto.Falso); // the driver was never made
+        QVERIFY(!posto.Contexto->CnTankora().Conectado());
+        QVERIFY(posto.Respondedor.Caixas.isEmpty()); // the failure path's box is the only one
+        QVERIFY_THROWS_EXCEPTION(EErroBanco, motor.Parametros().Abre());
+        QVERIFY(!posto.Contexto->CnTankora().Conectado());
+    }
+
     void TempoDeLeitura_data()
     {
         QTest::addColumn<qint64>("segundos");

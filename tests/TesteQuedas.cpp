@@ -29,6 +29,7 @@ class TesteQuedas : public QObject, public TSimuladorTeste {
         linkor.setProcessEnvironment(ambiente);
         linkor.setWorkingDirectory(Pasta.path());
         linkor.setProcessChannelMode(QProcess::ForwardedChannels);
+        MorreComOTeste(linkor);
         linkor.start(Programa, {});
         QVERIFY(linkor.waitForStarted(5000));
     }
