@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,8 @@ private:
     std::time_t FDesvioRelogio = 0;
     int FRelogioAcertado = 0;
     TModoFalha FModo = TModoFalha::Normal;
+    // Nozzles ("44") whose totalizer and price requests get no answer.
+    std::set<std::string> FMudos;
 };
 
 // Number with "." as decimal point; nothing when the text is not one.
