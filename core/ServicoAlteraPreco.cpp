@@ -22,8 +22,10 @@ QString FormataPreco(double preco, const TConfiguracaoRegional& regional)
 QList<TLinhaPreco> TServicoAlteraPreco::CarregaPrecos()
 {
     QList<TLinhaPreco> linhas;
-    for (const TPrecoBico& bico : FPrecos.ListaPrecos())
-        linhas << TLinhaPreco{bico.CodBico, bico.Descricao, FormataPreco(bico.PrecoVenda, FContexto.Regional()), bico.CodConcentrador};
+    for (const TPrecoBico& bico : FPrecos.ListaPrecos()) {
+        const QString preco = FormataPreco(bico.PrecoVenda, FContexto.Regional());
+        linhas << TLinhaPreco{bico.CodBico, bico.Descricao, preco, bico.CodConcentrador, preco};
+    }
     return linhas;
 }
 
@@ -70,18 +72,24 @@ QString TServicoAlteraPreco::MensagemValidacao(TValidacaoPreco validacao)
     return {};
 }
 
-QString TServicoAlteraPreco::MensagemRecusado(const QString& codConcentrador)
+QString TServicoAlteraPreco::MensagemFalha(const TResultadoPrecos& resultado)
 {
-    return QStringLiteral("Erro ao atualizar o preco na Bomba: ") + codConcentrador;
-}
-
-QString TServicoAlteraPreco::MensagemSoNaBomba(const TResultadoPrecos& resultado)
-{
-    QString texto = QStringLiteral("Erro ao gravar os preços no banco: ") + resultado.ErroBanco;
+    const QString separador = QStringLiteral(", ");
+    QStringList linhas;
+    if (!resultado.ErroBanco.isEmpty())
+        linhas << QStringLiteral("Erro ao gravar os preços no banco: ") + resultado.ErroBanco;
+    if (!resultado.SemResposta.isEmpty())
+        linhas << QStringLiteral("Erro ao atualizar o preco na Bomba: ") + resultado.SemResposta.join(separador)
+                      + QStringLiteral("; o banco ficou com o preço antigo desses bicos.");
     if (!resultado.SoNaBomba.isEmpty())
-        texto += QStringLiteral("\rO preço novo já está na bomba dos bicos: ") + resultado.SoNaBomba.join(QStringLiteral(", "))
-            + QStringLiteral("; o banco ficou com o preço antigo.");
-    return texto;
+        linhas << QStringLiteral("O preço novo já está na bomba dos bicos: ") + resultado.SoNaBomba.join(separador)
+                      + QStringLiteral("; o banco ficou com o preço antigo.");
+    if (resultado.Alterados.isEmpty())
+        linhas << QStringLiteral("Nenhum bico ficou com o preço novo.");
+    else
+        linhas << QStringLiteral("Com o preço novo na bomba e no banco: ") + resultado.Alterados.join(separador)
+                      + QStringLiteral(".");
+    return linhas.join(QLatin1Char('\r'));
 }
 
 QString TServicoAlteraPreco::CodigoHexadecimal(const QString& codConcentrador)
@@ -102,26 +110,33 @@ void TServicoAlteraPreco::EnviaPreco(const TLinhaPreco& linha)
 TResultadoPrecos TServicoAlteraPreco::GravaPrecos(const QList<TLinhaPreco>& linhas)
 {
     TResultadoPrecos resultado;
-    QStringList enviados;
-    try {
-        TGuardaTransacao transacao(FContexto.CnTankora());
-        for (const TLinhaPreco& linha : linhas) {
-            // The pump first: a price it refuses is not written, so Bombas keeps what the pump shows.
+    const TConfiguracaoRegional& regional = FContexto.Regional();
+    for (const TLinhaPreco& linha : linhas) {
+        bool enviado = false;
+        try {
+            TGuardaTransacao transacao(FContexto.CnTankora());
+            const double preco = regional.LeNumero(linha.Preco);
+            // The database first: when it cannot take the price, the pump is not asked to.
+            if (FPrecos.GravaPrecoVenda(linha.CodBico, preco) == 0)
+                throw EErro(QStringLiteral("O bico %1 não foi encontrado na tabela Bombas.").arg(linha.CodBico));
             try {
                 EnviaPreco(linha);
             } catch (const std::exception&) {
-                resultado.Recusados << linha.CodConcentrador;
+                // Unconfirmed: the guard rolls the row back, Bombas keeps the old price.
+                resultado.SemResposta << linha.CodBico;
                 continue;
             }
-            enviados << linha.CodBico;
-            if (FPrecos.GravaPrecoVenda(linha.CodBico, FContexto.Regional().LeNumero(linha.Preco)) == 0)
-                throw EErro(QStringLiteral("O bico %1 não foi encontrado na tabela Bombas.").arg(linha.CodBico));
+            enviado = true;
+            transacao.Confirma();
+        } catch (const std::exception& e) {
+            if (enviado)
+                resultado.SoNaBomba << linha.CodBico;
+            resultado.ErroBanco = MensagemDe(e);
+            break;
         }
-        transacao.Confirma();
-    } catch (const std::exception& e) {
-        // The guard rolled back every price of this "&OK".
-        resultado.ErroBanco = MensagemDe(e);
-        resultado.SoNaBomba = enviados;
+        resultado.Gravados << linha.CodBico;
+        if (linha.Preco != linha.PrecoAnterior)
+            resultado.Alterados << linha.CodBico;
     }
     return resultado;
 }

@@ -13,17 +13,20 @@ struct TLinhaPreco {
     QString Descricao;
     QString Preco;
     QString CodConcentrador; // three decimal digits, "068"
+    QString PrecoAnterior;   // the price pump and database last agreed on, as Preco was loaded
 };
 
 enum class TValidacaoPreco { Valido, EmBranco, NaoPositivo, Invalido };
 
-// What "&OK" ended in. Refused prices were not written: those nozzles keep their price in Bombas
-// and at the pump. When the database failed, nothing was written, and the nozzles whose pumps took
-// the new price are named, for the operator to put right.
+// What "&OK" ended in, by nozzle code ("03"). Each row is one unit: its price is written, sent to
+// the pump and committed, or left as it was in both places.
 struct TResultadoPrecos {
-    QStringList Recusados;   // concentrator codes, "068"
-    QStringList SoNaBomba;   // nozzle codes whose pump took a price the database did not
-    QString ErroBanco;       // empty when the prices were stored
+    QStringList Gravados;    // pump and Bombas hold the row's price now
+    QStringList Alterados;   // of those, the ones whose price changed
+    QStringList SemResposta; // the pump did not confirm the price: Bombas kept the old one
+    QStringList SoNaBomba;   // the pump took the price, the commit failed: Bombas kept the old one
+    QString ErroBanco;       // the database failure that ended "&OK" (later rows untouched); empty when none
+    bool Falhou() const { return !SemResposta.isEmpty() || !SoNaBomba.isEmpty() || !ErroBanco.isEmpty(); }
 };
 
 // Runs on the engine's thread, except the checks of typed text; tells the operator nothing itself.
@@ -42,14 +45,17 @@ public:
     // kPrecoMaximo, or written with an exponent ("1e3"), is invalid.
     static TValidacaoPreco ValidaPreco(QString& texto, const TConfiguracaoRegional& regional);
     static QString MensagemValidacao(TValidacaoPreco validacao);
-    static QString MensagemRecusado(const QString& codConcentrador);
-    static QString MensagemSoNaBomba(const TResultadoPrecos& resultado);
+    // The one box after an "&OK" that did not go through everywhere: the database's error, the
+    // pumps that did not answer, and which nozzles now hold their new price in pump and database.
+    static QString MensagemFalha(const TResultadoPrecos& resultado);
 
     // The concentrator's form of a nozzle code ("068" gives "44"). Raises when not an integer.
     static QString CodigoHexadecimal(const QString& codConcentrador);
 
-    // "&OK" for rows already checked: each price is sent to its pump, mode 3, and only a price the
-    // pump took is written to Bombas, all in one transaction committed after the last row.
+    // "&OK" for rows already checked, in order, each in a transaction of its own: the price is
+    // written to Bombas, sent to the pump (mode 3) and committed only when the pump confirmed it,
+    // so pump and database keep one price. A database failure ends it there: later rows are not
+    // sent.
     TResultadoPrecos GravaPrecos(const QList<TLinhaPreco>& linhas);
 
     // One row's price to the concentrator, mode 3; raises on any failure.

@@ -71,6 +71,7 @@ bool TServicoEncerrantes::LeEncerrante(TLinhaEncerrante& linha)
         return false;
     linha.Final = Formata(leitura.Encerrante);
     linha.Saida = CalculaSaida(linha.Final, linha.Inicial);
+    linha.Lido = true;
     return true;
 }
 
@@ -80,12 +81,12 @@ QStringList TServicoEncerrantes::LeEncerrantes(QList<TLinhaEncerrante>& linhas,
     QStringList naoLidos;
     const qsizetype quantas = linhas.size();
     for (qsizetype i = 0; i < quantas; ++i) {
-        // A nozzle off the concentrator has nothing to ask: it keeps its Final and is not named.
-        if (!linhas[i].Marcado || linhas[i].CodConcentrador.trimmed().isEmpty())
+        if (!linhas[i].Marcado)
             continue;
         bool lido = false;
         try {
-            lido = LeEncerrante(linhas[i]);
+            // A nozzle off the concentrator has nothing to ask: it is named with the unread.
+            lido = Marcavel(linhas[i]) && LeEncerrante(linhas[i]);
         } catch (const std::exception&) {
             lido = false; // named with the others below; the next nozzles are still read
         }
@@ -108,6 +109,11 @@ QString TServicoEncerrantes::MensagemNaoLidos(const QStringList& naoLidos)
 {
     return QStringLiteral("Erro ao consultar o encerrante do Bico: ") + naoLidos.join(QStringLiteral(", "))
         + QStringLiteral("\rO Final desses bicos não foi alterado.");
+}
+
+bool TServicoEncerrantes::Marcavel(const TLinhaEncerrante& linha)
+{
+    return !linha.CodBico.trimmed().isEmpty() && !linha.CodConcentrador.trimmed().isEmpty();
 }
 
 bool TServicoEncerrantes::AbreMvTurno(const TFiltroTurno& filtro)
@@ -154,6 +160,26 @@ TResultadoGravacao TServicoEncerrantes::GravaEncerrantes(const QList<TLinhaEncer
                                                          const std::function<void(const QString&)>& gravando)
 {
     TResultadoGravacao resultado;
+    // Only what this capture read is recorded, and only all of it: a marked nozzle that was not
+    // read stops the recording, so the stored readings never mix with rows left as they were.
+    QList<TLinhaEncerrante> marcadas;
+    QStringList naoLidos;
+    for (const TLinhaEncerrante& linha : linhas) {
+        if (!linha.Marcado)
+            continue;
+        marcadas << linha;
+        if (!linha.Lido)
+            naoLidos << linha.CodBico;
+    }
+    if (marcadas.isEmpty()) {
+        resultado.Mensagens << QStringLiteral("Nenhum bico marcado: nada foi gravado.");
+        return resultado;
+    }
+    if (!naoLidos.isEmpty()) {
+        resultado.Mensagens << QStringLiteral("Encerrante não lido dos bicos: ") + naoLidos.join(QStringLiteral(", "))
+                + QStringLiteral("\rNada foi gravado: capture de novo ou desmarque esses bicos.");
+        return resultado;
+    }
     const QDateTime agora = FContexto.Relogio().Agora();
     const TConfiguracaoRegional& regional = FContexto.Regional();
     if (!VerificaTurnoAberto(regional.TextoData(agora.date()), regional.TextoHoraLonga(agora.time()))) {
@@ -164,13 +190,9 @@ TResultadoGravacao TServicoEncerrantes::GravaEncerrantes(const QList<TLinhaEncer
     AbreMvTurno(FiltroTurnoAberto());
     FChaveTurno = FTurnos.Turnos().value(0).Controle;
 
-    resultado.Encerra = true;
     try {
         TGuardaTransacao transacao(FContexto.CnTankora());
-        for (const TLinhaEncerrante& linha : linhas) {
-            // The empty row a station without nozzles shows is no nozzle.
-            if (linha.CodBico.trimmed().isEmpty())
-                continue;
+        for (const TLinhaEncerrante& linha : marcadas) {
             TLinhaMvEncerrantes registro;
             registro.CodEmpresa = QStringLiteral("00");
             registro.CodTurno = FChaveTurno;
@@ -187,10 +209,12 @@ TResultadoGravacao TServicoEncerrantes::GravaEncerrantes(const QList<TLinhaEncer
         }
         transacao.Confirma();
     } catch (const std::exception& e) {
-        // The guard rolled back whatever of the recording was written.
+        // The guard rolled back whatever of the recording was written; the readings stay with
+        // the dialog for another try.
         resultado.Mensagens << QStringLiteral("Erro ao gravar as informações no banco ") + MensagemDe(e);
         return resultado;
     }
+    resultado.Encerra = true;
     resultado.Mensagens << QStringLiteral("Encerrantes gravados com sucesso!");
     return resultado;
 }

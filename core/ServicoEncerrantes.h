@@ -19,9 +19,13 @@ struct TLinhaEncerrante {
     QString Saida;
     QString CodConcentrador; // three decimal digits
     bool Marcado = false;
+    // Final holds a reading the concentrator gave in this capture. Only such a row is recorded: a
+    // row never read would overwrite the shift's stored reading with no sale.
+    bool Lido = false;
 };
 
-// What a recording ended in: the boxes to show, in order, and whether the dialog is done.
+// What a recording ended in: the boxes to show, in order, and whether the dialog is done (only
+// after every marked nozzle was recorded; otherwise the readings stay for another try).
 struct TResultadoGravacao {
     QStringList Mensagens;
     bool Encerra = false;
@@ -36,9 +40,9 @@ public:
     QList<TLinhaEncerrante> CarregaBicos();
 
     // Reads the totalizers of the marked rows on the concentrator in order; after each row `lida`
-    // gets its index and
-    // the status text naming it. A row that could not be read keeps its Final: the nozzle codes
-    // of such rows are returned (empty when every marked row was read).
+    // gets its index and the status text naming it. A row read is Lido; a row that could not be
+    // read keeps its Final and what it was: the nozzle codes of such rows are returned (empty when
+    // every marked row was read).
     QStringList LeEncerrantes(QList<TLinhaEncerrante>& linhas,
                               const std::function<void(int indice, const QString& status)>& lida = {});
     // The reading of one row, asked by the nozzle's concentrator code ("068" asks for "44"). False,
@@ -48,6 +52,8 @@ public:
     // The status text after a reading, and the box when some rows were not read.
     static QString TextoLeitura(const QStringList& naoLidos);
     static QString MensagemNaoLidos(const QStringList& naoLidos);
+    // A row the operator may mark: a nozzle the concentrator knows.
+    static bool Marcavel(const TLinhaEncerrante& linha);
 
     // The shift query (see TRepositorioTurnos).
     bool AbreMvTurno(const TFiltroTurno& filtro);
@@ -58,8 +64,10 @@ public:
     // The key the last recording stored its rows under.
     const QString& ChaveTurno() const { return FChaveTurno; }
 
-    // Records every row under the earliest open shift, in one transaction; `gravando` gets the
-    // status text after each row. Nothing is tried when no open shift covers now (Encerra false).
+    // Records the marked rows under the earliest open shift, in one transaction; `gravando` gets
+    // the status text after each row. Nothing is written when a marked row was not read, when no
+    // row is marked, when no open shift covers now, or when the database fails (Encerra false in
+    // all of these); an unmarked row is never written.
     TResultadoGravacao GravaEncerrantes(const QList<TLinhaEncerrante>& linhas,
                                         const std::function<void(const QString& status)>& gravando = {});
 

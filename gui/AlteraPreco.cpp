@@ -17,7 +17,7 @@
 
 namespace {
 
-// Opens the cell editor only where the dialog allows it.
+// Opens the cell editor only where the dialog allows it; Enter and Tab in it are the dialog's.
 class TDelegadoGrade : public QStyledItemDelegate {
 public:
     TDelegadoGrade(TFAlteraPreco* dialogo) : QStyledItemDelegate(dialogo), FDialogo(dialogo) {}
@@ -27,6 +27,28 @@ public:
         if (!FDialogo->GridBombasGetEditText(indice.column(), indice.row() + 1, texto))
             return nullptr;
         return QStyledItemDelegate::createEditor(parent, opcao, indice);
+    }
+
+protected:
+    bool eventFilter(QObject* objeto, QEvent* evento) override
+    {
+        auto* editor = qobject_cast<QWidget*>(objeto);
+        if (editor && evento->type() == QEvent::KeyPress) {
+            const int tecla = static_cast<QKeyEvent*>(evento)->key();
+            if (tecla == Qt::Key_Return || tecla == Qt::Key_Enter || tecla == Qt::Key_Tab || tecla == Qt::Key_Backtab) {
+                // The typed text is the cell's before anything moves; Esc stays the editor's own
+                // (the edit is dropped).
+                emit commitData(editor);
+                emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+                try {
+                    FDialogo->SaiDaCelula(tecla);
+                } catch (const std::exception& e) {
+                    FDialogo->Mensagens().MostraErroPadrao(MensagemDe(e));
+                }
+                return true;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(objeto, evento);
     }
 
 private:
@@ -83,7 +105,7 @@ void TFAlteraPreco::CriaComponentes()
 
     // Each width holds the cell and its grid line.
     GridBombas = new TGradeBicos({QStringLiteral("Bico"), QStringLiteral("Descrição"), QStringLiteral("Preço")},
-                                 {66, 254, 90}, 4, -1, Panel1);
+                                 {66, 254, 90}, kColunas, -1, Panel1);
     GridBombas->setGeometry(Panel1->contentsRect());
     GridBombas->DefineColunaEditavel(kColPreco);
     GridBombas->horizontalHeader()->setFixedHeight(19);
@@ -141,7 +163,7 @@ void TFAlteraPreco::FormClose()
 TLinhaPreco TFAlteraPreco::Linha(int Row) const
 {
     return {GridBombas->Celula(Row, kColBico), GridBombas->Celula(Row, kColDescricao), GridBombas->Celula(Row, kColPreco),
-            GridBombas->Celula(Row, kColConcentrador)};
+            GridBombas->Celula(Row, kColConcentrador), GridBombas->Celula(Row, kColAnterior)};
 }
 
 void TFAlteraPreco::CarregaPrecos()
@@ -165,8 +187,10 @@ void TFAlteraPreco::PreencheGrade(const QList<TLinhaPreco>& linhas)
         GridBombas->DefineCelula(r, kColDescricao, linha.Descricao);
         GridBombas->DefineCelula(r, kColPreco, linha.Preco);
         GridBombas->DefineCelula(r, kColConcentrador, linha.CodConcentrador);
+        GridBombas->DefineCelula(r, kColAnterior, linha.PrecoAnterior);
     }
-    GridBombas->setCurrentCell(0, kColBico);
+    // Typing at once goes into the first price, the only column that takes it.
+    GridBombas->setCurrentCell(0, kColPreco);
 }
 
 bool TFAlteraPreco::GridBombasGetEditText(int ACol, int, QString&)
@@ -210,6 +234,25 @@ void TFAlteraPreco::GridBombasKeyDown(quint16& Key, Qt::KeyboardModifiers)
         GridBombas->setCurrentCell(linha + 1, kColPreco);
 }
 
+void TFAlteraPreco::SaiDaCelula(int tecla)
+{
+    GridBombas->setFocus(Qt::OtherFocusReason);
+    const int linha = GridBombas->currentRow();
+    if (tecla == Qt::Key_Return || tecla == Qt::Key_Enter) {
+        quint16 Key = kTeclaEnter;
+        GridBombasKeyDown(Key, Qt::NoModifier);
+        return;
+    }
+    if (!ValidaPreco(kColPreco, GridBombas->LinhaAtual()))
+        return;
+    const bool volta = tecla == Qt::Key_Backtab;
+    const int destino = linha + (volta ? -1 : 1);
+    if (destino >= 0 && destino < GridBombas->rowCount())
+        GridBombas->setCurrentCell(destino, kColPreco);
+    else
+        focusNextPrevChild(!volta); // out of the grid, as Tab from it goes
+}
+
 void TFAlteraPreco::BtOkClick()
 {
     // "&OK" by its letter leaves a cell editor open: what it holds is the cell's first.
@@ -228,15 +271,17 @@ void TFAlteraPreco::BtOkClick()
         [linhas, resultado](TLinkor& linkor, const TRetorno&) {
             *resultado = TServicoAlteraPreco(linkor.Contexto()).GravaPrecos(linhas);
         },
-        [this, resultado](const QString& erro) {
+        [this, linhas, resultado](const QString& erro) {
             if (!erro.isEmpty()) {
                 Mensagens().MostraErroPadrao(erro);
                 return;
             }
-            for (const QString& codigo : resultado->Recusados)
-                Informa(TServicoAlteraPreco::MensagemRecusado(codigo));
-            if (!resultado->ErroBanco.isEmpty())
-                Mensagens().MostraMensagem(TTipoMensagem::Erro, TServicoAlteraPreco::MensagemSoNaBomba(*resultado),
+            // What pump and database now agree on is the price the next "&OK" starts from.
+            for (int r = 1; r < GridBombas->QuantidadeLinhas() && r <= linhas.size(); ++r)
+                if (resultado->Gravados.contains(linhas[r - 1].CodBico))
+                    GridBombas->DefineCelula(r, kColAnterior, linhas[r - 1].Preco);
+            if (resultado->Falhou())
+                Mensagens().MostraMensagem(TTipoMensagem::Erro, TServicoAlteraPreco::MensagemFalha(*resultado),
                                            TBotoes::Ok);
         });
 }

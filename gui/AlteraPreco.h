@@ -22,8 +22,8 @@ public:
     // The one open price dialog: set by its opener, cleared by the dialog when it closes.
     static inline TFAlteraPreco* FAlteraPreco = nullptr;
 
-    // Grid columns.
-    enum { kColBico = 0, kColDescricao = 1, kColPreco = 2, kColConcentrador = 3 };
+    // Grid columns; the last two are kept with the row, never shown.
+    enum { kColBico = 0, kColDescricao = 1, kColPreco = 2, kColConcentrador = 3, kColAnterior = 4, kColunas };
 
     QFrame* Panel1;
     TGradeBicos* GridBombas;
@@ -37,6 +37,11 @@ public:
     // Whether the cell may be edited: the price column only.
     bool GridBombasGetEditText(int ACol, int ARow, QString& Value);
     void GridBombasKeyDown(quint16& Key, Qt::KeyboardModifiers Shift);
+    // Enter, Tab or Shift+Tab in a price being typed: the text goes into the cell, is checked, and
+    // the grid keeps the focus on the next price cell (Enter and Tab down, Shift+Tab up). Past
+    // the last row Enter goes to "&OK" and Tab to the next control; before the first, Shift+Tab
+    // to the previous one. A refused price keeps the cursor on its cell.
+    void SaiDaCelula(int tecla);
     void BtOkClick();
     void BtCancelarClick();
 

@@ -97,20 +97,28 @@ bool TFrmBasico::TeclaF12(quint16&) { return true; }
 
 bool TFrmBasico::TeclaEsc(quint16& Key)
 {
-    if (FocoEmListaAberta())
-        return true; // the key closes the list, not the dialog
+    // An open list closes, not the dialog; a cell being edited drops the edit, and the next Esc,
+    // from the grid, closes the dialog.
+    if (FocoEmListaAberta() || FocoEmEditorDeGrade())
+        return true;
     if (PodeFechar(Key))
         close();
     return true;
 }
 
-bool TFrmBasico::TeclaEnter(quint16&)
+bool TFrmBasico::TeclaEnter(quint16& Key)
 {
-    if (FocoEmGrade() || FocoEmTextoMultilinha() || FocoEmListaAberta())
+    // A cell editor's Enter ends the edit in the grid, which decides where to go: leaving the grid
+    // for a button would take the next keys (a price typed, another Enter) away from it.
+    if (FocoEmGrade() || FocoEmEditorDeGrade() || FocoEmTextoMultilinha() || FocoEmListaAberta())
         return true;
-    // A push button takes Enter as its click, before any navigation.
-    if (qobject_cast<QPushButton*>(focusWidget()))
+    // A focused push button takes Enter as its click, in every dialog alike (whatever its
+    // default-button setting), and the focus stays on it.
+    if (auto* botao = qobject_cast<QPushButton*>(focusWidget())) {
+        Key = 0;
+        botao->click();
         return true;
+    }
     // The key stays Enter: the control that had the focus still receives it.
     MoveFoco(true);
     return true;
@@ -266,6 +274,15 @@ void TFrmBasico::showEvent(QShowEvent* evento)
 bool TFrmBasico::FocoEmGrade() const
 {
     return qobject_cast<QTableView*>(focusWidget()) != nullptr;
+}
+
+bool TFrmBasico::FocoEmEditorDeGrade() const
+{
+    QWidget* foco = focusWidget();
+    for (QWidget* p = foco ? foco->parentWidget() : nullptr; p && p != this; p = p->parentWidget())
+        if (qobject_cast<QAbstractItemView*>(p))
+            return true;
+    return false;
 }
 
 bool TFrmBasico::FocoEmTextoMultilinha() const

@@ -1,7 +1,8 @@
 #pragma once
 // The base of the grid dialogs opened from the main window: Enter moves to the next field, the Up
-// arrow to the previous one and Esc closes, each unless the focused control needs the key itself;
-// F1 to F12 are hooks for derived dialogs. The dialog sees every key before its controls, attaches
+// arrow to the previous one and Esc closes, each unless the focused control needs the key itself
+// (a grid and its cell editor keep Enter, the cell editor keeps Esc to cancel its edit, a focused
+// button takes Enter as its click); F1 to F12 are hooks for derived dialogs. The dialog sees every key before its controls, attaches
 // its statements to the shared connection when created (FormCreate) and frees itself when closed.
 #include <QDialog>
 
@@ -73,6 +74,8 @@ protected:
 private:
     // The kinds of focused control the navigation keys respect.
     bool FocoEmGrade() const;
+    // The in-place editor of a grid cell being edited.
+    bool FocoEmEditorDeGrade() const;
     bool FocoEmTextoMultilinha() const;
     bool FocoEmListaAberta() const;
     // Moves the focus along the tab order; from a grid's cell editor the grid's place counts.

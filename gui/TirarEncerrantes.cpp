@@ -181,6 +181,11 @@ bool TFTirarEncerrantes::Marcada(int linha) const
     return GridBombas->Marcada(linha);
 }
 
+bool TFTirarEncerrantes::Lida(int linha) const
+{
+    return Celula(ColLido, linha) == TGradeBicos::kMarca;
+}
+
 QString TFTirarEncerrantes::TextoRodape() const
 {
     return FPainelRodape->text();
@@ -208,25 +213,37 @@ void TFTirarEncerrantes::PreencheGrade(const QList<TLinhaEncerrante>& linhas)
     GridBombas->setCurrentCell(0, 0);
 }
 
+TLinhaEncerrante TFTirarEncerrantes::LeLinha(int r) const
+{
+    return TLinhaEncerrante{Celula(ColBico, r),  Celula(ColDescricao, r), Celula(ColInicial, r),
+                            Celula(ColFinal, r), Celula(ColSaida, r),     Celula(ColConcentrador, r),
+                            Marcada(r),          Lida(r)};
+}
+
 QList<TLinhaEncerrante> TFTirarEncerrantes::LeGrade() const
 {
     QList<TLinhaEncerrante> linhas;
     for (int r = 1; r < QuantidadeLinhas(); ++r)
-        linhas << TLinhaEncerrante{Celula(ColBico, r),    Celula(ColDescricao, r),    Celula(ColInicial, r),
-                                   Celula(ColFinal, r),   Celula(ColSaida, r),        Celula(ColConcentrador, r),
-                                   Marcada(r)};
+        linhas << LeLinha(r);
     return linhas;
+}
+
+void TFTirarEncerrantes::AlternaMarca(int linha)
+{
+    // A nozzle off the concentrator cannot be read, so it is never marked for reading.
+    if (linha >= 1 && linha < QuantidadeLinhas() && TServicoEncerrantes::Marcavel(LeLinha(linha)))
+        GridBombas->AlternaMarca(linha);
 }
 
 void TFTirarEncerrantes::GridBombasDblClick()
 {
-    GridBombas->AlternaMarca(GridBombas->LinhaAtual());
+    AlternaMarca(GridBombas->LinhaAtual());
 }
 
 void TFTirarEncerrantes::GridBombasKeyDown(int tecla)
 {
     if (tecla == Qt::Key_Space)
-        GridBombas->AlternaMarca(GridBombas->LinhaAtual());
+        AlternaMarca(GridBombas->LinhaAtual());
 }
 
 bool TFTirarEncerrantes::eventFilter(QObject* objeto, QEvent* evento)
@@ -249,7 +266,7 @@ void TFTirarEncerrantes::BtMarcarClick()
     if (!marca && BtMarcar->text() != kDesmarcarTodos)
         return;
     for (int r = 1; r < QuantidadeLinhas(); ++r)
-        GridBombas->DefineMarca(r, marca);
+        GridBombas->DefineMarca(r, marca && TServicoEncerrantes::Marcavel(LeLinha(r)));
     BtMarcar->setText(marca ? kDesmarcarTodos : kMarcarTodos);
     GridBombas->viewport()->repaint();
 }
@@ -272,6 +289,7 @@ void TFTirarEncerrantes::BtEncerrantesClick()
                 retorno([this, i, linha, status] {
                     DefineCelula(i + 1, ColFinal, linha.Final);
                     DefineCelula(i + 1, ColSaida, linha.Saida);
+                    DefineCelula(i + 1, ColLido, linha.Lido ? TGradeBicos::kMarca : QString());
                     DefineRodape(status);
                 });
             });
@@ -282,13 +300,10 @@ void TFTirarEncerrantes::BtEncerrantesClick()
                 return;
             }
             DefineRodape(TServicoEncerrantes::TextoLeitura(*naoLidos));
-            if (!naoLidos->isEmpty()) {
-                // The marks stay, so the unread nozzles can be asked again.
+            // The marks stay as the operator left them: they say what "&OK" records, and the
+            // unread nozzles can be asked again.
+            if (!naoLidos->isEmpty())
                 Informa(TServicoEncerrantes::MensagemNaoLidos(*naoLidos));
-                return;
-            }
-            // As if the operator pressed it: all marks cleared after "Marcar Todos", all set otherwise.
-            BtMarcarClick();
         });
 }
 
@@ -307,7 +322,9 @@ void TFTirarEncerrantes::BtOkClick()
                 resultado->Mensagens << QStringLiteral("Erro ao gravar as informações no banco ") + erro;
             for (const QString& mensagem : resultado->Mensagens)
                 Informa(mensagem);
-            if (resultado->Encerra || !erro.isEmpty())
+            // Done only once every marked reading is stored; otherwise the dialog stays open with
+            // its readings, for another try.
+            if (resultado->Encerra && erro.isEmpty())
                 close();
         });
 }

@@ -15,8 +15,9 @@ class QStatusBar;
 class TFTirarEncerrantes : public TFrmBasico {
     Q_OBJECT
 public:
-    // Grid columns; the last two are kept with the row but never shown.
-    enum TColuna { ColBico, ColDescricao, ColInicial, ColFinal, ColSaida, ColConcentrador, ColMarca, kColunas };
+    // Grid columns; the last three are kept with the row but never shown. ColLido holds "*" once
+    // the row's Final is a reading taken in this capture.
+    enum TColuna { ColBico, ColDescricao, ColInicial, ColFinal, ColSaida, ColConcentrador, ColMarca, ColLido, kColunas };
 
     // The grid is filled by a job: the dialog waits for it (Ocupado) before it can be used.
     explicit TFTirarEncerrantes(TMotor& motor, QWidget* parent = nullptr);
@@ -40,6 +41,7 @@ public:
     QString Celula(int coluna, int linha) const;
     int QuantidadeLinhas() const; // header row included
     bool Marcada(int linha) const;
+    bool Lida(int linha) const;
 
     void BtMarcarClick();
     void BtEncerrantesClick();
@@ -58,6 +60,9 @@ private:
     void PreencheGrade(const QList<TLinhaEncerrante>& linhas);
     void DefineCelula(int linha, int coluna, const QString& texto);
     QList<TLinhaEncerrante> LeGrade() const;
+    TLinhaEncerrante LeLinha(int linha) const;
+    // Toggles a row's mark when its nozzle can be read.
+    void AlternaMarca(int linha);
     void HabilitaBotoes(bool habilita);
     void DefineRodape(const QString& texto);
     void Informa(const QString& texto);

@@ -1,5 +1,6 @@
 #include "Dispositivo.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -208,6 +209,8 @@ std::optional<TQuadro> TDispositivo::AtendePedido(const TQuadro& pedido)
     case CmdEncerrante: {
         leitor.Byte();
         const std::string bico = leitor.Texto();
+        if (FMudos.count(bico))
+            return std::nullopt;
         double valor = 0;
         if (const auto definido = FEncerrantesDefinidos.find(bico); definido != FEncerrantesDefinidos.end())
             valor = definido->second;
@@ -217,7 +220,10 @@ std::optional<TQuadro> TDispositivo::AtendePedido(const TQuadro& pedido)
         break;
     }
     case CmdAlteraPreco: {
-        TBicoSimulado* bico = ProcuraBico(leitor.Texto());
+        const std::string codigo = leitor.Texto();
+        if (FMudos.count(codigo))
+            return std::nullopt;
+        TBicoSimulado* bico = ProcuraBico(codigo);
         const double preco = leitor.Real();
         const bool aceito = leitor.Ok() && bico && std::isfinite(preco) && preco >= 0 && preco <= PrecoMaximo;
         if (aceito)
@@ -430,7 +436,7 @@ TRespostaControle TDispositivo::DefineFalha(const std::map<std::string, std::str
     const auto modo = argumentos.find("modo");
     const auto achado = modo == argumentos.end() ? Modos.end() : Modos.find(modo->second);
     if (achado == Modos.end())
-        return Recusa("uso: falha modo=normal|silencio|lixo|lento [atraso=MS] [baud=N]");
+        return Recusa("uso: falha modo=normal|silencio|lixo|lento [atraso=MS] [baud=N] [bicos=HH,HH]");
     int atraso = 6000;
     int baud = 0;
     for (const auto& [chave, destino, maximo] : {std::tuple<const char*, int*, long long>{"atraso", &atraso, 60000},
@@ -442,6 +448,26 @@ TRespostaControle TDispositivo::DefineFalha(const std::map<std::string, std::str
             *destino = static_cast<int>(*lido);
         }
     }
+    // "silencio bicos=04,44": only those nozzles' totalizer and price requests go unanswered, as
+    // when one pump is off the line; the rest of the concentrator answers.
+    if (const auto bicos = argumentos.find("bicos"); bicos != argumentos.end()) {
+        if (achado->second != TModoFalha::Silencio)
+            return Recusa("bicos= vale só com modo=silencio");
+        std::set<std::string> mudos;
+        std::size_t inicio = 0;
+        while (inicio <= bicos->second.size()) {
+            const std::size_t fim = std::min(bicos->second.find(',', inicio), bicos->second.size());
+            const std::string bico = bicos->second.substr(inicio, fim - inicio);
+            if (!ProcuraBico(bico))
+                return Recusa("bico desconhecido: " + bico);
+            mudos.insert(CodigoHexa(LeCodigoHexa(bico)));
+            inicio = fim + 1;
+        }
+        FMudos = std::move(mudos);
+        FModo = TModoFalha::Normal;
+        return {true, {}};
+    }
+    FMudos.clear();
     FModo = achado->second;
     FAtrasoMs = atraso;
     FBaud = baud;

@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,8 @@ private:
     // Past the longest the library ever waits (5 s): by default a slow device is as good as silent.
     int FAtrasoMs = 6000;
     int FBaud = 0;
+    // Nozzles ("44") whose totalizer and price requests get no answer.
+    std::set<std::string> FMudos;
 };
 
 // Number with "." as decimal point; nothing when the text is not one.

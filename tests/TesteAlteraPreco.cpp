@@ -100,7 +100,7 @@ private slots:
         QCOMPARE(dialogo->Linha(3).CodConcentrador, QString("068"));
         QCOMPARE(dialogo->Linha(1).CodBico, TextoCelula(dialogo, 0, 0));
         QCOMPARE(QApplication::focusWidget(), grade);
-        QCOMPARE(Atual(), QPoint(0, 0));
+        QCOMPARE(Atual(), QPoint(0, 2));
 
         // Nozzle and description cannot be edited; the price can.
         for (int coluna : {0, 1}) {
@@ -114,16 +114,17 @@ private slots:
     void EnterFormataEDesceNaColunaDoPreco()
     {
         Abre();
-        // Typing opens the cell editor; Enter leaves it for "&OK" and the price is formatted.
+        // Typing opens the cell editor; Enter formats the price and goes down to the next one,
+        // with the grid keeping the focus.
         Foca(0, 2);
         QTest::keyClick(dialogo->GridBombas, '2');
         QVERIFY(dialogo->GridBombas->isAncestorOf(QApplication::focusWidget()));
         QTest::keyClicks(QApplication::focusWidget(), ",5");
         Tecla(Qt::Key_Return);
         QCOMPARE(TextoCelula(dialogo, 0, 2), QString("2,500"));
-        QCOMPARE(QApplication::focusWidget(), dialogo->BtOk);
+        QCOMPARE(QApplication::focusWidget(), dialogo->GridBombas);
         QCOMPARE(Atual(), QPoint(1, 2));
-        QVERIFY(posto->Falso->Precos.isEmpty()); // the Enter that moved there did not press it
+        QVERIFY(posto->Falso->Precos.isEmpty());
 
         // In the grid itself: the nozzle column lands on the price, a price goes down, the last to "&OK".
         Foca(3, 0);
@@ -218,14 +219,17 @@ private slots:
         Abre();
         dialogo->GridBombas->item(0, 2)->setText("9,99");
         Ok();
-        // The database kept every old price; the pumps that took a new one are named.
+        // 01 and 02 went through (pump and database), 03 was refused and never sent, nor were the
+        // rows after it; the one box names the nozzle whose new price is in place.
         QCOMPARE(posto->Respondedor.Caixas.size(), 1);
         QCOMPARE(posto->Respondedor.Caixas[0].Tipo, TTipoMensagem::Erro);
         const QString texto = posto->Respondedor.Caixas[0].Texto;
-        QVERIFY2(texto.contains("preço recusado") && texto.contains("bicos: 01, 02, 03;"), qPrintable(texto));
+        QVERIFY2(texto.contains("preço recusado") && texto.endsWith("\rCom o preço novo na bomba e no banco: 01."),
+                 qPrintable(texto));
         QVERIFY(!posto->Contexto->CnTankora().EmTransacao());
         QCOMPARE(posto->Linhas("Select PrecoVenda From Bombas Where CodBico = '01'", {"PrecoVenda"}),
-                 QStringList("6,19"));
+                 QStringList("9,99"));
+        QCOMPARE(posto->Falso->TextosPrecos(), QStringList({"04 3 9.99", "05 3 6.19"}));
         QVERIFY(dialogo->isVisible());
     }
 
@@ -245,11 +249,12 @@ private slots:
         dialogo->GridBombas->item(2, 2)->setText("7,000");
         dialogo->GridBombas->item(3, 2)->setText("6,500");
         Ok();
-        QStringList esperadas;
-        for (const QString& codigo : mudo ? QStringList{"004", "005", "068", "069", "132", "133", "196", "197"}
-                                          : QStringList{"068"})
-            esperadas << "Erro ao atualizar o preco na Bomba: " + codigo;
-        QCOMPARE(Textos(), esperadas);
+        // One box for all of them, by the nozzles' own codes.
+        QCOMPARE(Textos(),
+                 QStringList(mudo ? "Erro ao atualizar o preco na Bomba: 01, 02, 03, 04, 05, 06, 07, 08; o banco ficou "
+                                    "com o preço antigo desses bicos.\rNenhum bico ficou com o preço novo."
+                                  : "Erro ao atualizar o preco na Bomba: 03; o banco ficou com o preço antigo desses "
+                                    "bicos.\rCom o preço novo na bomba e no banco: 04."));
         // The refused nozzle keeps in Bombas the price its pump still shows.
         QCOMPARE(posto->Linhas(kPrecos, {"CodBico", "PrecoVenda"}).mid(2, 2),
                  QStringList({"03|5,99", mudo ? "04|5,99" : "04|6,5"}));
@@ -285,12 +290,65 @@ private slots:
         QTRY_VERIFY(!dialogo->Ocupado());
         QVERIFY2(TextoCelula(dialogo, 2, 2).startsWith("6,222"), qPrintable(TextoCelula(dialogo, 2, 2)));
         if (saida == "Enter")
-            QCOMPARE(QApplication::focusWidget(), dialogo->BtOk);
+            QCOMPARE(QApplication::focusWidget(), dialogo->GridBombas);
         if (saida == "Enter" || saida == "Tab")
             Ok();
         QCOMPARE(posto->Falso->TextosPrecos().value(2), QString("44 3 6.222"));
         QCOMPARE(posto->Linhas("Select PrecoVenda From Bombas Where CodBico = '03'", {"PrecoVenda"}),
                  QStringList("6,222"));
+    }
+
+    void SequenciasDeTeclas_data()
+    {
+        QTest::addColumn<QStringList>("teclas"); // from the dialog as it opens: the grid on the first price
+        QTest::addColumn<QStringList>("bombas"); // the prices sent, in order
+        QTest::addColumn<QStringList>("banco");  // Bombas for 01 and 02 afterwards
+        const QStringList todos{"04 3 6.5", "05 3 6.6", "44 3 5.99", "45 3 5.99", "84 3 4.29", "85 3 4.29",
+                                "C4 3 6.49", "C5 3 6.49"};
+        const QStringList novos{"01|6,5", "02|6,6"}, antigos{"01|6,19", "02|6,19"};
+        QTest::newRow("digita Enter digita Enter OK") << QStringList{"6,5", "Enter", "6,6", "Enter", "OK"} << todos
+                                                      << novos;
+        QTest::newRow("digita Tab digita OK") << QStringList{"6,5", "Tab", "6,6", "OK"} << todos << novos;
+        QTest::newRow("Shift+Tab volta ao preço de cima")
+            << QStringList{"Enter", "6,6", "Shift+Tab", "6,5", "OK"} << todos << novos;
+        QTest::newRow("Enter sem editar não envia")
+            << QStringList{"6,5", "Enter", "Enter", "Enter", "Enter"} << QStringList{} << antigos;
+        QTest::newRow("Esc desfaz só a edição") << QStringList{"6,5", "Esc", "Down", "6,6", "Enter", "OK"}
+                                                << QStringList(todos).replaceInStrings("04 3 6.5", "04 3 6.19")
+                                                << QStringList{"01|6,19", "02|6,6"};
+        // Tab from the grid goes to "&OK", where Enter presses it.
+        QTest::newRow("Enter no OK envia") << QStringList{"6,5", "Enter", "6,6", "Enter", "Tab", "Enter"} << todos
+                                           << novos;
+    }
+    void SequenciasDeTeclas()
+    {
+        QFETCH(QStringList, teclas);
+        QFETCH(QStringList, bombas);
+        QFETCH(QStringList, banco);
+        Abre();
+        for (const QString& t : teclas) {
+            QWidget* foco = QApplication::focusWidget();
+            if (t == "Enter")
+                QTest::keyClick(foco, Qt::Key_Return);
+            else if (t == "Tab")
+                QTest::keyClick(foco, Qt::Key_Tab);
+            else if (t == "Shift+Tab")
+                QTest::keyClick(foco, Qt::Key_Backtab, Qt::ShiftModifier);
+            else if (t == "Esc")
+                QTest::keyClick(foco, Qt::Key_Escape);
+            else if (t == "Down")
+                QTest::keyClick(foco, Qt::Key_Down);
+            else if (t == "OK")
+                QTest::mouseClick(dialogo->BtOk, Qt::LeftButton);
+            else // typed key by key, each to whatever has the focus then
+                for (const QChar c : t)
+                    QTest::keyClicks(QApplication::focusWidget(), QString(c));
+            QVERIFY2(dialogo && dialogo->isVisible(), qPrintable(t));
+            QTRY_VERIFY(!dialogo->Ocupado());
+        }
+        QCOMPARE(posto->Falso->TextosPrecos(), bombas);
+        QCOMPARE(posto->Linhas(kPrecos, {"CodBico", "PrecoVenda"}).mid(0, 2), banco);
+        QVERIFY(posto->Respondedor.Caixas.isEmpty());
     }
 
     void TabPassaPorTudo()

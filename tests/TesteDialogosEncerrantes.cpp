@@ -2,6 +2,7 @@
 #include "BloqueiaBico.h"
 #include "MenuPrin.h"
 #include "PostoTeste.h"
+#include "SimuladorTeste.h"
 #include "TirarEncerrantes.h"
 
 #include <QPointer>
@@ -66,11 +67,166 @@ void NoDialogo(std::function<void(TDialogo&)> passo)
     });
 }
 
+// The station's nozzles as the simulator knows them, row by row.
+const QStringList kCodigos{"04", "05", "44", "45", "84", "85", "C4", "C5"};
+
+QString CodigoDoBico(const QString& bico)
+{
+    return kCodigos.value(bico.toInt() - 1);
+}
+
+QStringList MvEncerrantes(TPostoTeste& posto)
+{
+    return posto.Linhas("Select CodBico, EncerranteFim, Saida From MvEncerrantes Order By CodBico",
+                        {"CodBico", "EncerranteFim", "Saida"});
+}
+
 } // namespace
 
 class TesteDialogosEncerrantes : public QObject {
     Q_OBJECT
 private slots:
+    void CapturaComBicosMudos_data()
+    {
+        QTest::addColumn<QStringList>("marcados"); // empty: none; "todos": "Marcar Todos"
+        QTest::addColumn<QStringList>("mudos");    // nozzles whose pump does not answer
+        QTest::addColumn<bool>("bancoRecusa");     // the database refuses the recording
+        QTest::addColumn<QString>("caixaLeitura"); // the box after the reading, if any
+        QTest::addColumn<QString>("caixaOk");      // the first box after "&OK" (its start)
+        QTest::addColumn<QStringList>("gravados"); // the rows "&OK" wrote, when it wrote
+        const QString sucesso = "Encerrantes gravados com sucesso!";
+        const QString naoLidos = "Erro ao consultar o encerrante do Bico: %1\rO Final desses bicos não foi alterado.";
+        const QString naoGrava = "Encerrante não lido dos bicos: %1\rNada foi gravado: capture de novo ou desmarque "
+                                 "esses bicos.";
+        const QStringList todos{"01", "02", "03", "04", "05", "06", "07", "08"};
+        QTest::newRow("dois marcados e lidos") << QStringList{"03", "06"} << QStringList{} << false << "" << sucesso
+                                               << QStringList{"03", "06"};
+        QTest::newRow("um marcado mudo") << QStringList{"03", "06"} << QStringList{"06"} << false << naoLidos.arg("06")
+                                         << naoGrava.arg("06") << QStringList{};
+        QTest::newRow("todos mudos") << QStringList{"todos"} << todos << false << naoLidos.arg(todos.join(", "))
+                                     << naoGrava.arg(todos.join(", ")) << QStringList{};
+        QTest::newRow("nenhum marcado") << QStringList{} << QStringList{} << false << ""
+                                        << "Nenhum bico marcado: nada foi gravado." << QStringList{};
+        QTest::newRow("banco recusa") << QStringList{"03", "06"} << QStringList{} << true << ""
+                                      << "Erro ao gravar as informações no banco " << QStringList{};
+    }
+    void CapturaComBicosMudos()
+    {
+        // Through the real library and the simulator: "&OK" writes exactly the rows read in this
+        // capture; the shift's other rows keep their readings (212,5 sold); the marks stay as the
+        // operator left them; and a capture that could not be stored stays open with its
+        // readings, which the next "&OK" stores once the database takes them.
+        QFETCH(QStringList, marcados);
+        QFETCH(QStringList, mudos);
+        QFETCH(bool, bancoRecusa);
+        QFETCH(QString, caixaLeitura);
+        QFETCH(QString, caixaOk);
+        QFETCH(QStringList, gravados);
+        TPostoTeste posto;
+        TurnoDoDia(posto);
+        for (int i = 1; i <= 8; ++i)
+            posto.Executa(QString("Insert Into MvEncerrantes Values ('00', '000777', '0%1', 1000, 1212.5, 212.5, "
+                                  "'09.12.2025', '13:00:00')").arg(i));
+        // A lock the test takes away to bring the database back.
+        posto.Executa("Create Table TravaGravacao (Trava Integer)");
+        posto.Executa("Create Exception ERRO_GRAVACAO 'gravação recusada'");
+        posto.Executa("Create Trigger RECUSA For MvEncerrantes Before Insert Or Update As Begin "
+                      "If (Exists(Select 1 From TravaGravacao)) Then Exception ERRO_GRAVACAO; End");
+        if (bancoRecusa)
+            posto.Executa("Insert Into TravaGravacao Values (1)");
+        const QStringList antes = MvEncerrantes(posto);
+
+        TSimuladorTeste simulador;
+        simulador.Link = posto.Pasta.filePath("ttyCONC");
+        simulador.Controle = posto.Pasta.filePath("sim.sock");
+        QVERIFY2(simulador.IniciaSimulador({"--bicos", kCodigos.join(",")}), "concentrador-sim did not come up");
+        auto para = qScopeGuard([&] {
+            simulador.Simulador.terminate();
+            simulador.Simulador.waitForFinished(5000);
+        });
+        qputenv("COMPANYTEC_PORTA1", QFile::encodeName(simulador.Link));
+        posto.DriverReal = true;
+        TLinkor& linkor = posto.IniciaMotor();
+        linkor.Ciclo().ParaLeitura();
+        TMotor motor(linkor);
+
+        QPointer<TFTirarEncerrantes> dialogo = new TFTirarEncerrantes(motor);
+        auto libera = qScopeGuard([&] { delete dialogo.data(); });
+        dialogo->show();
+        QTRY_VERIFY(!dialogo->Ocupado());
+        // Each pump a few litres past its initial totalizer: nozzle n sold n + 10.
+        for (int r = 1; r <= 8; ++r) {
+            const double final = posto.Regional.LeNumero(dialogo->Celula(TFTirarEncerrantes::ColInicial, r)) + r + 10;
+            simulador.Ctl({"bico", "bico=" + kCodigos[r - 1], "encerrante=" + QString::number(final, 'f', 3)});
+        }
+        if (!mudos.isEmpty()) {
+            QStringList codigos;
+            for (const QString& bico : mudos)
+                codigos << CodigoDoBico(bico);
+            simulador.Ctl({"falha", "modo=silencio", "bicos=" + codigos.join(",")});
+        }
+
+        if (marcados == QStringList("todos")) {
+            dialogo->BtMarcar->click();
+        } else {
+            for (const QString& bico : marcados) {
+                dialogo->GridBombas->setCurrentCell(bico.toInt() - 1, 0);
+                QTest::keyClick(dialogo->GridBombas, Qt::Key_Space);
+            }
+        }
+        const QStringList marcadasAntes = Marcadas(*dialogo);
+        const QString captionAntes = dialogo->BtMarcar->text();
+        dialogo->BtEncerrantes->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogo->Ocupado(), 30000);
+        QStringList caixas;
+        for (const auto& c : posto.Respondedor.Caixas)
+            caixas << c.Texto;
+        QCOMPARE(caixas, caixaLeitura.isEmpty() ? QStringList() : QStringList(caixaLeitura));
+        QCOMPARE(Marcadas(*dialogo), marcadasAntes);
+        QCOMPARE(dialogo->BtMarcar->text(), captionAntes);
+        if (caixaLeitura.isEmpty() && !marcadasAntes.isEmpty())
+            QCOMPARE(dialogo->TextoRodape(), QString("Ok, encerrantes lidos com sucesso..."));
+        for (const QString& bico : marcadasAntes) {
+            const int r = bico.toInt();
+            QCOMPARE(dialogo->Lida(r), !mudos.contains(bico));
+            QCOMPARE(dialogo->Celula(TFTirarEncerrantes::ColSaida, r),
+                     mudos.contains(bico) ? QString("0,000") : QString::number(r + 10) + ",000");
+        }
+
+        posto.Respondedor.Caixas.clear();
+        dialogo->BtOk->click();
+        QTRY_VERIFY(!dialogo || !dialogo->Ocupado());
+        QVERIFY(!posto.Respondedor.Caixas.isEmpty());
+        const QString primeira = posto.Respondedor.Caixas.first().Texto;
+        QVERIFY2(primeira.startsWith(caixaOk), qPrintable(primeira));
+        QCOMPARE(posto.Respondedor.Caixas.size(), 1);
+        QCOMPARE(dialogo.isNull() || !dialogo->isVisible(), !gravados.isEmpty());
+        // The rows written hold the sale read (nozzle n sold n + 10); every other row is as it was.
+        const QStringList depois = MvEncerrantes(posto);
+        QCOMPARE(depois.size(), antes.size());
+        for (int r = 1; r <= 8; ++r) {
+            if (gravados.contains(QString("0%1").arg(r)))
+                QCOMPARE(depois[r - 1].section('|', 2), QString::number(r + 10));
+            else
+                QCOMPARE(depois[r - 1], antes[r - 1]);
+        }
+        if (!bancoRecusa)
+            return;
+        // The database back: the same readings, still in the open dialog, are stored.
+        QVERIFY(dialogo && dialogo->isVisible());
+        QCOMPARE(dialogo->Celula(TFTirarEncerrantes::ColSaida, 3), QString("13,000"));
+        posto.Executa("Delete From TravaGravacao");
+        posto.Respondedor.Caixas.clear();
+        dialogo->BtOk->click();
+        QTRY_VERIFY(dialogo.isNull() || !dialogo->isVisible());
+        QCOMPARE(posto.Respondedor.Caixas.size(), 1);
+        QCOMPARE(posto.Respondedor.Caixas[0].Texto, QString("Encerrantes gravados com sucesso!"));
+        const QStringList gravadas = MvEncerrantes(posto);
+        QCOMPARE(gravadas[2].section('|', 2), QString("13"));
+        QCOMPARE(gravadas[5].section('|', 2), QString("16"));
+        QCOMPARE(gravadas[0], antes[0]);
+    }
+
     void GradeEMarcacao()
     {
         TPostoTeste posto;
@@ -109,8 +265,12 @@ private slots:
         QCOMPARE(CorDaCelula(dialogo.GridBombas, 1, 2), QColor(164, 255, 209));
         QCOMPARE(CorDaCelula(dialogo.GridBombas, 2, 2), QColor(172, 165, 149));
 
+        // A nozzle off the concentrator (09) cannot be read, so it is never marked.
+        dialogo.GridBombas->setCurrentCell(8, 0);
+        QTest::keyClick(dialogo.GridBombas, Qt::Key_Space);
+        QCOMPARE(Marcadas(dialogo), QStringList("02"));
         dialogo.BtMarcar->click();
-        QCOMPARE(Marcadas(dialogo).size(), 9);
+        QCOMPARE(Marcadas(dialogo), QStringList({"01", "02", "03", "04", "05", "06", "07", "08"}));
         QCOMPARE(dialogo.BtMarcar->text(), QString("Desmarcar Todos"));
         dialogo.BtMarcar->click();
         QVERIFY(Marcadas(dialogo).isEmpty());
@@ -127,7 +287,7 @@ private slots:
         QCOMPARE(ordem, QStringList({"BtOk", "BtCancelar", "BtEncerrantes", "BtMarcar", "GridBombas"}));
     }
 
-    void LeituraDesmarcaOuMarcaTudo()
+    void LeituraDeixaAsMarcas()
     {
         TPostoTeste posto;
         TMotor motor(posto.IniciaMotor());
@@ -149,7 +309,7 @@ private slots:
             return nomes;
         };
 
-        // "Marcar Todos", then a reading: every nozzle read, the marks cleared afterwards.
+        // "Marcar Todos", then a reading: every nozzle read, the marks as they were.
         dialogo.BtMarcar->click();
         dialogo.BtEncerrantes->click();
         QVERIFY(dialogo.Ocupado());
@@ -160,15 +320,16 @@ private slots:
             pedidos << "LerEncerrante L " + c;
         QCOMPARE(posto.Falso->Comandos, pedidos); // nozzle 09 is not on the concentrator
         QVERIFY(desabilitados().isEmpty());
-        QVERIFY(Marcadas(dialogo).isEmpty());
-        QCOMPARE(dialogo.BtMarcar->text(), QString("Marcar Todos"));
+        QCOMPARE(Marcadas(dialogo).size(), 8);
+        QCOMPARE(dialogo.BtMarcar->text(), QString("Desmarcar Todos"));
         QCOMPARE(dialogo.TextoRodape(), QString("Ok, encerrantes lidos com sucesso..."));
         QCOMPARE(dialogo.Celula(TFTirarEncerrantes::ColFinal, 1), QString("152341,625"));
         QCOMPARE(dialogo.Celula(TFTirarEncerrantes::ColSaida, 1), QString("1,500"));
         QCOMPARE(dialogo.Celula(TFTirarEncerrantes::ColSaida, 7), QString("7,500")); // 07 on 196, channel 4
 
-        // Marks set one by one, then a reading: only they are read, then every row is marked.
+        // Marks set one by one, then a reading: only they are read, and only they stay marked.
         posto.Falso->Comandos.clear();
+        dialogo.BtMarcar->click();
         for (int linha : {2, 4}) {
             dialogo.GridBombas->setCurrentCell(linha, 0);
             QTest::keyClick(dialogo.GridBombas, Qt::Key_Space);
@@ -176,12 +337,11 @@ private slots:
         dialogo.BtEncerrantes->click();
         QTRY_VERIFY(!dialogo.Ocupado());
         QCOMPARE(posto.Falso->Comandos, QStringList({"LerEncerrante L 44", "LerEncerrante L 84"}));
-        QCOMPARE(Marcadas(dialogo).size(), 9);
-        QCOMPARE(dialogo.BtMarcar->text(), QString("Desmarcar Todos"));
+        QCOMPARE(Marcadas(dialogo), QStringList({"03", "05"}));
+        QCOMPARE(dialogo.BtMarcar->text(), QString("Marcar Todos"));
 
         // Unanswered requests: those nozzles keep their Final and are named; the marks stay.
-        dialogo.BtMarcar->click();
-        for (int linha : {0, 2}) {
+        for (int linha : {0, 4}) {
             dialogo.GridBombas->setCurrentCell(linha, 0);
             QTest::keyClick(dialogo.GridBombas, Qt::Key_Space);
         }
@@ -197,6 +357,8 @@ private slots:
         QCOMPARE(dialogo.Celula(TFTirarEncerrantes::ColFinal, 3), finalAntes);
         QCOMPARE(Marcadas(dialogo), QStringList({"01", "03"}));
         QVERIFY(desabilitados().isEmpty());
+        // 03 keeps the reading of the first capture: it is still a reading taken in this one.
+        QVERIFY(dialogo.Lida(1) && dialogo.Lida(3) && !dialogo.Lida(9));
     }
 
     void OkECancelarDuranteAGravacao()
@@ -209,6 +371,11 @@ private slots:
         posto.Ciclo().ParaLeitura();
         QPointer<TFTirarEncerrantes> dialogo = new TFTirarEncerrantes(motor);
         dialogo->show();
+        QTRY_VERIFY(!dialogo->Ocupado());
+        for (const QString c : {"04", "05", "44", "45", "84", "85", "C4", "C5"})
+            posto.Falso->Encerrantes[c] = TConcentradorFalso::Encerrante(c.toLatin1(), 300000);
+        dialogo->BtMarcar->click();
+        dialogo->BtEncerrantes->click();
         QTRY_VERIFY(!dialogo->Ocupado());
         QTimer::singleShot(0, [dialogo] {
             if (!dialogo)
@@ -223,7 +390,7 @@ private slots:
         QTRY_VERIFY(dialogo.isNull());
         QCOMPARE(posto.Respondedor.Caixas.size(), 1);
         QCOMPARE(posto.Respondedor.Caixas[0].Texto, QString("Encerrantes gravados com sucesso!"));
-        QCOMPARE(posto.Linhas("Select Count(*) As N From MvEncerrantes", {"N"}), QStringList("9"));
+        QCOMPARE(posto.Linhas("Select Count(*) As N From MvEncerrantes", {"N"}), QStringList("8"));
     }
 
     void PelaBarraComTickNoMeio()
@@ -249,6 +416,8 @@ private slots:
                 }
             };
             QTRY_VERIFY(!dialogo.Ocupado());
+            for (const QString c : {"04", "05", "44", "45", "84", "85", "C4", "C5"})
+                posto.Falso->Encerrantes[c] = TConcentradorFalso::Encerrante(c.toLatin1(), 300000);
             dialogo.BtMarcar->click();
             dialogo.BtEncerrantes->click();
             QTRY_VERIFY(!dialogo.Ocupado());
@@ -260,7 +429,7 @@ private slots:
         QCOMPARE(posto.Respondedor.Caixas.last().Texto, QString("Encerrantes gravados com sucesso!"));
         QCOMPARE(TFTirarEncerrantes::FTirarEncerrantes, nullptr);
         QCOMPARE(posto.Linhas("Select Count(*) As N From MvEncerrantes Where CodTurno = '000777'", {"N"}),
-                 QStringList("9"));
+                 QStringList("8"));
         QVERIFY(posto.Ciclo().LeituraAtiva());
 
         // Esc closes the next one, which is a new instance.

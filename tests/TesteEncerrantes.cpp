@@ -2,8 +2,10 @@
 #include "ServicoBloqueio.h"
 #include "StatusBicos.h"
 #include "ServicoEncerrantes.h"
+#include "Textos.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 
 namespace {
 
@@ -31,6 +33,27 @@ void TurnoDoDia(TPostoTeste& posto)
 QStringList Encerrantes(TPostoTeste& posto)
 {
     return posto.Linhas("Select * From MvEncerrantes Order By CodBico", kColunas);
+}
+
+// The rows as a capture leaves them: these marked and read, each Final a little past its Inicial.
+void MarcaELe(TServicoEncerrantes& servico, QList<TLinhaEncerrante>& linhas, const QList<int>& indices,
+              const TConfiguracaoRegional& regional)
+{
+    for (int i : indices) {
+        TLinhaEncerrante& linha = linhas[i];
+        linha.Marcado = linha.Lido = true;
+        linha.Final = FormataNumero("0.000", regional.LeNumero(linha.Inicial) + 10 + i, regional);
+        linha.Saida = servico.CalculaSaida(linha.Final, linha.Inicial);
+    }
+}
+
+// What the shift held before the capture: every nozzle with a real reading (212,5 sold).
+void LeiturasAnteriores(TPostoTeste& posto)
+{
+    for (int i = 1; i <= 8; ++i)
+        posto.Executa(QString("Insert Into MvEncerrantes Values ('00', '000777', '0%1', 1000, 1212.5, 212.5, "
+                              "'09.12.2025', '13:00:00')")
+                          .arg(i));
 }
 
 } // namespace
@@ -62,10 +85,11 @@ private slots:
         QTest::addColumn<QString>("gravado");
         // A reading that is not positive or names another nozzle leaves the nozzle unread: its
         // Final stays the Inicial, never 0 (a whole totalizer as a negative sale).
+        // Only a reading is recorded: an unread marked nozzle stops the recording.
         QTest::newRow("lido") << QByteArray("44") << 254010.5 << "254010,500" << "8,750" << "254010,5|8,75";
-        QTest::newRow("zero") << QByteArray("44") << 0.0 << "254001,750" << "0,000" << "254001,75|0";
-        QTest::newRow("negativo") << QByteArray("44") << -5.0 << "254001,750" << "0,000" << "254001,75|0";
-        QTest::newRow("de outro bico") << QByteArray("68") << 254010.5 << "254001,750" << "0,000" << "254001,75|0";
+        QTest::newRow("zero") << QByteArray("44") << 0.0 << "254001,750" << "0,000" << "";
+        QTest::newRow("negativo") << QByteArray("44") << -5.0 << "254001,750" << "0,000" << "";
+        QTest::newRow("de outro bico") << QByteArray("68") << 254010.5 << "254001,750" << "0,000" << "";
     }
     void LeituraDosMarcados()
     {
@@ -84,6 +108,7 @@ private slots:
         const QStringList naoLidos =
             servico.LeEncerrantes(linhas, [&](int i, const QString& texto) { status << QString::number(i) + texto; });
         QCOMPARE(naoLidos, final == linhas[2].Inicial ? QStringList("03") : QStringList());
+        QCOMPARE(linhas[2].Lido, naoLidos.isEmpty());
         QCOMPARE(posto.Falso->Comandos, QStringList("LerEncerrante L 44"));
         QCOMPARE(linhas[2].Final, final);
         QCOMPARE(linhas[2].Saida, saida);
@@ -91,18 +116,22 @@ private slots:
         QCOMPARE(status, QStringList("2Aguarde, Pesquisando Encerrante do Bico: 03"));
         QVERIFY(posto.Respondedor.Caixas.isEmpty()); // the service opens no box
 
-        // Recorded as shown.
+        // Recorded as shown, and nothing else; or nothing at all.
         TurnoDoDia(posto);
-        QVERIFY(servico.GravaEncerrantes(linhas).Encerra);
-        QCOMPARE(posto.Linhas("Select EncerranteFim, Saida From MvEncerrantes Where CodBico = '03'",
-                              {"EncerranteFim", "Saida"}),
-                 QStringList(gravado));
+        const TResultadoGravacao resultado = servico.GravaEncerrantes(linhas);
+        QCOMPARE(resultado.Encerra, !gravado.isEmpty());
+        if (gravado.isEmpty())
+            QCOMPARE(resultado.Mensagens,
+                     QStringList("Encerrante não lido dos bicos: 03\rNada foi gravado: capture de novo ou desmarque "
+                                 "esses bicos."));
+        QCOMPARE(posto.Linhas("Select EncerranteFim, Saida From MvEncerrantes", {"EncerranteFim", "Saida"}),
+                 gravado.isEmpty() ? QStringList() : QStringList(gravado));
     }
 
     void CadaCanalPeloCodigoDoConcentrador()
     {
         // Nozzles on channels 1 to 4 are asked by their own code, and each answer lands on its
-        // row; the nozzle off the concentrator is not asked.
+        // row; the nozzle off the concentrator is not asked, and if marked it is named unread.
         TPostoTeste posto;
         posto.IniciaMotor();
         TServicoEncerrantes servico(*posto.Contexto);
@@ -113,7 +142,7 @@ private slots:
         for (int i = 0; i < codigos.size(); ++i)
             posto.Falso->Encerrantes[codigos[i]] =
                 TConcentradorFalso::Encerrante(codigos[i].toLatin1(), 1000 * (i + 1) + 0.5);
-        QCOMPARE(servico.LeEncerrantes(linhas), QStringList());
+        QCOMPARE(servico.LeEncerrantes(linhas), QStringList("09"));
         QStringList pedidos;
         for (const QString& c : codigos)
             pedidos << "LerEncerrante L " + c;
@@ -121,6 +150,8 @@ private slots:
         QCOMPARE(linhas[4].Final, QString("5000,500")); // 05 on 132, channel 3
         QCOMPARE(linhas[7].Final, QString("8000,500")); // 08 on 197, channel 4
         QCOMPARE(linhas[8].Final, linhas[8].Inicial);
+        QVERIFY(linhas[7].Lido && !linhas[8].Lido);
+        QVERIFY(!TServicoEncerrantes::Marcavel(linhas[8]));
         QCOMPARE(TServicoEncerrantes::TextoLeitura({}), QString("Ok, encerrantes lidos com sucesso..."));
     }
 
@@ -142,6 +173,13 @@ private slots:
         QCOMPARE(linhas[0].Final, QString("152350,000"));
         QCOMPARE(linhas[1].Final, linhas[1].Inicial);
         QCOMPARE(linhas[2].Final, QString("254010,500"));
+        QVERIFY(linhas[0].Lido && !linhas[1].Lido && linhas[2].Lido && !linhas[3].Lido);
+
+        // A nozzle read before keeps that reading when asking again fails.
+        posto.Falso->CodigosRecusados << "04";
+        QCOMPARE(servico.LeEncerrantes(linhas), QStringList({"01", "02", "04"}));
+        QCOMPARE(linhas[0].Final, QString("152350,000"));
+        QVERIFY(linhas[0].Lido);
         QCOMPARE(TServicoEncerrantes::TextoLeitura(naoLidos), QString("Encerrantes não lidos dos bicos: 02, 04"));
         QCOMPARE(TServicoEncerrantes::MensagemNaoLidos(naoLidos),
                  QString("Erro ao consultar o encerrante do Bico: 02, 04\rO Final desses bicos não foi alterado."));
@@ -221,34 +259,62 @@ private slots:
         QVERIFY(!servico.AbreMvTurno(todos));
     }
 
-    void OkSemLeituraGravaFinalIgualInicial()
+    void SoGravaOQueEstaCapturaLeu_data()
     {
+        QTest::addColumn<QList<int>>("marcados");
+        QTest::addColumn<QList<int>>("lidos");
+        QTest::addColumn<QString>("mensagem");
+        QTest::addColumn<QList<int>>("gravados");
+        const QString naoLido = "Encerrante não lido dos bicos: %1\rNada foi gravado: capture de novo ou desmarque "
+                                "esses bicos.";
+        const QString sucesso = "Encerrantes gravados com sucesso!";
+        QTest::newRow("nada marcado nem lido") << QList<int>{} << QList<int>{} << "Nenhum bico marcado: nada foi gravado."
+                                               << QList<int>{};
+        QTest::newRow("lidos e desmarcados") << QList<int>{} << QList<int>{0, 1} << "Nenhum bico marcado: nada foi gravado."
+                                             << QList<int>{};
+        QTest::newRow("todos marcados, nenhum lido") << QList<int>{0, 1, 2, 3, 4, 5, 6, 7} << QList<int>{}
+                                                     << naoLido.arg("01, 02, 03, 04, 05, 06, 07, 08") << QList<int>{};
+        QTest::newRow("um marcado sem leitura") << QList<int>{2, 5} << QList<int>{2} << naoLido.arg("06")
+                                                << QList<int>{};
+        QTest::newRow("dois marcados e lidos") << QList<int>{2, 5} << QList<int>{2, 5} << sucesso << QList<int>{2, 5};
+        QTest::newRow("lido e desmarcado") << QList<int>{5} << QList<int>{2, 5} << sucesso << QList<int>{5};
+        QTest::newRow("todos") << QList<int>{0, 1, 2, 3, 4, 5, 6, 7} << QList<int>{0, 1, 2, 3, 4, 5, 6, 7} << sucesso
+                               << QList<int>{0, 1, 2, 3, 4, 5, 6, 7};
+    }
+    void SoGravaOQueEstaCapturaLeu()
+    {
+        // A row is recorded only when marked and read in this capture; the shift's other rows keep
+        // their readings, and nothing is written while a marked nozzle is unread.
+        QFETCH(QList<int>, marcados);
+        QFETCH(QList<int>, lidos);
+        QFETCH(QString, mensagem);
+        QFETCH(QList<int>, gravados);
         TPostoTeste posto;
         posto.IniciaMotor();
         TurnoDoDia(posto);
+        LeiturasAnteriores(posto);
+        const QStringList antes = Encerrantes(posto);
         TServicoEncerrantes servico(*posto.Contexto);
         QList<TLinhaEncerrante> linhas = servico.CarregaBicos();
+        MarcaELe(servico, linhas, lidos, posto.Regional);
+        for (int i = 0; i < linhas.size(); ++i)
+            linhas[i].Marcado = marcados.contains(i);
         QStringList status;
-        const TResultadoGravacao resultado = servico.GravaEncerrantes(linhas, [&](const QString& texto) { status << texto; });
-        QVERIFY(resultado.Encerra);
-        QCOMPARE(resultado.Mensagens, QStringList("Encerrantes gravados com sucesso!"));
-        QCOMPARE(status.size(), 9);
-        QCOMPARE(status.first(), QString("Aguarde, gravando Encerrante do Bico: 01"));
-        QCOMPARE(servico.ChaveTurno(), QString("000777"));
-        const QStringList gravados = Encerrantes(posto);
-        QCOMPARE(gravados.size(), 9);
-        QCOMPARE(gravados.first(), QString("000777|01|152340,125|152340,125|0|09/12/2025 14:03:28|14:03:28"));
-        QCOMPARE(gravados.last(), QString("000777|09|0|0|0|09/12/2025 14:03:28|14:03:28"));
+        const TResultadoGravacao resultado =
+            servico.GravaEncerrantes(linhas, [&](const QString& texto) { status << texto; });
+        QCOMPARE(resultado.Mensagens, QStringList(mensagem));
+        QCOMPARE(resultado.Encerra, !gravados.isEmpty());
+        QCOMPARE(status.size(), gravados.size());
+        QStringList esperado = antes;
+        for (int i : gravados) {
+            const TLinhaEncerrante& l = linhas[i];
+            esperado[i] = QString("000777|%1|%2|%3|%4|09/12/2025 14:03:28|14:03:28")
+                              .arg(l.CodBico, QString(l.Inicial).remove(QRegularExpression(",?0+$")),
+                                   QString(l.Final).remove(QRegularExpression(",?0+$")),
+                                   QString(l.Saida).remove(QRegularExpression(",?0+$")));
+        }
+        QCOMPARE(Encerrantes(posto), esperado);
         QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
-
-        // Again in the same shift: one row per nozzle, with the second recording's values.
-        posto.Relogio.Momento = posto.Relogio.Momento.addSecs(60);
-        linhas[0].Final = "152400,000";
-        linhas[0].Saida = servico.CalculaSaida(linhas[0].Final, linhas[0].Inicial);
-        QVERIFY(servico.GravaEncerrantes(linhas).Encerra);
-        const QStringList regravados = Encerrantes(posto);
-        QCOMPARE(regravados.size(), 9);
-        QCOMPARE(regravados.first(), QString("000777|01|152340,125|152400|59,875|09/12/2025 14:04:28|14:04:28"));
     }
 
     void DoisTurnosGravaNoMaisAntigo()
@@ -259,7 +325,9 @@ private slots:
         Turno(posto, "000002", "09.12.2025", "09.12.2025 14:00:00", "09.12.2025", "09.12.2025 22:00:00");
         Turno(posto, "000001", "09.12.2025", "09.12.2025 06:00:00", "09.12.2025", "09.12.2025 14:00:00", false);
         TServicoEncerrantes servico(*posto.Contexto);
-        QVERIFY(servico.GravaEncerrantes(servico.CarregaBicos()).Encerra);
+        QList<TLinhaEncerrante> linhas = servico.CarregaBicos();
+        MarcaELe(servico, linhas, {0}, posto.Regional);
+        QVERIFY(servico.GravaEncerrantes(linhas).Encerra);
         QCOMPARE(servico.Turno().Controle, QString("000002"));
         QCOMPARE(posto.Linhas("Select Distinct CodTurno From MvEncerrantes", {"CodTurno"}), QStringList("000001"));
     }
@@ -270,12 +338,14 @@ private slots:
         posto.IniciaMotor();
         Turno(posto, "000001", "09.12.2025", "09.12.2025 06:00:00", "09.12.2025", "09.12.2025 14:00:00");
         TServicoEncerrantes servico(*posto.Contexto);
-        TResultadoGravacao resultado = servico.GravaEncerrantes(servico.CarregaBicos());
+        QList<TLinhaEncerrante> linhas = servico.CarregaBicos();
+        MarcaELe(servico, linhas, {0}, posto.Regional);
+        TResultadoGravacao resultado = servico.GravaEncerrantes(linhas);
         QVERIFY(!resultado.Encerra);
         QCOMPARE(resultado.Mensagens, QStringList({"Não há turno aberto para este usuário!",
                                                    "Não há turno aberto. Os encerrantes não serão gravados!"}));
         posto.Executa("Delete From MvTurno");
-        resultado = servico.GravaEncerrantes(servico.CarregaBicos());
+        resultado = servico.GravaEncerrantes(linhas);
         QVERIFY(!resultado.Encerra);
         QCOMPARE(resultado.Mensagens.size(), 2);
         QVERIFY(Encerrantes(posto).isEmpty());
@@ -298,8 +368,10 @@ private slots:
         posto.IniciaMotor();
         TurnoDoDia(posto);
         TServicoEncerrantes servico(*posto.Contexto);
-        const TResultadoGravacao resultado = servico.GravaEncerrantes(servico.CarregaBicos());
-        QVERIFY(resultado.Encerra); // the dialog is done
+        QList<TLinhaEncerrante> linhas = servico.CarregaBicos();
+        MarcaELe(servico, linhas, {0, 1, 2, 3, 4, 5, 6, 7}, posto.Regional);
+        const TResultadoGravacao resultado = servico.GravaEncerrantes(linhas);
+        QVERIFY(!resultado.Encerra); // the dialog stays open with its readings
         QCOMPARE(resultado.Mensagens.size(), 1);
         const QString texto = resultado.Mensagens[0];
         QVERIFY2(texto.startsWith("Erro ao gravar as informações no banco ") && texto.contains("gravação recusada"),
@@ -321,15 +393,17 @@ private slots:
         TurnoDoDia(posto);
         posto.Falso->Fila << Abastecimento("44", 10, 58990, 589900, 37);
         TServicoEncerrantes servico(*posto.Contexto);
+        QList<TLinhaEncerrante> linhas = servico.CarregaBicos();
+        MarcaELe(servico, linhas, {0, 1, 2, 3, 4, 5, 6, 7}, posto.Regional);
         int ticks = 0;
-        QVERIFY(servico.GravaEncerrantes(servico.CarregaBicos(), [&](const QString&) {
+        QVERIFY(servico.GravaEncerrantes(linhas, [&](const QString&) {
             posto.Ciclo().LeConcentradorTimer();
             ++ticks;
             QCOMPARE(posto.Linhas("Select Count(*) As N From MvEncerrantes", {"N"}), QStringList("0"));
         }).Encerra);
-        QCOMPARE(ticks, 9);
+        QCOMPARE(ticks, 8);
         QCOMPARE(posto.Falso->LeiturasPlanas, 0);
-        QCOMPARE(Encerrantes(posto).size(), 9);
+        QCOMPARE(Encerrantes(posto).size(), 8);
         posto.Ciclo().LeConcentradorTimer();
         QCOMPARE(posto.Linhas("Select Id From MvAbast", {"Id"}), QStringList("37"));
     }
@@ -364,7 +438,8 @@ private slots:
         TurnoDoDia(posto);
         TServicoEncerrantes servico(*posto.Contexto);
         QVERIFY(servico.CarregaBicos().isEmpty());
-        QCOMPARE(servico.GravaEncerrantes({TLinhaEncerrante{}}).Mensagens, QStringList("Encerrantes gravados com sucesso!"));
+        QCOMPARE(servico.GravaEncerrantes({TLinhaEncerrante{}}).Mensagens,
+                 QStringList("Nenhum bico marcado: nada foi gravado."));
         QVERIFY(Encerrantes(posto).isEmpty());
     }
 

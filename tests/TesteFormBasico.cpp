@@ -1,5 +1,7 @@
+#include "AlteraPreco.h"
 #include "FormBasico.h"
 #include "PostoTeste.h"
+#include "TirarEncerrantes.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -7,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTableWidget>
 
@@ -39,6 +42,7 @@ public:
 
     explicit TDialogoTeste(TContexto& contexto) : TFrmBasico(contexto)
     {
+        setObjectName("DialogoTeste");
         Edit1 = new QLineEdit(this);
         Edit1->setGeometry(10, 10, 100, 20);
         Grade = new QTableWidget(3, 2, this);
@@ -55,6 +59,12 @@ public:
         Memo->setGeometry(220, 10, 200, 100);
         Botao = new QPushButton("Botão", this);
         Botao->setGeometry(220, 150, 75, 25);
+        Edit1->setObjectName("Edit1");
+        Grade->setObjectName("Grade");
+        Edit2->setObjectName("Edit2");
+        Combo->setObjectName("Combo");
+        Memo->setObjectName("Memo");
+        Botao->setObjectName("Botao");
         Consulta = new TConsulta(nullptr, this);
         FormCreate();
     }
@@ -75,6 +85,9 @@ class TesteFormBasico : public QObject {
     TRespondedorTeste respondedor;
     std::unique_ptr<TContexto> contexto;
     QPointer<TDialogoTeste> dialogo;
+    // A station for the grid dialogs, made when first needed.
+    std::unique_ptr<TPostoTeste> FPosto;
+    std::unique_ptr<TMotor> FMotor;
 
     QWidget* Foco() const
     {
@@ -115,6 +128,11 @@ private slots:
         delete dialogo.data();
         contexto.reset();
     }
+    void cleanupTestCase()
+    {
+        FMotor.reset();
+        FPosto.reset();
+    }
 
     void FormaEConexao()
     {
@@ -149,13 +167,13 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), dialogo->Memo);
         QCOMPARE(dialogo->Memo->toPlainText(), QString("a\n"));
 
-        // The grid's cell editor is a single-line box: Enter leaves the grid for the next control,
+        // The grid's cell editor keeps Enter too: the edit ends in the grid, which keeps the focus,
         // and the typed text reaches the cell.
         QWidget* editor = EditaCelula();
         QTest::keyClicks(editor, "7");
         Tecla(Qt::Key_Return);
-        QCOMPARE(QApplication::focusWidget(), dialogo->Edit2);
-        QTRY_COMPARE(dialogo->Grade->item(1, 1)->text(), QString("7"));
+        QTRY_COMPARE(QApplication::focusWidget(), dialogo->Grade);
+        QCOMPARE(dialogo->Grade->item(1, 1)->text(), QString("7"));
         QVERIFY(dialogo->isVisible());
     }
 
@@ -223,17 +241,13 @@ private slots:
         QTest::newRow("edit") << "Edit1";
         QTest::newRow("grade") << "Grade";
         QTest::newRow("memo") << "Memo";
-        QTest::newRow("editor da grade") << "editor";
     }
     void EscFecha()
     {
         QFETCH(QString, controle);
-        if (controle == "editor")
-            EditaCelula();
-        else
-            Foca(controle == "Edit1"   ? static_cast<QWidget*>(dialogo->Edit1)
-                 : controle == "Grade" ? static_cast<QWidget*>(dialogo->Grade)
-                                       : static_cast<QWidget*>(dialogo->Memo));
+        Foca(controle == "Edit1"   ? static_cast<QWidget*>(dialogo->Edit1)
+             : controle == "Grade" ? static_cast<QWidget*>(dialogo->Grade)
+                                   : static_cast<QWidget*>(dialogo->Memo));
         Tecla(Qt::Key_Escape);
         QVERIFY(!dialogo->isVisible());
         QTRY_VERIFY(dialogo.isNull()); // closing frees the dialog
@@ -281,6 +295,134 @@ private slots:
         QVERIFY(dialogo->isVisible());
         // Dispatched whatever the modifiers: F5 reaches its hook as F5.
         QCOMPARE(dialogo->TeclasF5, QList<quint16>{116});
+    }
+
+    void TeclasPorControleEDialogo_data()
+    {
+        QTest::addColumn<QString>("janela");   // the test dialog, or one of the grid dialogs
+        QTest::addColumn<QString>("controle"); // a control's name, or "editor": a grid cell being edited
+        QTest::addColumn<int>("tecla");
+        QTest::addColumn<QString>("esperado"); // "clica" when the focused button was clicked, then
+                                               // "fecha" or the control that has the focus
+        const int enter = Qt::Key_Return, esc = Qt::Key_Escape, acima = Qt::Key_Up;
+        struct TCaso {
+            const char* janela;
+            const char* controle;
+            int tecla;
+            const char* esperado;
+        };
+        const TCaso casos[] = {
+            // Enter: moves on from a plain control, stays in a grid and its cell editor (the edit
+            // ends in the cell), clicks a focused button.
+            {"base", "Edit1", enter, "foco Grade"},
+            {"base", "Grade", enter, "foco Grade"},
+            {"base", "editor", enter, "foco Grade, célula 7"},
+            {"base", "Memo", enter, "foco Memo"},
+            {"base", "Botao", enter, "clica, foco Botao"},
+            {"precos", "GridBombas", enter, "foco GridBombas"},
+            {"precos", "editor", enter, "foco GridBombas, célula 7,000"},
+            // A job's wait disables the buttons, and the focus goes to the grid.
+            {"precos", "BtOk", enter, "clica, foco GridBombas"},
+            {"precos", "BtCancelar", enter, "clica, fecha"},
+            {"encerrantes", "GridBombas", enter, "foco GridBombas"},
+            {"encerrantes", "BtMarcar", enter, "clica, foco BtMarcar"},
+            {"encerrantes", "BtOk", enter, "clica, foco GridBombas"},
+            {"encerrantes", "BtCancelar", enter, "clica, fecha"},
+            // Esc: closes, except in a cell being edited, where it drops the edit only.
+            {"base", "Edit1", esc, "fecha"},
+            {"base", "Botao", esc, "fecha"},
+            {"base", "editor", esc, "foco Grade, célula 1"},
+            {"precos", "GridBombas", esc, "fecha"},
+            {"precos", "editor", esc, "foco GridBombas, célula 6,190"},
+            {"precos", "BtOk", esc, "fecha"},
+            {"encerrantes", "GridBombas", esc, "fecha"},
+            {"encerrantes", "BtMarcar", esc, "fecha"},
+            // Up: back to the previous control, except in a grid.
+            {"base", "Botao", acima, "foco Memo"},
+            {"base", "Grade", acima, "foco Grade"},
+            {"precos", "BtOk", acima, "foco GridBombas"},
+            {"precos", "BtCancelar", acima, "foco BtOk"},
+            {"precos", "GridBombas", acima, "foco GridBombas"},
+            {"encerrantes", "BtOk", acima, "foco GridBombas"},
+            {"encerrantes", "BtMarcar", acima, "foco BtEncerrantes"},
+        };
+        for (const TCaso& c : casos)
+            QTest::addRow("%s %s %s", c.janela, c.controle,
+                          c.tecla == enter ? "Enter" : c.tecla == esc ? "Esc" : "Acima")
+                << QString(c.janela) << QString(c.controle) << c.tecla << QString(c.esperado);
+    }
+    void TeclasPorControleEDialogo()
+    {
+        // The base form's key table, the same in the test dialog and in both grid dialogs.
+        QFETCH(QString, janela);
+        QFETCH(QString, controle);
+        QFETCH(int, tecla);
+        QFETCH(QString, esperado);
+        QPointer<TFrmBasico> alvo = dialogo.data();
+        QTableWidget* grade = dialogo->Grade;
+        int colunaEditada = 1;
+        if (janela != "base") {
+            if (!FPosto) {
+                FPosto = std::make_unique<TPostoTeste>();
+                FPosto->IniciaMotor().Ciclo().ParaLeitura();
+                FMotor = std::make_unique<TMotor>(*FPosto->Motor);
+            }
+            dialogo->hide();
+            if (janela == "precos") {
+                auto* precos = new TFAlteraPreco(*FMotor);
+                alvo = precos;
+                grade = precos->GridBombas;
+                colunaEditada = TFAlteraPreco::kColPreco;
+            } else {
+                auto* encerrantes = new TFTirarEncerrantes(*FMotor);
+                alvo = encerrantes;
+                grade = encerrantes->GridBombas;
+            }
+            alvo->show();
+            QVERIFY(QTest::qWaitForWindowActive(alvo));
+        }
+        auto ocupado = [&] {
+            if (auto* precos = qobject_cast<TFAlteraPreco*>(alvo))
+                return precos->Ocupado();
+            if (auto* encerrantes = qobject_cast<TFTirarEncerrantes*>(alvo))
+                return encerrantes->Ocupado();
+            return false;
+        };
+        auto libera = qScopeGuard([&] {
+            if (alvo && alvo != dialogo.data())
+                delete alvo.data();
+        });
+        QTRY_VERIFY(!ocupado()); // filled
+
+        if (controle == "editor") {
+            Foca(grade);
+            grade->setCurrentCell(0, colunaEditada);
+            Tecla(Qt::Key_F2);
+            QVERIFY(grade->isAncestorOf(QApplication::focusWidget()));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(QApplication::focusWidget(), "7");
+        } else {
+            Foca(alvo->findChild<QWidget*>(controle));
+        }
+        std::unique_ptr<QSignalSpy> clique;
+        if (auto* botao = qobject_cast<QPushButton*>(QApplication::focusWidget()))
+            clique = std::make_unique<QSignalSpy>(botao, &QPushButton::clicked);
+        Tecla(static_cast<Qt::Key>(tecla));
+        QTRY_VERIFY(!alvo || !ocupado());
+        auto obtido = [&] {
+            QStringList partes;
+            if (clique && clique->size() == 1)
+                partes << "clica";
+            if (!alvo || !alvo->isVisible())
+                partes << "fecha";
+            else
+                partes << "foco " + QApplication::focusWidget()->objectName();
+            if (controle == "editor")
+                partes << "célula " + grade->item(0, colunaEditada)->text();
+            return partes.join(", ");
+        };
+        // A cell editor may hand its text over once the key has been dealt with.
+        QTRY_COMPARE(obtido(), esperado);
     }
 
     void UltimaTecla()
