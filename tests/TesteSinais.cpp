@@ -1,6 +1,7 @@
 // The programs themselves, stopped from outside: SIGTERM ends the window and the service promptly
 // and cleanly, whether polling, waiting between two database attempts or in a start-up question,
 // or stuck in a database that stopped answering.
+#include "NotificacaoTeste.h"
 #include "Posto.h"
 #include "ServidorFirebird.h"
 #include "SimuladorTeste.h"
@@ -35,6 +36,8 @@ class TesteSinais : public QObject, public TSimuladorTeste {
         QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
         ambiente.insert("QT_QPA_PLATFORM", "offscreen");
         ambiente.insert("COMPANYTEC_PORTA1", Link);
+        if (servico) // where a test may stand in for systemd
+            ambiente.insert("NOTIFY_SOCKET", Pasta.filePath("notify.sock"));
         Linkor.setProcessEnvironment(ambiente);
         Linkor.setWorkingDirectory(Pasta.path());
         Linkor.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -128,10 +131,17 @@ private slots:
         TServidorFirebird servidor;
         QVERIFY2(servidor.Inicia(), qPrintable(servidor.Motivo()));
         const QString banco = Pasta.filePath(servico ? "SERVICO.FDB" : "SERVIDOR.FDB");
+        QFile::remove(Pasta.filePath("notify.sock"));
+        TReceptorNotificacoes gerente(Pasta.filePath("notify.sock"));
+        QVERIFY(gerente.Ligado);
         CriaBancoPosto(banco, true);
         Ctl({"abastece", "bico=04", "litros=10", "preco=5.899"});
         IniciaLinkor(servidor.Endereco(banco), servidor.Senha(), servico);
         QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 20000);
+        if (servico) { // systemd heard it ready and alive
+            QTRY_VERIFY_WITH_TIMEOUT(gerente.Chegou("READY=1"), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(gerente.Chegou("WATCHDOG=1"), 10000);
+        }
         const auto pid = static_cast<pid_t>(servidor.Pid());
         QCOMPARE(::kill(pid, SIGSTOP), 0);
         auto continua = qScopeGuard([pid] { ::kill(pid, SIGCONT); });
@@ -144,6 +154,8 @@ private slots:
         ::kill(static_cast<pid_t>(Linkor.processId()), SIGTERM);
         QVERIFY2(Linkor.waitForFinished(20000), "linkor did not end within 20 s of SIGTERM with the database frozen");
         qInfo("ended %lld ms after SIGTERM", static_cast<long long>(fim.elapsed()));
+        if (servico)
+            QVERIFY(gerente.Chegou("STOPPING=1"));
         // The stuck statement was given up and the engine closed the link itself: a clean end,
         // not one that left the engine behind.
         QCOMPARE(Linkor.exitStatus(), QProcess::NormalExit);
