@@ -2,7 +2,16 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QThread>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+struct TRelogio::TInterrupcao {
+    std::mutex Trava;
+    std::condition_variable Acorda;
+    bool Interrompido = false;
+};
 
 namespace {
 QString ComBarra(const QString& pasta)
@@ -12,7 +21,8 @@ QString ComBarra(const QString& pasta)
 } // namespace
 
 TRelogio::TRelogio(QString pastaPosto)
-    : FPastaPosto(pastaPosto.isEmpty() ? QString() : ComBarra(QDir::cleanPath(QDir(pastaPosto).absolutePath())))
+    : FPastaPosto(pastaPosto.isEmpty() ? QString() : ComBarra(QDir::cleanPath(QDir(pastaPosto).absolutePath()))),
+      FInterrupcao(std::make_shared<TInterrupcao>())
 {
 }
 
@@ -37,5 +47,22 @@ QString TRelogio::PastaAtual() const
 
 void TRelogio::Dorme(int milissegundos) const
 {
-    QThread::msleep(static_cast<unsigned long>(milissegundos));
+    TInterrupcao& i = *FInterrupcao;
+    std::unique_lock trava(i.Trava);
+    i.Acorda.wait_for(trava, std::chrono::milliseconds(milissegundos), [&i] { return i.Interrompido; });
+}
+
+void TRelogio::Interrompe() const
+{
+    {
+        const std::lock_guard trava(FInterrupcao->Trava);
+        FInterrupcao->Interrompido = true;
+    }
+    FInterrupcao->Acorda.notify_all();
+}
+
+bool TRelogio::Interrompido() const
+{
+    const std::lock_guard trava(FInterrupcao->Trava);
+    return FInterrupcao->Interrompido;
 }

@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <memory>
+
 class TRelogio {
 public:
     // `pastaPosto` is the station folder named at start-up (see LeOpcoesPrograma); empty keeps
@@ -17,9 +19,15 @@ public:
     // Where Caminho.ini is read, with its trailing separator: the station folder when one is
     // named, else the process's current folder.
     virtual QString PastaAtual() const;
-    // Blocks the thread; nothing is repainted meanwhile.
+    // Blocks the thread; nothing is repainted meanwhile. Returns early once Interrompe was called.
     virtual void Dorme(int milissegundos) const;
+    // The program is stopping: a Dorme under way returns now and any later one at once. Callable
+    // from any thread; for good.
+    void Interrompe() const;
+    bool Interrompido() const;
 
 private:
     QString FPastaPosto;
+    struct TInterrupcao;
+    std::shared_ptr<TInterrupcao> FInterrupcao; // shared by copies
 };

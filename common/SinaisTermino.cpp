@@ -4,9 +4,7 @@
 
 #include <QSocketNotifier>
 
-#include <cerrno>
 #include <csignal>
-#include <ctime>
 #include <pthread.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -41,16 +39,4 @@ void InstalaSinaisTermino(QObject* dono, std::function<void()> aoReceber)
         }
         aoReceber();
     });
-}
-
-bool EsperaSinalTermino(int milissegundos)
-{
-    const sigset_t sinais = SinaisDeTermino();
-    timespec espera{milissegundos / 1000, static_cast<long>(milissegundos % 1000) * 1000000L};
-    for (;;) {
-        if (sigtimedwait(&sinais, nullptr, &espera) >= 0)
-            return true;
-        if (errno != EINTR)
-            return false; // EAGAIN: the time is up
-    }
 }

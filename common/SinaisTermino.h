@@ -11,6 +11,3 @@ void BloqueiaSinaisTermino();
 // `aoReceber` runs in `dono`'s event loop once per batch of signals; raises EErro when the
 // descriptor cannot be made.
 void InstalaSinaisTermino(QObject* dono, std::function<void()> aoReceber);
-// Waits up to `milissegundos` for a blocked SIGTERM or SIGINT, for code that waits with no event
-// loop running; true when one came (it is consumed).
-bool EsperaSinalTermino(int milissegundos);

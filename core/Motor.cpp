@@ -114,6 +114,8 @@ void TMotor::IniciaThread()
 bool TMotor::Para(int prazoMs)
 {
     PedeParada();
+    // The start-up's pause between two database attempts ends now, and no attempt follows it.
+    FLinkor.Contexto().Relogio().Interrompe();
     if (!FThread) {
         TEstado esperado = TEstado::Parando;
         FEstado.compare_exchange_strong(esperado, TEstado::Parado);

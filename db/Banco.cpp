@@ -67,14 +67,18 @@ TCaminhoIni LeCaminhoIni(const QString& caminho)
     return {std::move(ini), QString()};
 }
 
-// True once connected; false when the operator gave up.
+// True once connected; false when the operator gave up, or the program stopped in the pause
+// (`naPausa` then true).
 bool AbreComRetentativa(TConexao& conexao, const TRelogio& relogio, TMensagens& mensagens,
-                        const TRegistroFalha& registraFalha, QString& motivo)
+                        const TRegistroFalha& registraFalha, QString& motivo, bool& naPausa)
 {
     if (Tenta(conexao, registraFalha, motivo))
         return true;
     for (;;) {
         relogio.Dorme(7000);
+        naPausa = relogio.Interrompido();
+        if (naPausa) // the program is stopping: no further attempt
+            return false;
         if (Tenta(conexao, registraFalha, motivo))
             return true;
         const TResposta resposta =
@@ -134,9 +138,14 @@ void AbreBanco(TConexao& conexao, const TRelogio& relogio, TMensagens& mensagens
         throw EErro(prefixo + MensagemDe(erro));
     }
     QString motivo;
-    if (!AbreComRetentativa(conexao, relogio, mensagens, registraFalha, motivo))
+    bool naPausa = false;
+    if (!AbreComRetentativa(conexao, relogio, mensagens, registraFalha, motivo, naPausa)) {
+        // Stopped in the pause: the line says what start-up was doing.
+        if (naPausa)
+            motivo += QStringLiteral(" (Linkor encerrado enquanto aguardava a próxima tentativa)");
         throw EErro(OcultaSenha(conexao, prefixo + QStringLiteral("o banco de dados %1 %2 não pôde ser aberto: %3")
                                               .arg(conexao.Parametro(QStringLiteral("Database")), origem, motivo)));
+    }
 }
 
 bool AbreConexao(TConexao& conexao, QString* motivo)

@@ -1,12 +1,12 @@
 #include "MensagensServico.h"
 
 #include "NotificacaoSistema.h"
-#include "SinaisTermino.h"
+#include "Relogio.h"
 
 #include <cstdio>
 
-TMensagensServico::TMensagensServico(TNotificacaoSistema& notificacao)
-    : FNotificacao(notificacao)
+TMensagensServico::TMensagensServico(TNotificacaoSistema& notificacao, const TRelogio& relogio)
+    : FNotificacao(notificacao), FRelogio(relogio)
 {
 }
 
@@ -48,7 +48,8 @@ TResposta TMensagensServico::MostraMensagem(TTipoMensagem tipo, const QString& t
     // The pause, the engine's own wait before the next attempt and the attempt itself.
     FNotificacao.EstendePartida(pausa + 7000 + 60000);
     FNotificacao.Vivo();
-    if (EsperaSinalTermino(pausa)) {
+    FRelogio.Dorme(pausa);
+    if (FRelogio.Interrompido()) {
         FTerminoSolicitado = true;
         return TResposta::Nao;
     }

@@ -2,18 +2,21 @@
 // The boxes of the service, which has no operator: what the window would show goes to the error
 // log and to standard error (the journal). The start-up's "try again?" question is answered yes
 // after a pause that grows with each refusal of the database; a confirmation is never given. A
-// stop signal during that pause answers no, so the service ends promptly.
+// stop request during that pause (the clock interrupted) answers no, so the service ends promptly.
 #include "Mensagens.h"
 
+#include <atomic>
 #include <functional>
 
 class TNotificacaoSistema;
+class TRelogio;
 
 class TMensagensServico : public TMensagens {
 public:
     using TRegistroErro = std::function<void(const QString&)>;
 
-    explicit TMensagensServico(TNotificacaoSistema& notificacao);
+    // The pause sleeps on `relogio`, so the engine's stop request wakes it.
+    TMensagensServico(TNotificacaoSistema& notificacao, const TRelogio& relogio);
     // Where each text also goes; empty while the error log does not exist yet.
     void DefineRegistroErro(TRegistroErro registro) { FRegistroErro = std::move(registro); }
 
@@ -27,7 +30,8 @@ public:
 
 private:
     TNotificacaoSistema& FNotificacao;
+    const TRelogio& FRelogio;
     TRegistroErro FRegistroErro;
     int FTentativas = 0;
-    bool FTerminoSolicitado = false;
+    std::atomic<bool> FTerminoSolicitado{false}; // set on the engine's thread, read on the main one
 };

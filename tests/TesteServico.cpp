@@ -117,23 +117,26 @@ private slots:
         QFETCH(TResposta, resposta);
         QFETCH(QString, linha);
         TNotificacaoSistema notificacao{QString()};
-        TMensagensServico mensagens(notificacao);
+        const TRelogio relogio;
+        TMensagensServico mensagens(notificacao, relogio);
         QStringList log;
         mensagens.DefineRegistroErro([&log](const QString& l) { log << l; });
         QCOMPARE(mensagens.MostraMensagem(tipo, QStringLiteral("Erro ao Gravar o Abastecimento \rx"), botoes), resposta);
         QCOMPARE(log, QStringList{linha});
     }
 
-    // The retry question waits with a growing pause; a stop signal in the pause answers no at
-    // once, so a service whose database never comes back still stops on request.
-    void SinalNaPausaDaRetentativa()
+    // The retry question waits with a growing pause; the engine's stop request (the clock
+    // interrupted) ends the pause and answers no at once, so a service whose database never comes
+    // back still stops on request.
+    void ParadaNaPausaDaRetentativa()
     {
         const QString endereco = Pasta.filePath("retentativa.sock");
         TReceptorNotificacoes receptor(endereco);
         QVERIFY(receptor.Ligado);
         TNotificacaoSistema notificacao(endereco);
-        TMensagensServico mensagens(notificacao);
-        ::raise(SIGTERM); // blocked: stays pending until the pause reads it
+        const TRelogio relogio;
+        TMensagensServico mensagens(notificacao, relogio);
+        relogio.Interrompe(); // as TMotor::Para does
         QCOMPARE(mensagens.MostraMensagem(TTipoMensagem::Informacao,
                                           QStringLiteral("Impossível conectar ao banco de dados. \rDeseja tentar novamente?"),
                                           TBotoes::SimNao),

@@ -1,5 +1,7 @@
-// The program itself, stopped from outside: SIGTERM ends it promptly and cleanly, whether it is
-// polling, still waiting in a start-up question, or stuck in a database that stopped answering.
+// The programs themselves, stopped from outside: SIGTERM ends the window and the service promptly
+// and cleanly, whether polling, waiting between two database attempts or in a start-up question,
+// or stuck in a database that stopped answering.
+#include "NotificacaoTeste.h"
 #include "Posto.h"
 #include "ServidorFirebird.h"
 #include "SimuladorTeste.h"
@@ -23,7 +25,8 @@ class TesteSinais : public QObject, public TSimuladorTeste {
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
 
-    void IniciaLinkor(const QString& caminhoBanco, const QString& senha = {})
+    // The window (a copy beside its logs), or the service with the same folder as its station's.
+    void IniciaLinkor(const QString& caminhoBanco, const QString& senha = {}, bool servico = false)
     {
         QFile ini(Pasta.filePath("Caminho.ini"));
         QVERIFY(ini.open(QIODevice::WriteOnly));
@@ -33,12 +36,25 @@ class TesteSinais : public QObject, public TSimuladorTeste {
         QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
         ambiente.insert("QT_QPA_PLATFORM", "offscreen");
         ambiente.insert("COMPANYTEC_PORTA1", Link);
+        if (servico) // where a test may stand in for systemd
+            ambiente.insert("NOTIFY_SOCKET", Pasta.filePath("notify.sock"));
         Linkor.setProcessEnvironment(ambiente);
         Linkor.setWorkingDirectory(Pasta.path());
         Linkor.setProcessChannelMode(QProcess::ForwardedChannels);
         MorreComOTeste(Linkor);
-        Linkor.start(Programa, {});
+        if (servico)
+            Linkor.start(Executavel("linkor-servico"), {"--posto", Pasta.path()});
+        else
+            Linkor.start(Programa, {});
         QVERIFY(Linkor.waitForStarted(5000));
+    }
+
+    // The rows of the tests run on both programs.
+    static void Programas()
+    {
+        QTest::addColumn<bool>("servico");
+        QTest::newRow("janela") << false;
+        QTest::newRow("servico") << true;
     }
 
     void TerminaEConfere()
@@ -85,18 +101,47 @@ private slots:
         QVERIFY(LeErros().mid(antes).contains("Erro na inicialização: "));
     }
 
+    // Start-up waiting between two attempts at a database that refuses: the stop wakes the wait,
+    // so the engine ends by itself (nothing says it was stuck) and the program ends cleanly.
+    void TerminaNaPausaEntreTentativas_data() { Programas(); }
+    void TerminaNaPausaEntreTentativas()
+    {
+        QFETCH(bool, servico);
+        const qsizetype antes = LeErros().size();
+        IniciaLinkor("127.0.0.1/1:/nada.fdb", {}, servico); // nothing listens on port 1
+        QTRY_VERIFY_WITH_TIMEOUT(LeErros().mid(antes).contains("Não foi possível conectar"), 10000);
+        QTest::qWait(1000); // well inside the 7 s before the next attempt
+        QCOMPARE(Linkor.state(), QProcess::Running);
+        QElapsedTimer fim;
+        fim.start();
+        TerminaEConfere();
+        qInfo("ended %lld ms after SIGTERM", static_cast<long long>(fim.elapsed()));
+        const QString erros = LeErros().mid(antes);
+        QVERIFY2(!erros.contains("não responderam"), qPrintable(erros));
+        QVERIFY2(erros.contains("encerrado enquanto aguardava a próxima tentativa"), qPrintable(erros));
+    }
+
     // The database server frozen while a fueling is being stored: the engine hangs in the
     // statement, yet SIGTERM ends the program (the time it takes is a benchmark figure; here only
     // that it ends), and the fueling is not acknowledged: the concentrator still holds it.
+    void TerminaComOBancoParado_data() { Programas(); }
     void TerminaComOBancoParado()
     {
+        QFETCH(bool, servico);
         TServidorFirebird servidor;
         QVERIFY2(servidor.Inicia(), qPrintable(servidor.Motivo()));
-        const QString banco = Pasta.filePath("SERVIDOR.FDB");
+        const QString banco = Pasta.filePath(servico ? "SERVICO.FDB" : "SERVIDOR.FDB");
+        QFile::remove(Pasta.filePath("notify.sock"));
+        TReceptorNotificacoes gerente(Pasta.filePath("notify.sock"));
+        QVERIFY(gerente.Ligado);
         CriaBancoPosto(banco, true);
         Ctl({"abastece", "bico=04", "litros=10", "preco=5.899"});
-        IniciaLinkor(servidor.Endereco(banco), servidor.Senha());
+        IniciaLinkor(servidor.Endereco(banco), servidor.Senha(), servico);
         QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 20000);
+        if (servico) { // systemd heard it ready and alive
+            QTRY_VERIFY_WITH_TIMEOUT(gerente.Chegou("READY=1"), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(gerente.Chegou("WATCHDOG=1"), 10000);
+        }
         const auto pid = static_cast<pid_t>(servidor.Pid());
         QCOMPARE(::kill(pid, SIGSTOP), 0);
         auto continua = qScopeGuard([pid] { ::kill(pid, SIGCONT); });
@@ -109,6 +154,8 @@ private slots:
         ::kill(static_cast<pid_t>(Linkor.processId()), SIGTERM);
         QVERIFY2(Linkor.waitForFinished(20000), "linkor did not end within 20 s of SIGTERM with the database frozen");
         qInfo("ended %lld ms after SIGTERM", static_cast<long long>(fim.elapsed()));
+        if (servico)
+            QVERIFY(gerente.Chegou("STOPPING=1"));
         // The stuck statement was given up and the engine closed the link itself: a clean end,
         // not one that left the engine behind.
         QCOMPARE(Linkor.exitStatus(), QProcess::NormalExit);
