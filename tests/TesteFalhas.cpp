@@ -397,6 +397,11 @@ private slots:
             if (vez > 0) {
                 QVERIFY(MataSimulador());
                 QVERIFY2(IniciaSimulador(), "concentrador-sim did not come back");
+                // The pump's totalizer goes on counting through a concentrator restart; the new
+                // simulator starts its own from zero, so it is set where the pump left it.
+                bool aceito = false;
+                Ctl({"bico", "bico=04", "encerrante=100000"}, &aceito);
+                QVERIFY(aceito);
             }
             for (int id = 1; id <= 5; ++id)
                 QVERIFY(ofertas.Oferece(*this, id, QStringLiteral("04"), 8.476));
