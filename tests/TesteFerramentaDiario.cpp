@@ -1,6 +1,6 @@
 // linkor-diario run as the technician runs it: the built program, as a process, against a journal
 // this test fills through the library, with and without a Linkor holding the station.
-#include "Diario.h"
+#include "DiarioTeste.h"
 #include "SimuladorTeste.h"
 #include "TravaInstancia.h"
 
@@ -12,30 +12,9 @@
 
 namespace {
 
-const QDateTime kAgora(QDate(2026, 12, 11), QTime(8, 15));
+using namespace DiarioTeste;
+
 const QString kMotivoChave = QStringLiteral("violação de chave; Id 102 já gravado em 11/12/2026");
-
-QByteArray Bruto(int id, const QString& bico)
-{
-    QByteArray b = QByteArray::number(id).rightJustified(4, '0') + bico.toLatin1();
-    b.append(QByteArray(176 - b.size(), 'F'));
-    return b;
-}
-
-TCamposDiario Campos(int id, const QString& bico)
-{
-    TCamposDiario c;
-    c.Id = id;
-    c.Bico = bico;
-    c.Data = QStringLiteral("11/12/26");
-    c.Hora = QStringLiteral("08:14:59");
-    c.Litragem = 25.437;
-    c.ValorTotal = 1500500;
-    c.PrecoUnit = 58990;
-    c.EncerranteFinal = 123456.789;
-    c.CodFid = QStringLiteral("00A1B2C3");
-    return c;
-}
 
 // 1 waiting, 2 held by the key, 3 stored, 4 discarded, 5 stored and missing, 6 a repeat of 3,
 // 7 held for an unknown nozzle, read the day before.
