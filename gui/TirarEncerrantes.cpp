@@ -319,7 +319,7 @@ void TFTirarEncerrantes::BtOkClick()
         },
         [this, resultado](const QString& erro) {
             if (!erro.isEmpty())
-                resultado->Mensagens << QStringLiteral("Erro ao gravar as informações no banco ") + erro;
+                resultado->Mensagens << QStringLiteral("Erro ao gravar as informações no banco de dados.\r") + erro;
             for (const QString& mensagem : resultado->Mensagens)
                 Informa(mensagem);
             // Done only once every marked reading is stored; otherwise the dialog stays open with

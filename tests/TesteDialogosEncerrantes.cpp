@@ -108,7 +108,7 @@ private slots:
         QTest::newRow("nenhum marcado") << QStringList{} << QStringList{} << false << ""
                                         << "Nenhum bico marcado: nada foi gravado." << QStringList{};
         QTest::newRow("banco recusa") << QStringList{"03", "06"} << QStringList{} << true << ""
-                                      << "Erro ao gravar as informações no banco " << QStringList{};
+                                      << "Erro ao gravar as informações no banco de dados.\r" << QStringList{};
     }
     void CapturaComBicosMudos()
     {
@@ -443,6 +443,26 @@ private slots:
         janela.SpEncerrantes->click();
         QCOMPARE(TFTirarEncerrantes::FTirarEncerrantes, nullptr);
         QTRY_VERIFY(!fechado); // freed
+    }
+
+    // A database error the job does not word itself still reaches the box behind a Portuguese
+    // sentence, the server's text (English) on the lines after it.
+    void ErroDoServidorNuncaSozinhoNaCaixa()
+    {
+        TPostoTeste posto;
+        TLinkor& linkor = posto.IniciaMotor();
+        linkor.Ciclo().ParaLeitura();
+        TMotor motor(linkor);
+        posto.Executa("Alter Table Bombas Drop EncerranteIni");
+        QPointer<TFTirarEncerrantes> dialogo = new TFTirarEncerrantes(motor);
+        auto libera = qScopeGuard([&] { delete dialogo.data(); });
+        dialogo->show();
+        QTRY_COMPARE(posto.Respondedor.Caixas.size(), 1);
+        QCOMPARE(posto.Respondedor.Caixas[0].Tipo, TTipoMensagem::Erro);
+        const QStringList linhas = posto.Respondedor.Caixas[0].Texto.split('\r');
+        QCOMPARE(linhas.first(), QString("Erro no banco de dados ao executar a operação pedida."));
+        QVERIFY2(linhas.size() > 1 && linhas[1].toUpper().contains("ENCERRANTEINI"),
+                 qPrintable(posto.Respondedor.Caixas[0].Texto));
     }
 
     void BloqueioMarcaECores()

@@ -90,6 +90,35 @@ private slots:
         QVERIFY(!posto.Contexto->CnTankora().Conectado());
     }
 
+    // A station database that lacks what the start-up reads: the server's own (English) text never
+    // reaches the operator alone; a Portuguese sentence saying what was being read comes first, the
+    // server's text on the lines after it.
+    void BancoIncompletoNaPartida_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("doServidor");
+        QTest::newRow("sem a tabela ParaPosto") << "Drop Table ParaPosto" << "PARAPOSTO";
+        QTest::newRow("sem a coluna PortaConc") << "Alter Table ParaPosto Drop PortaConc" << "PORTACONC";
+    }
+    void BancoIncompletoNaPartida()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, doServidor);
+        TPostoTeste posto;
+        posto.Executa(sql);
+        TLinkor& motor = posto.CriaMotor();
+        try {
+            motor.Inicia();
+            QFAIL("the start went on");
+        } catch (const EErro& e) {
+            const QStringList linhas = e.Mensagem().split('\r');
+            QCOMPARE(linhas.first(), QString("Erro ao ler os parâmetros do posto (tabela ParaPosto) no banco de dados."));
+            QVERIFY2(linhas.size() > 1 && linhas.mid(1).join(' ').toUpper().contains(doServidor),
+                     qPrintable(e.Mensagem()));
+        }
+        QVERIFY(!posto.Falso);
+    }
+
     void TempoDeLeitura_data()
     {
         QTest::addColumn<qint64>("segundos");
