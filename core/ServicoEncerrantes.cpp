@@ -211,6 +211,7 @@ TResultadoGravacao TServicoEncerrantes::GravaEncerrantes(const QList<TLinhaEncer
     } catch (const std::exception& e) {
         // The guard rolled back whatever of the recording was written; the readings stay with
         // the dialog for another try.
+        resultado.Falhou = true;
         resultado.Mensagens << TextoComCausa(QStringLiteral("Erro ao gravar as informações no banco de dados. "), e);
         return resultado;
     }

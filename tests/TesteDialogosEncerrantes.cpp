@@ -182,6 +182,8 @@ private slots:
         for (const auto& c : posto.Respondedor.Caixas)
             caixas << c.Texto;
         QCOMPARE(caixas, caixaLeitura.isEmpty() ? QStringList() : QStringList(caixaLeitura));
+        for (const auto& c : posto.Respondedor.Caixas) // a pump that did not answer is an error
+            QCOMPARE(c.Tipo, TTipoMensagem::Erro);
         QCOMPARE(Marcadas(*dialogo), marcadasAntes);
         QCOMPARE(dialogo->BtMarcar->text(), captionAntes);
         if (caixaLeitura.isEmpty() && !marcadasAntes.isEmpty())
@@ -200,6 +202,8 @@ private slots:
         const QString primeira = posto.Respondedor.Caixas.first().Texto;
         QVERIFY2(primeira.startsWith(caixaOk), qPrintable(primeira));
         QCOMPARE(posto.Respondedor.Caixas.size(), 1);
+        // A recording the database refused is an error, not news.
+        QCOMPARE(posto.Respondedor.Caixas.first().Tipo, bancoRecusa ? TTipoMensagem::Erro : TTipoMensagem::Informacao);
         QCOMPARE(dialogo.isNull() || !dialogo->isVisible(), !gravados.isEmpty());
         // The rows written hold the sale read (nozzle n sold n + 10); every other row is as it was.
         const QStringList depois = MvEncerrantes(posto);
