@@ -98,7 +98,8 @@ void TCicloLeitura::LeConcentradorTimer()
             }
         }
     } catch (const std::exception& e) {
-        FContexto.MostraErroPadrao(MensagemDe(e));
+        FContexto.MostraErroPadrao(
+            MensagemParaOperador(QStringLiteral("Erro no banco de dados durante a leitura do concentrador."), e));
     }
 }
 

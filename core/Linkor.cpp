@@ -41,7 +41,14 @@ void TLinkor::Inicia()
     TConexao& conexao = FContexto.CnTankora();
     AbreBanco(conexao, FContexto.Relogio(), FContexto.Mensagens(), DefinicaoDbTankora(),
               [this](const QString& linha) { FContexto.GravaLogErro(linha); });
-    FParametros.Abre();
+    try {
+        FParametros.Abre();
+    } catch (const EErroBanco& e) {
+        // A station database without the table or a column: the server names it, in English.
+        if (e.DoServidor())
+            RepassaComPrefixo(QStringLiteral("Erro ao ler os parâmetros do posto (tabela ParaPosto) no banco de dados."), e);
+        throw;
+    }
     // Without the row every setting would read empty and the operator would hear of a serial port.
     if (FParametros.SemLinha())
         throw EErro(QStringLiteral("A tabela ParaPosto não tem nenhuma linha: os parâmetros do posto não foram "

@@ -1,5 +1,6 @@
 #include "Motor.h"
 
+#include "Conexao.h"
 #include "Erro.h"
 #include "Linkor.h"
 
@@ -67,7 +68,8 @@ void TMotor::Executa(QObject* dono, TTrabalho trabalho, TConclusao concluido)
             try {
                 trabalho(FLinkor, retorno);
             } catch (const std::exception& e) {
-                erro = MensagemDe(e);
+                // Whatever the job left unsaid, the operator never reads the server's text alone.
+                erro = MensagemParaOperador(QStringLiteral("Erro no banco de dados ao executar a operação pedida."), e);
             } catch (...) {
                 erro = QStringLiteral("Erro desconhecido");
             }

@@ -211,7 +211,8 @@ TResultadoGravacao TServicoEncerrantes::GravaEncerrantes(const QList<TLinhaEncer
     } catch (const std::exception& e) {
         // The guard rolled back whatever of the recording was written; the readings stay with
         // the dialog for another try.
-        resultado.Mensagens << QStringLiteral("Erro ao gravar as informações no banco ") + MensagemDe(e);
+        resultado.Falhou = true;
+        resultado.Mensagens << TextoComCausa(QStringLiteral("Erro ao gravar as informações no banco de dados. "), e);
         return resultado;
     }
     resultado.Encerra = true;

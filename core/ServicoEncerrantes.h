@@ -29,6 +29,7 @@ struct TLinhaEncerrante {
 struct TResultadoGravacao {
     QStringList Mensagens;
     bool Encerra = false;
+    bool Falhou = false; // the database refused the recording: its messages are errors
 };
 
 // Runs on the engine's thread; tells the operator nothing itself: it returns what happened.

@@ -330,6 +330,13 @@ QString TextoComCausa(const QString& prefixo, const std::exception& erro)
     return prefixo + MensagemDe(erro);
 }
 
+QString MensagemParaOperador(const QString& oQueSeFazia, const std::exception& erro)
+{
+    if (const auto* banco = dynamic_cast<const EErroBanco*>(&erro); banco && banco->DoServidor())
+        return TextoComCausa(oQueSeFazia, erro);
+    return MensagemDe(erro);
+}
+
 void RepassaComPrefixo(const QString& prefixo, const std::exception& erro)
 {
     if (const auto* banco = dynamic_cast<const EErroBanco*>(&erro))

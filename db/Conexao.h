@@ -51,6 +51,9 @@ private:
 // A layer's Portuguese text followed by the error it passes on: the server's own message goes on
 // a line of its own, so the operator reads our text first; any other follows directly.
 QString TextoComCausa(const QString& prefixo, const std::exception& erro);
+// What an operator reads of an error: the server's own text (English) never alone, but after the
+// Portuguese sentence of what was being done; any other error's message as it is.
+QString MensagemParaOperador(const QString& oQueSeFazia, const std::exception& erro);
 // The same error with a layer's prefix (TextoComCausa): keeps its nature when it is a database error.
 [[noreturn]] void RepassaComPrefixo(const QString& prefixo, const std::exception& erro);
 

@@ -136,9 +136,9 @@ void TFTirarEncerrantes::Protegido(F&& trabalho)
     }
 }
 
-void TFTirarEncerrantes::Informa(const QString& texto)
+void TFTirarEncerrantes::Informa(const QString& texto, TTipoMensagem tipo)
 {
-    Mensagens().MostraMensagem(TTipoMensagem::Informacao, texto, TBotoes::Ok);
+    Mensagens().MostraMensagem(tipo, texto, TBotoes::Ok);
 }
 
 void TFTirarEncerrantes::FormCreate()
@@ -303,7 +303,7 @@ void TFTirarEncerrantes::BtEncerrantesClick()
             // The marks stay as the operator left them: they say what "&OK" records, and the
             // unread nozzles can be asked again.
             if (!naoLidos->isEmpty())
-                Informa(TServicoEncerrantes::MensagemNaoLidos(*naoLidos));
+                Informa(TServicoEncerrantes::MensagemNaoLidos(*naoLidos), TTipoMensagem::Erro);
         });
 }
 
@@ -319,9 +319,10 @@ void TFTirarEncerrantes::BtOkClick()
         },
         [this, resultado](const QString& erro) {
             if (!erro.isEmpty())
-                resultado->Mensagens << QStringLiteral("Erro ao gravar as informações no banco ") + erro;
+                resultado->Mensagens << QStringLiteral("Erro ao gravar as informações no banco de dados.\r") + erro;
+            const bool falhou = resultado->Falhou || !erro.isEmpty();
             for (const QString& mensagem : resultado->Mensagens)
-                Informa(mensagem);
+                Informa(mensagem, falhou ? TTipoMensagem::Erro : TTipoMensagem::Informacao);
             // Done only once every marked reading is stored; otherwise the dialog stays open with
             // its readings, for another try.
             if (resultado->Encerra && erro.isEmpty())

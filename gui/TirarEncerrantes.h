@@ -4,6 +4,7 @@
 // rows; TServicoEncerrantes does the reading and the recording, as jobs on the engine's thread.
 #include "FormBasico.h"
 #include "Grade.h"
+#include "Mensagens.h"
 #include "ServicoEncerrantes.h"
 #include "TrabalhoDialogo.h"
 
@@ -65,7 +66,7 @@ private:
     void AlternaMarca(int linha);
     void HabilitaBotoes(bool habilita);
     void DefineRodape(const QString& texto);
-    void Informa(const QString& texto);
+    void Informa(const QString& texto, TTipoMensagem tipo = TTipoMensagem::Informacao);
     template <typename F>
     void Protegido(F&& trabalho);
 

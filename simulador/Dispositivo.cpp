@@ -488,6 +488,11 @@ TRespostaControle TDispositivo::DescreveEstado() const
     texto += "relogio_acertado=" + std::to_string(FRelogioAcertado) + "\n";
     texto += "pendentes=" + std::to_string(FPendentes.size()) + "\n";
     texto += "falha=" + std::string(NomesModo[static_cast<int>(FModo)]) + "\n";
+    // Nozzles silenced one by one leave the mode "normal": without this line nobody could tell.
+    std::string mudos;
+    for (const std::string& bico : FMudos)
+        mudos += (mudos.empty() ? "" : ",") + bico;
+    texto += "mudos=" + mudos + "\n";
     std::string status;
     for (std::size_t i = 0; i < FStatus.size(); ++i)
         status += (i ? " " : "") + std::to_string(FStatus[i]);

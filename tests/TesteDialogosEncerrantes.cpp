@@ -108,7 +108,7 @@ private slots:
         QTest::newRow("nenhum marcado") << QStringList{} << QStringList{} << false << ""
                                         << "Nenhum bico marcado: nada foi gravado." << QStringList{};
         QTest::newRow("banco recusa") << QStringList{"03", "06"} << QStringList{} << true << ""
-                                      << "Erro ao gravar as informações no banco " << QStringList{};
+                                      << "Erro ao gravar as informações no banco de dados.\r" << QStringList{};
     }
     void CapturaComBicosMudos()
     {
@@ -182,6 +182,8 @@ private slots:
         for (const auto& c : posto.Respondedor.Caixas)
             caixas << c.Texto;
         QCOMPARE(caixas, caixaLeitura.isEmpty() ? QStringList() : QStringList(caixaLeitura));
+        for (const auto& c : posto.Respondedor.Caixas) // a pump that did not answer is an error
+            QCOMPARE(c.Tipo, TTipoMensagem::Erro);
         QCOMPARE(Marcadas(*dialogo), marcadasAntes);
         QCOMPARE(dialogo->BtMarcar->text(), captionAntes);
         if (caixaLeitura.isEmpty() && !marcadasAntes.isEmpty())
@@ -200,6 +202,8 @@ private slots:
         const QString primeira = posto.Respondedor.Caixas.first().Texto;
         QVERIFY2(primeira.startsWith(caixaOk), qPrintable(primeira));
         QCOMPARE(posto.Respondedor.Caixas.size(), 1);
+        // A recording the database refused is an error, not news.
+        QCOMPARE(posto.Respondedor.Caixas.first().Tipo, bancoRecusa ? TTipoMensagem::Erro : TTipoMensagem::Informacao);
         QCOMPARE(dialogo.isNull() || !dialogo->isVisible(), !gravados.isEmpty());
         // The rows written hold the sale read (nozzle n sold n + 10); every other row is as it was.
         const QStringList depois = MvEncerrantes(posto);
@@ -443,6 +447,26 @@ private slots:
         janela.SpEncerrantes->click();
         QCOMPARE(TFTirarEncerrantes::FTirarEncerrantes, nullptr);
         QTRY_VERIFY(!fechado); // freed
+    }
+
+    // A database error the job does not word itself still reaches the box behind a Portuguese
+    // sentence, the server's text (English) on the lines after it.
+    void ErroDoServidorNuncaSozinhoNaCaixa()
+    {
+        TPostoTeste posto;
+        TLinkor& linkor = posto.IniciaMotor();
+        linkor.Ciclo().ParaLeitura();
+        TMotor motor(linkor);
+        posto.Executa("Alter Table Bombas Drop EncerranteIni");
+        QPointer<TFTirarEncerrantes> dialogo = new TFTirarEncerrantes(motor);
+        auto libera = qScopeGuard([&] { delete dialogo.data(); });
+        dialogo->show();
+        QTRY_COMPARE(posto.Respondedor.Caixas.size(), 1);
+        QCOMPARE(posto.Respondedor.Caixas[0].Tipo, TTipoMensagem::Erro);
+        const QStringList linhas = posto.Respondedor.Caixas[0].Texto.split('\r');
+        QCOMPARE(linhas.first(), QString("Erro no banco de dados ao executar a operação pedida."));
+        QVERIFY2(linhas.size() > 1 && linhas[1].toUpper().contains("ENCERRANTEINI"),
+                 qPrintable(posto.Respondedor.Caixas[0].Texto));
     }
 
     void BloqueioMarcaECores()

@@ -374,7 +374,7 @@ private slots:
         QVERIFY(!resultado.Encerra); // the dialog stays open with its readings
         QCOMPARE(resultado.Mensagens.size(), 1);
         const QString texto = resultado.Mensagens[0];
-        QVERIFY2(texto.startsWith("Erro ao gravar as informações no banco ") && texto.contains("gravação recusada"),
+        QVERIFY2(texto.startsWith("Erro ao gravar as informações no banco de dados.\r") && texto.contains("gravação recusada"),
                  qPrintable(texto));
         QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
         QVERIFY(Encerrantes(posto).isEmpty());

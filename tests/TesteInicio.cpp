@@ -22,6 +22,17 @@ class TesteInicio : public QObject {
         return itens;
     }
 
+    // The message of a start-up that must fail; a start that goes on is itself the failure.
+    static QString FalhaNaPartida(TPostoTeste& posto)
+    {
+        try {
+            posto.CriaMotor().Inicia();
+        } catch (const EErro& e) {
+            return e.Mensagem();
+        }
+        return QStringLiteral("(the start went on)");
+    }
+
 private slots:
     void ParametroQueImpedeAPartida_data()
     {
@@ -53,13 +64,7 @@ private slots:
         QFETCH(QString, mensagem);
         TPostoTeste posto;
         posto.Executa(sql);
-        TLinkor& motor = posto.CriaMotor();
-        try {
-            motor.Inicia();
-            QFAIL("the start went on");
-        } catch (const EErro& e) {
-            QCOMPARE(e.Mensagem(), mensagem);
-        }
+        QCOMPARE(FalhaNaPartida(posto), mensagem);
         // No port was opened, and no box came before the failure path's own.
         QVERIFY(!posto.Falso || posto.Falso->Porta == -1);
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
@@ -88,6 +93,29 @@ private slots:
         QVERIFY(posto.Respondedor.Caixas.isEmpty()); // the failure path's box is the only one
         QVERIFY_THROWS_EXCEPTION(EErroBanco, motor.Parametros().Abre());
         QVERIFY(!posto.Contexto->CnTankora().Conectado());
+    }
+
+    // A station database that lacks what the start-up reads: the server's own (English) text never
+    // reaches the operator alone; a Portuguese sentence saying what was being read comes first, the
+    // server's text on the lines after it.
+    void BancoIncompletoNaPartida_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("doServidor");
+        QTest::newRow("sem a tabela ParaPosto") << "Drop Table ParaPosto" << "PARAPOSTO";
+        QTest::newRow("sem a coluna PortaConc") << "Alter Table ParaPosto Drop PortaConc" << "PORTACONC";
+    }
+    void BancoIncompletoNaPartida()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, doServidor);
+        TPostoTeste posto;
+        posto.Executa(sql);
+        const QString mensagem = FalhaNaPartida(posto);
+        const QStringList linhas = mensagem.split('\r');
+        QCOMPARE(linhas.first(), QString("Erro ao ler os parâmetros do posto (tabela ParaPosto) no banco de dados."));
+        QVERIFY2(linhas.size() > 1 && linhas.mid(1).join(' ').toUpper().contains(doServidor), qPrintable(mensagem));
+        QVERIFY(!posto.Falso);
     }
 
     void TempoDeLeitura_data()

@@ -207,6 +207,18 @@ private slots:
         QCOMPARE(Estado("pendentes"), QString("0"));
     }
 
+    // What the state says of nozzles silenced one by one: a technician checking the simulator
+    // before a test must see them.
+    void BicosMudosNoEstado()
+    {
+        QCOMPARE(Estado("mudos"), QString());
+        QCOMPARE(Ctl({"falha", "modo=silencio", "bicos=44,05"}), QString());
+        QCOMPARE(Estado("mudos"), QString("05,44"));
+        QVERIFY_THROWS_EXCEPTION(EErroSemResposta, Driver.LerEncerrante('L', "44"));
+        Ctl({"falha", "modo=normal"});
+        QCOMPARE(Estado("mudos"), QString());
+    }
+
     void BloqueioELiberacao()
     {
         Driver.FBloqueiaBico("068");
