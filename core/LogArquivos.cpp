@@ -136,6 +136,22 @@ QString TextoDoErro(int erro)
         return erro == ENOENT ? QStringLiteral("a pasta não existe") : QString::fromLocal8Bit(std::strerror(erro));
     }
 }
+// After a close that failed the descriptor is gone, so the file is opened again to cut the line
+// back: never through a link, and only if it is still the file written to (a member of the
+// station's group may have swapped it in the meantime, or the log rotated) and cutting makes it
+// shorter.
+void CortaDeNovo(const QByteArray& nome, const struct stat& antes)
+{
+    const int descritor = ::open(nome.constData(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (descritor < 0)
+        return;
+    struct stat agora {};
+    if (::fstat(descritor, &agora) == 0 && S_ISREG(agora.st_mode) && agora.st_dev == antes.st_dev
+        && agora.st_ino == antes.st_ino && agora.st_size > antes.st_size && ::ftruncate(descritor, antes.st_size) != 0) {
+        // nothing more to try: the caller's reason still says what went wrong
+    }
+    ::close(descritor);
+}
 } // namespace
 
 void TLogArquivo::Grava(const QString& caminho, const QString& linha, TCausaFalhaLog& causa)
@@ -174,11 +190,9 @@ void TLogArquivo::Grava(const QString& caminho, const QString& linha, TCausaFalh
     }
     if (erro == 0 && ::close(descritor) == 0)
         return;
-    if (erro == 0) { // the close reported what the writes did not: cut by name
+    if (erro == 0) { // the close reported what the writes did not
         erro = errno;
-        if (::truncate(nome.constData(), antes.st_size) != 0) {
-            // nothing more to try: the reason below still says what went wrong
-        }
+        CortaDeNovo(nome, antes);
         throw falha(erro);
     }
     // The file ends where it ended before this line, so the retry writes it whole.

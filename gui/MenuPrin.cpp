@@ -184,6 +184,11 @@ void TMenuPrin::LigaMotor()
         FSegueFimLog = true;
     });
     connect(&ciclo, &TCicloLeitura::LinhaLogEscrita, VisualizaLog, &QPlainTextEdit::appendPlainText);
+    connect(&ciclo, &TCicloLeitura::LinhaLogEscrita, this, [this] {
+        FEstado.AbastecimentoGravado();
+        if (CoolTrayIcon1)
+            CoolTrayIcon1->setToolTip(DicaBandeja());
+    });
     connect(&ciclo, &TCicloLeitura::TextoStatusAlterado, this, &TMenuPrin::MostraStatus);
     connect(&ciclo, &TCicloLeitura::AtencaoSolicitada, this, &TMenuPrin::MostraJanela);
     connect(&ciclo, &TCicloLeitura::AvisoAlterado, this, &TMenuPrin::MostraAviso);
@@ -203,6 +208,12 @@ void TMenuPrin::MostraStatus(const QString& texto)
 {
     FStatus = texto;
     AtualizaPainel0();
+}
+
+QString TMenuPrin::DicaBandeja() const
+{
+    const QString dica = FAviso.isEmpty() ? FDicaBandeja : FAviso;
+    return FEstado.AlgumGravado() ? dica + QLatin1Char('\n') + FEstado.Resumo() : dica;
 }
 
 void TMenuPrin::AtualizaPainel0()

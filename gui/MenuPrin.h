@@ -3,6 +3,7 @@
 // functions. It puts the engine on a thread of its own and starts it there while the window is
 // already live; afterwards it only shows what the engine tells it by signals and reaches the engine
 // only through its jobs (Motor()).
+#include "EstadoServico.h"
 #include "Linkor.h"
 #include "Motor.h"
 
@@ -35,8 +36,9 @@ public:
     // Where the dialogs queue their database and concentrator steps.
     TMotor& Motor() { return FMotor; }
     QString TextoPainel(int painel) const;
-    // The tray tip: the window's title, or what is wrong while the database or the logs fail.
-    QString DicaBandeja() const { return FAviso.isEmpty() ? FDicaBandeja : FAviso; }
+    // The tray tip: the window's title, or what is wrong while the database or the logs fail; once
+    // a fueling is stored, with the day's count and the last one's time, as the service's status.
+    QString DicaBandeja() const;
     // The notice shown (not modal) while the database or the logs fail; none when all is well.
     QMessageBox* Aviso() const { return FCaixaAviso; }
     // True once start-up asked for the end of the application.
@@ -114,6 +116,7 @@ private:
     QLabel* FPainel0;
     QLabel* FPainel1;
     QString FDicaBandeja;
+    TEstadoServico FEstado{QString()}; // no health file: the window has no runtime folder of its own
     QString FAviso;
     QString FStatus;
     QString FVersao;

@@ -1,5 +1,6 @@
 // Start-up of the engine: one Linkor per station, and station settings that cannot work said
 // plainly instead of leading to a wrong port or to no polling at all.
+#include "NotificacaoTeste.h"
 #include "PostoTeste.h"
 #include "SimuladorTeste.h"
 #include "TravaInstancia.h"
@@ -8,6 +9,7 @@
 #include <QProcess>
 #include <QScopeGuard>
 
+#include <csignal>
 #include <unistd.h>
 
 class TesteInicio : public QObject {
@@ -116,6 +118,67 @@ private slots:
         QCOMPARE(linhas.first(), QString("Erro ao ler os parâmetros do posto (tabela ParaPosto) no banco de dados."));
         QVERIFY2(linhas.size() > 1 && linhas.mid(1).join(' ').toUpper().contains(doServidor), qPrintable(mensagem));
         QVERIFY(!posto.Falso);
+    }
+
+    // The service under systemd: a Caminho.ini that names no database cannot work until the
+    // technician mends it, so the service ends at once with EX_CONFIG (78), which the unit does not
+    // restart, the cause as its status; a database that cannot be reached may come back, so the
+    // service waits for it, says so, and a stop in that wait is an ordinary stop.
+    void ServicoComCaminhoIniQuebrado_data()
+    {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QString>("causa");
+        QTest::newRow("vazio") << QByteArray() << "O arquivo Caminho.ini está vazio.";
+        QTest::newRow("sem CAMINHO") << QByteArray("[DATABASEESTOQUE]\r\nUSUARIO=SYSDBA\r\nSENHA=masterkey\r\n")
+                                     << "O arquivo Caminho.ini não tem a seção [DATABASEESTOQUE] com a chave CAMINHO.";
+        QTest::newRow("outra seção") << QByteArray("[OUTRA]\r\nCAMINHO=/var/lib/linkor/POSTO.FDB\r\n")
+                                     << "O arquivo Caminho.ini não tem a seção [DATABASEESTOQUE] com a chave CAMINHO.";
+        // A server port nobody listens on: refused at once, every time.
+        QTest::newRow("banco inacessível") << QByteArray("[DATABASEESTOQUE]\r\nCAMINHO=127.0.0.1/1:/posto.fdb\r\n")
+                                           << QString();
+    }
+    void ServicoComCaminhoIniQuebrado()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(QString, causa);
+        QTemporaryDir posto;
+        QFile arquivo(posto.filePath("Caminho.ini"));
+        QVERIFY(arquivo.open(QIODevice::WriteOnly));
+        arquivo.write(ini);
+        arquivo.close();
+        TReceptorNotificacoes gerente(posto.filePath("notify.sock"));
+        QVERIFY(gerente.Ligado);
+        QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+        ambiente.insert("NOTIFY_SOCKET", posto.filePath("notify.sock"));
+        ambiente.remove("LINKOR_POSTO");
+        QProcess servico;
+        servico.setProcessEnvironment(ambiente);
+        MorreComOTeste(servico);
+        servico.start(Executavel("linkor-servico"), {"--posto", posto.path()});
+        QVERIFY(servico.waitForStarted(5000));
+        const auto estado = [&gerente](const QString& texto) {
+            gerente.Novas();
+            for (const QString& m : gerente.Recebidas)
+                if (m.contains("STATUS=" + texto))
+                    return true;
+            return false;
+        };
+        if (causa.isEmpty()) {
+            QTRY_VERIFY_WITH_TIMEOUT(estado("Banco de dados inacessível; nova tentativa em"), 30000);
+            QCOMPARE(servico.state(), QProcess::Running);
+            ::kill(static_cast<pid_t>(servico.processId()), SIGTERM);
+            QVERIFY(servico.waitForFinished(20000));
+            QCOMPARE(servico.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(servico.exitCode(), 0);
+            return;
+        }
+        QVERIFY(servico.waitForFinished(20000));
+        QCOMPARE(servico.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(servico.exitCode(), 78);
+        QVERIFY2(estado("Parado: Impossível conectar ao banco de dados pelo seguinte motivo: " + causa),
+                 qPrintable(gerente.Recebidas.join(" | ")));
+        QVERIFY2(QString::fromUtf8(servico.readAllStandardError()).contains(causa), "the journal has the cause");
+        QVERIFY(!gerente.Chegou("READY=1"));
     }
 
     void TempoDeLeitura_data()

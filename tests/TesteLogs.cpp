@@ -9,8 +9,38 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+// A close() that does its work and then fails, as a network file system reports a write it could
+// not complete: armed for one file, it runs what another account does to the folder in that
+// moment. Every other close is the system's.
+QString gFechamentoQueFalha;
+std::function<void()> gNoFechamento;
+} // namespace
+
+extern "C" int close(int descritor)
+{
+    QString caminho;
+    if (!gFechamentoQueFalha.isEmpty()) {
+        char alvo[4096];
+        const ssize_t n = ::readlink(("/proc/self/fd/" + QByteArray::number(descritor)).constData(), alvo, sizeof alvo);
+        if (n > 0)
+            caminho = QFile::decodeName(QByteArray(alvo, static_cast<int>(n)));
+    }
+    const long feito = ::syscall(SYS_close, descritor);
+    if (feito != 0 || caminho.isEmpty() || caminho != gFechamentoQueFalha)
+        return static_cast<int>(feito);
+    gFechamentoQueFalha.clear();
+    if (gNoFechamento)
+        std::exchange(gNoFechamento, {})();
+    errno = EIO;
+    return -1;
+}
 
 class TesteLogs : public QObject {
     Q_OBJECT
@@ -130,6 +160,53 @@ private slots:
         QVERIFY(QFile::remove(caminho));
         QVERIFY(log.Descarrega());
         QCOMPARE(LeLinhasLog(caminho), QStringList("linha"));
+    }
+
+    // A close that fails after the line went out: the line is cut back so that the retry writes it
+    // once, but only from the file written to. One swapped in that moment (by a member of the
+    // station's group, or by the log's rotation) is never cut or stretched, link or not.
+    void FechamentoQueFalha_data()
+    {
+        QTest::addColumn<QString>("troca");
+        QTest::newRow("nada trocado") << "";
+        QTest::newRow("link para outro arquivo") << "link";
+        QTest::newRow("arquivo novo no lugar") << "novo";
+    }
+    void FechamentoQueFalha()
+    {
+        QFETCH(QString, troca);
+        QTemporaryDir pasta;
+        const QString caminho = pasta.filePath("LogErroConcentrador");
+        const QString outro = pasta.filePath("POSTO.FDB");
+        const QByteArray registro(200, 'r');
+        QFile arquivo(outro);
+        QVERIFY(arquivo.open(QIODevice::WriteOnly));
+        arquivo.write(registro);
+        arquivo.close();
+        TLogArquivo log;
+        log.Acrescenta(caminho, "primeira");
+        gFechamentoQueFalha = caminho;
+        gNoFechamento = [&] {
+            if (troca.isEmpty())
+                return;
+            QVERIFY(QFile::rename(caminho, caminho + ".1"));
+            if (troca == "link")
+                QVERIFY(QFile::link(outro, caminho));
+            else
+                QVERIFY(QFile::copy(outro, caminho));
+        };
+        QVERIFY_THROWS_EXCEPTION(EErro, log.Acrescenta(caminho, "segunda"));
+        QVERIFY(gFechamentoQueFalha.isEmpty()); // it did fail
+        for (const QString& intacto : troca == "novo" ? QStringList{outro, caminho} : QStringList{outro}) {
+            QFile f(intacto);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), registro);
+        }
+        QCOMPARE(log.Retidas(), qsizetype(1));
+        if (troca.isEmpty()) {
+            QVERIFY(log.Descarrega());
+            QCOMPARE(LeLinhasLog(caminho), QStringList({"primeira", "segunda"}));
+        }
     }
 
     // A real disk that fills up in the middle of a line, then a disk that turns read-only: the

@@ -100,6 +100,26 @@ private slots:
         QVERIFY(!janela->Motor().Abandonado());
     }
 
+    // The tray tip tells, once a fueling is stored, how many today since the start and the last
+    // one's time, under the title or under what is wrong.
+    void DicaComAbastecimentos()
+    {
+        TPostoTeste posto;
+        auto janela = AbreJanela(posto);
+        QVERIFY(NoMotor(*janela, [](TLinkor& linkor) { linkor.Ciclo().ParaLeitura(); }));
+        janela->show();
+        const QString titulo = janela->DicaBandeja();
+        QVERIFY(!titulo.contains("gravado"));
+        TCicloLeitura& ciclo = posto.Ciclo();
+        emit ciclo.LinhaLogEscrita("um");
+        emit ciclo.LinhaLogEscrita("dois");
+        const QString resumo = "\n2 gravado(s) hoje desde a partida; último às "
+                               + QDate::currentDate().toString("dd/MM/yyyy") + " ";
+        QVERIFY2(janela->DicaBandeja().startsWith(titulo + resumo), qPrintable(janela->DicaBandeja()));
+        emit ciclo.AvisoAlterado("Banco de dados inacessível.");
+        QVERIFY2(janela->DicaBandeja().startsWith("Banco de dados inacessível." + resumo), qPrintable(janela->DicaBandeja()));
+    }
+
     // What is wrong while the database, the logs or the concentrator fail: the status bar and the
     // tray tip say it, and one notice that does not block the window shows it and goes away by
     // itself when all is well again.

@@ -1,5 +1,5 @@
-// The Debian packages as a station gets them: their file lists against the installed layout, the
-// menu entries and the unit, and the programs run from a package unpacked into a temporary root:
+// The Debian packages as a station gets them: their file lists against the installed layout (the
+// service without anything of a desktop, the window apart), the menu entries and the unit, and the programs run from a package unpacked into a temporary root:
 // the service against a demo station and the simulated concentrator, under a notification socket
 // of the test's own standing in for systemd.
 #include "NotificacaoTeste.h"
@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <utility>
 
 namespace {
 QString Roda(const QString& programa, const QStringList& argumentos, int* saida = nullptr,
@@ -32,8 +33,9 @@ QString Roda(const QString& programa, const QStringList& argumentos, int* saida 
 class TestePacote : public QObject {
     Q_OBJECT
     QString Pacotes; // the folder the package build left them in
-    QString DebLinkor, DebFerramentas;
-    QTemporaryDir Raiz; // both packages unpacked here
+    QString DebLinkor, DebJanela, DebFerramentas;
+    QTemporaryDir Raiz; // the packages unpacked here
+    QStringList Instalados; // the programs and libraries they hold
     QTemporaryDir Trabalho;
     QString Posto;
     QProcess Simulador;
@@ -75,6 +77,18 @@ class TestePacote : public QObject {
             processo.waitForFinished(5000);
         }
     }
+    QString Deb(const QString& pacote) const
+    {
+        return pacote == "linkor" ? DebLinkor : pacote == "janela" ? DebJanela : DebFerramentas;
+    }
+    QStringList ProgramasInstalados() const
+    {
+        QStringList lista;
+        for (const QString& pasta : {QStringLiteral("usr/bin"), QStringLiteral("usr/lib/linkor")})
+            for (const QString& nome : QDir(Raiz.filePath(pasta)).entryList(QDir::Files | QDir::NoDotAndDotDot))
+                lista << pasta + "/" + nome;
+        return lista;
+    }
     QStringList Conteudo(const QString& deb)
     {
         QStringList caminhos;
@@ -88,18 +102,20 @@ private slots:
     {
         Pacotes = qEnvironmentVariable("LINKOR_PACOTES");
         QVERIFY2(!Pacotes.isEmpty(), "LINKOR_PACOTES names the folder scripts/pacote built into");
-        const QStringList linkor = QDir(Pacotes).entryList({"linkor_*_amd64.deb"});
-        const QStringList ferramentas = QDir(Pacotes).entryList({"linkor-ferramentas_*_amd64.deb"});
-        QCOMPARE(linkor.size(), 1);
-        QCOMPARE(ferramentas.size(), 1);
-        DebLinkor = Pacotes + "/" + linkor[0];
-        DebFerramentas = Pacotes + "/" + ferramentas[0];
+        for (const auto& [padrao, deb] : {std::pair{"linkor_*_amd64.deb", &DebLinkor},
+                                          std::pair{"linkor-janela_*_amd64.deb", &DebJanela},
+                                          std::pair{"linkor-ferramentas_*_amd64.deb", &DebFerramentas}}) {
+            const QStringList achados = QDir(Pacotes).entryList({padrao});
+            QVERIFY2(achados.size() == 1, padrao);
+            *deb = Pacotes + "/" + achados[0];
+        }
         QVERIFY(Raiz.isValid() && Trabalho.isValid());
-        for (const QString& deb : {DebLinkor, DebFerramentas}) {
+        for (const QString& deb : {DebLinkor, DebJanela, DebFerramentas}) {
             int saida = -1;
             const QString texto = Roda("dpkg-deb", {"-x", deb, Raiz.path()}, &saida);
             QVERIFY2(saida == 0, qPrintable(texto));
         }
+        Instalados = ProgramasInstalados();
         Posto = Trabalho.filePath("posto");
         QVERIFY(QDir().mkpath(Posto));
     }
@@ -113,36 +129,36 @@ private slots:
         QTest::addColumn<QString>("pacote");
         QTest::addColumn<QString>("caminho");
         QTest::addColumn<bool>("presente");
-        const QStringList doLinkor = {
-            "./usr/bin/linkor", "./usr/bin/linkor-servico", "./usr/bin/linkor-diario", "./usr/lib/linkor/libCompanytec.so",
-            "./usr/share/applications/linkor.desktop", "./etc/xdg/autostart/linkor.desktop",
-            "./usr/share/icons/hicolor/scalable/apps/linkor.svg", "./lib/systemd/system/linkor-servico.service",
-            "./usr/share/man/man1/linkor.1.gz", "./usr/share/man/man1/linkor-servico.1.gz",
-            "./usr/share/man/man1/linkor-diario.1.gz", "./var/lib/linkor/"};
-        const QStringList dasFerramentas = {"./usr/bin/concentrador-sim", "./usr/bin/cria-posto",
-                                            "./usr/share/man/man1/concentrador-sim.1.gz",
-                                            "./usr/share/man/man1/cria-posto.1.gz"};
-        for (const QString& c : doLinkor) {
-            QTest::addRow("linkor %s", qPrintable(c)) << "linkor" << c << true;
-            QTest::addRow("ferramentas sem %s", qPrintable(c)) << "ferramentas" << c << false;
-        }
-        for (const QString& c : dasFerramentas) {
-            QTest::addRow("ferramentas %s", qPrintable(c)) << "ferramentas" << c << true;
-            QTest::addRow("linkor sem %s", qPrintable(c)) << "linkor" << c << false;
-        }
+        // The service needs no desktop; the window is a package of its own.
+        const QList<std::pair<QString, QStringList>> pacotes = {
+            {"linkor",
+             {"./usr/bin/linkor-servico", "./usr/lib/linkor/libCompanytec.so", "./lib/systemd/system/linkor-servico.service",
+              "./usr/share/man/man1/linkor-servico.1.gz", "./etc/linkor/linkor.conf", "./var/lib/linkor/",
+               "./usr/bin/linkor-diario", "./usr/share/man/man1/linkor-diario.1.gz"}},
+            {"janela",
+             {"./usr/bin/linkor", "./usr/share/applications/linkor.desktop", "./etc/xdg/autostart/linkor.desktop",
+              "./usr/share/icons/hicolor/scalable/apps/linkor.svg", "./usr/share/man/man1/linkor.1.gz"}},
+            {"ferramentas",
+             {"./usr/bin/concentrador-sim", "./usr/bin/cria-posto", "./usr/share/man/man1/concentrador-sim.1.gz",
+              "./usr/share/man/man1/cria-posto.1.gz"}}};
+        for (const auto& [dono, caminhos] : pacotes)
+            for (const QString& c : caminhos)
+                for (const auto& [pacote, outros] : pacotes)
+                    QTest::addRow("%s %s %s", qPrintable(pacote), pacote == dono ? "com" : "sem", qPrintable(c))
+                        << pacote << c << (pacote == dono);
     }
     void Conteudo()
     {
         QFETCH(QString, pacote);
         QFETCH(QString, caminho);
         QFETCH(bool, presente);
-        QCOMPARE(Conteudo(pacote == "linkor" ? DebLinkor : DebFerramentas).contains(caminho), presente);
+        QCOMPARE(Conteudo(Deb(pacote)).contains(caminho), presente);
     }
 
     // Nothing of the tests, benchmarks or fuzzers, and no development link to the library.
     void SoOQueAEstacaoUsa()
     {
-        const QStringList todos = Conteudo(DebLinkor) + Conteudo(DebFerramentas);
+        const QStringList todos = Conteudo(DebLinkor) + Conteudo(DebJanela) + Conteudo(DebFerramentas);
         for (const QString& c : todos)
             QVERIFY2(!c.contains(QRegularExpression("teste|bench|fuzz|/include/|\\.a$", QRegularExpression::CaseInsensitiveOption)),
                      qPrintable(c));
@@ -225,11 +241,27 @@ private slots:
         QVERIFY(conffiles.readAll().contains("/etc/linkor/linkor.conf"));
     }
 
-    void ServicoSemQtGui()
+    // A station box without a desktop installs linkor: neither its dependencies nor any program or
+    // library it holds bring Qt Gui or Widgets, a toolkit or a graphics stack. The window's package
+    // brings them, with exactly the linkor it was built with.
+    void LinkorSemDesktop()
     {
-        const QString bibliotecas = Roda("ldd", {Bin("linkor-servico")});
-        QVERIFY2(bibliotecas.contains("libQt6Core"), qPrintable(bibliotecas));
-        QVERIFY2(!bibliotecas.contains("libQt6Gui") && !bibliotecas.contains("libQt6Widgets"), qPrintable(bibliotecas));
+        const QRegularExpression desktop("libqt6(gui|widgets)|qt6-qpa|libgtk|libgl1|libgl\\.so|libegl|libx11|libxcb|libwayland",
+                                         QRegularExpression::CaseInsensitiveOption);
+        const QString dependencias = Roda("dpkg-deb", {"-f", DebLinkor, "Pre-Depends", "Depends"});
+        QVERIFY2(dependencias.contains("libqt6core6") && !dependencias.contains(desktop), qPrintable(dependencias));
+        QStringList elfs;
+        for (const QString& c : Conteudo(DebLinkor))
+            if (c.startsWith("./usr/bin/") || c.endsWith(".so"))
+                elfs << Raiz.filePath(c.mid(2));
+        QVERIFY(elfs.size() >= 2);
+        for (const QString& elf : elfs) {
+            const QString bibliotecas = Roda("ldd", {elf});
+            QVERIFY2(!bibliotecas.contains("not found") && !bibliotecas.contains(desktop), qPrintable(elf + "\n" + bibliotecas));
+        }
+        const QString daJanela = Roda("dpkg-deb", {"-f", DebJanela, "Depends"});
+        const QString versao = Roda("dpkg-deb", {"-f", DebLinkor, "Version"}).trimmed();
+        QVERIFY2(daJanela.contains("linkor (= " + versao + ")") && daJanela.contains("libqt6widgets6"), qPrintable(daJanela));
     }
 
     // The installed programs name the system station folder, and say so without a display.
@@ -312,8 +344,7 @@ private slots:
         // The window (an operator in the group) appends to what the service created, and back.
         QVERIFY2(log.permissions() & QFileDevice::WriteGroup, "log not writable by the station folder's group");
         // Nothing was written beside the installed programs.
-        QCOMPARE(QDir(Raiz.filePath("usr/bin")).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 5);
-        QCOMPARE(QDir(Raiz.filePath("usr/lib/linkor")).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 1);
+        QCOMPARE(ProgramasInstalados(), Instalados);
     }
 
     // The window and the service never poll one station at once: the second one started refuses.

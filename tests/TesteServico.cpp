@@ -151,14 +151,15 @@ private slots:
 
     // --posto wins over LINKOR_POSTO, which wins over the technician's settings file, which wins
     // over the build's default (none in a build tree: files beside the executable, Caminho.ini in
-    // the current folder, as a copied folder has them).
+    // the current folder, as a copied folder has them; the package's, /var/lib/linkor).
     void PastaDoPosto_data()
     {
+        const QString padrao = QStringLiteral(LINKOR_PASTA_POSTO_DA_CONSTRUCAO);
         QTest::addColumn<QString>("opcao");
         QTest::addColumn<QByteArray>("ambiente");
         QTest::addColumn<QByteArray>("arquivo");
         QTest::addColumn<QString>("esperada");
-        QTest::newRow("nenhuma") << QString() << QByteArray() << QByteArray() << QString();
+        QTest::newRow("nenhuma") << QString() << QByteArray() << QByteArray() << padrao;
         QTest::newRow("ambiente") << QString() << QByteArray("/srv/posto") << QByteArray() << "/srv/posto";
         QTest::newRow("opcao vence") << "/var/lib/outro" << QByteArray("/srv/posto") << QByteArray() << "/var/lib/outro";
         QTest::newRow("arquivo") << QString() << QByteArray()
@@ -166,7 +167,7 @@ private slots:
                                  << "/srv/do arquivo";
         QTest::newRow("ambiente vence o arquivo") << QString() << QByteArray("/srv/posto")
                                                   << QByteArray("POSTO=/srv/do arquivo\n") << "/srv/posto";
-        QTest::newRow("chave comentada") << QString() << QByteArray() << QByteArray("#POSTO=/srv/nao\n") << QString();
+        QTest::newRow("chave comentada") << QString() << QByteArray() << QByteArray("#POSTO=/srv/nao\n") << padrao;
     }
     void PastaDoPosto()
     {

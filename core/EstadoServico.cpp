@@ -19,9 +19,14 @@ void TEstadoServico::AbastecimentoGravado(const QDateTime& quando)
 
 QString TEstadoServico::Texto(const QDateTime& agora) const
 {
+    return (FAviso.isEmpty() ? QStringLiteral("Procurando abastecimentos") : FAviso) + QStringLiteral("; ")
+           + Resumo(agora);
+}
+
+QString TEstadoServico::Resumo(const QDateTime& agora) const
+{
     const int hoje = FDia == agora.date() ? FNoDia : 0;
-    QString texto = FAviso.isEmpty() ? QStringLiteral("Procurando abastecimentos") : FAviso;
-    texto += QStringLiteral("; %1 gravado(s) hoje desde a partida").arg(hoje);
+    QString texto = QStringLiteral("%1 gravado(s) hoje desde a partida").arg(hoje);
     if (FUltimo.isValid())
         texto += QStringLiteral("; último às %1").arg(FUltimo.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")));
     return texto;

@@ -1,7 +1,7 @@
 #pragma once
-// The service's state at a glance: the status line systemd shows (the last fueling stored, how
-// many since the start today, the notice in force) and a health file with the time of the last
-// tick that ran to its end, for monitoring scripts.
+// Linkor's state at a glance: the status line systemd shows for the service and the window's tray
+// tip (the last fueling stored, how many since the start today, the notice in force), and a
+// health file with the time of the last tick that ran to its end, for monitoring scripts.
 #include <QDateTime>
 #include <QString>
 
@@ -18,6 +18,9 @@ public:
     void TiqueBom(const QDateTime& quando = QDateTime::currentDateTime());
 
     QString Texto(const QDateTime& agora = QDateTime::currentDateTime()) const;
+    // The fuelings alone: today's count since the start and the last one's time.
+    QString Resumo(const QDateTime& agora = QDateTime::currentDateTime()) const;
+    bool AlgumGravado() const { return FUltimo.isValid(); }
     // The health file's path; empty when there is none.
     const QString& ArquivoSaude() const { return FArquivoSaude; }
 
