@@ -2,7 +2,8 @@
 // at random moments (seeded) while fuelings come in, some right after it stored one and before its
 // next read, then started again; on a station database without the unique key on MvAbast, so only
 // the program stands between a fueling delivered again and a second row. Then, against a Firebird
-// server: closed while a fueling waits for the stopped server, and two copies started at once.
+// server: closed or killed while a fueling waits for the stopped server, and two copies started at
+// once. ctest runs it under both contracts of our library (teste_quedas_na_entrega: the vendor's).
 #include "Conexao.h"
 #include "FalhasTeste.h"
 #include "Posto.h"
@@ -151,6 +152,12 @@ private slots:
         QFile erros(Pasta.filePath("LogErroConcentrador"));
         const QString textoErros = erros.open(QIODevice::ReadOnly) ? QString::fromUtf8(erros.readAll()) : QString();
         qInfo("entregues de novo e ignorados: %lld", textoErros.count("recebido novamente e ignorado"));
+        // A cut between a read and its commit loses that fueling under the vendor's contract; the
+        // seeded moments hit that window only now and then.
+        if (ContratoNaEntrega() && contagem.Perdidos > 0)
+            QEXPECT_FAIL("", "Under the vendor's contract a fueling read and not yet stored lives only in the "
+                             "program's memory until the journal keeps it (not built yet).",
+                         Continue);
         QCOMPARE(contagem.Gravados, contagem.Oferecidos);
         QCOMPARE(contagem.Duplicados, 0);
         QCOMPARE(contagem.Estranhos, 0);
@@ -162,13 +169,20 @@ private slots:
         conexao.Desconecta();
     }
 
-    // "&Sair" (here SIGTERM, the same close) while a fueling waits for a stopped server: the
-    // device must keep it, and the next run stores it, once.
+    // "&Sair" (here SIGTERM, the same close), or a power cut (SIGKILL), while a fueling waits for
+    // a stopped server: the next run stores it, once.
+    void FechaComAbastecimentoAguardandoOBanco_data()
+    {
+        QTest::addColumn<int>("sinal");
+        QTest::newRow("sair") << int(SIGTERM);
+        QTest::newRow("queda") << int(SIGKILL);
+    }
     void FechaComAbastecimentoAguardandoOBanco()
     {
+        QFETCH(int, sinal);
         TServidorFirebird servidor;
         TConexao verifica;
-        PreparaPostoNoServidor(servidor, "FECHA.FDB", verifica);
+        PreparaPostoNoServidor(servidor, QString("FECHA-%1.FDB").arg(QTest::currentDataTag()), verifica);
         if (QTest::currentTestFailed())
             return;
         TOfertas ofertas;
@@ -181,17 +195,33 @@ private slots:
         QVERIFY(ofertas.Oferece(*this, 502));
         QTRY_VERIFY_WITH_TIMEOUT(LeErros().mid(errosAntes).contains("Abastecimento aguardando gravação: ID: 0502"),
                                  30000);
-        Termina(Linkor);
-        QCOMPARE(Estado("pendentes"), QString("1")); // still the device's
+        if (sinal == SIGTERM) {
+            Termina(Linkor);
+        } else {
+            ::kill(static_cast<pid_t>(Linkor.processId()), SIGKILL);
+            QVERIFY(Linkor.waitForFinished(5000));
+        }
+        // Our library's device still has it; under the vendor's the read took it off the device.
+        QCOMPARE(Estado("pendentes"), ContratoNaEntrega() ? QString("0") : QString("1"));
 
         QVERIFY2(servidor.Retoma(), qPrintable(servidor.Motivo()));
         IniciaLinkor();
-        QTRY_COMPARE_WITH_TIMEOUT(GravadosNoServidor(verifica), qint64(2), 30000);
+        // A fueling offered after the restart is stored after the one that waited.
+        QVERIFY(ofertas.Oferece(*this, 503));
+        const auto ultimoGravado = [&] {
+            return GravadosNoServidor(verifica) >= 0
+                   && Inteiro(verifica, "Select Count(*) As Valor From MvAbast Where Id = 503") == 1;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(ultimoGravado(), 30000);
         QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 10000);
         Termina(Linkor);
 
         const TContagem contagem = ofertas.Confere(verifica);
-        ImprimeFiguras("fecha-com-pendente", 1, contagem);
+        ImprimeFiguras(sinal == SIGTERM ? "fecha-com-pendente" : "queda-com-pendente", 1, contagem);
+        if (ContratoNaEntrega())
+            QEXPECT_FAIL("", "Under the vendor's contract the fueling waiting for the database lives only in the "
+                             "program's memory until the journal keeps it (not built yet).",
+                         Continue);
         QCOMPARE(contagem.Gravados, contagem.Oferecidos);
         QCOMPARE(contagem.Duplicados, 0);
         QCOMPARE(contagem.Estranhos, 0);
