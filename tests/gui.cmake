@@ -15,3 +15,4 @@ add_dependencies(teste_dialogos_captura Companytec concentrador-sim)
 # Power cuts: the program itself frozen and killed at random moments, then started again.
 linkor_teste(teste_quedas FONTES TesteQuedas.cpp FalhasTeste.h ServidorFirebird.h SimuladorTeste.h LIBS db)
 add_dependencies(teste_quedas linkor Companytec concentrador-sim)
+linkor_teste_nos_dois_contratos(teste_quedas)
