@@ -2,7 +2,8 @@
 // at random moments (seeded) while fuelings come in, some right after it stored one and before its
 // next read, then started again; on a station database without the unique key on MvAbast, so only
 // the program stands between a fueling delivered again and a second row. Then, against a Firebird
-// server: closed while a fueling waits for the stopped server, and two copies started at once.
+// server: closed or killed while a fueling waits for the stopped server, and two copies started at
+// once. ctest runs it under both contracts of our library (teste_quedas_na_entrega: the vendor's).
 #include "Conexao.h"
 #include "FalhasTeste.h"
 #include "Posto.h"
@@ -48,11 +49,15 @@ class TesteQuedas : public QObject, public TSimuladorTeste {
         return erros.open(QIODevice::ReadOnly) ? QString::fromUtf8(erros.readAll()) : QString();
     }
 
-    // A fresh station database at `banco`, without the unique key on MvAbast, adjusted by `ajuste`;
-    // Caminho.ini points the program at `caminho` (the same file, or the server's address of it).
+    // A fresh station database at `banco` (and a fresh journal), without the unique key on MvAbast,
+    // adjusted by `ajuste`; Caminho.ini points the program at `caminho` (the same file, or the
+    // server's address of it).
     void PreparaPosto(const QString& banco, const QString& caminho, const QString& ajuste,
                       const QString& senha = QString())
     {
+        // A new station: its journal begins empty too.
+        for (const QString sufixo : {"", "-wal", "-shm"})
+            QFile::remove(Pasta.filePath("Diario.sqlite" + sufixo));
         CriaBancoPosto(banco, true);
         TConexao conexao;
         conexao.DefineParametro("Database", banco);
@@ -137,8 +142,14 @@ private slots:
             QVERIFY(Linkor.waitForFinished(5000));
             IniciaLinkor();
         }
-        // The last start: everything left is read and stored, then the program stops cleanly.
+        // The last start: everything left is read and stored, then the program stops cleanly. The
+        // concentrator may have been drained into the journal before the last cut, so the fueling
+        // log is what shows the program up and storing: it stops growing once all is stored.
         QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 90000);
+        for (qint64 tamanho = -1; tamanho != TamanhoLogs();) {
+            tamanho = TamanhoLogs();
+            QTest::qWait(3000);
+        }
         ::kill(static_cast<pid_t>(Linkor.processId()), SIGTERM);
         QVERIFY(Linkor.waitForFinished(10000));
         QCOMPARE(Linkor.exitCode(), 0);
@@ -151,6 +162,12 @@ private slots:
         QFile erros(Pasta.filePath("LogErroConcentrador"));
         const QString textoErros = erros.open(QIODevice::ReadOnly) ? QString::fromUtf8(erros.readAll()) : QString();
         qInfo("entregues de novo e ignorados: %lld", textoErros.count("recebido novamente e ignorado"));
+        // Under the vendor's contract a cut in the instant between the library's delivery and the
+        // journal's commit loses that fueling; the seeded moments practically never hit it.
+        if (ContratoNaEntrega() && contagem.Perdidos > 0)
+            QEXPECT_FAIL("", "Under the vendor's contract a record delivered and not yet in the journal lives only "
+                             "in the program's memory.",
+                         Continue);
         QCOMPARE(contagem.Gravados, contagem.Oferecidos);
         QCOMPARE(contagem.Duplicados, 0);
         QCOMPARE(contagem.Estranhos, 0);
@@ -162,13 +179,22 @@ private slots:
         conexao.Desconecta();
     }
 
-    // "&Sair" (here SIGTERM, the same close) while a fueling waits for a stopped server: the
-    // device must keep it, and the next run stores it, once.
+    // "&Sair" (here SIGTERM, the same close), or a power cut (SIGKILL), while a fueling waits for
+    // a stopped server: it is in the journal, so the concentrator holds nothing (the close
+    // acknowledged it under either library contract), and the next run stores it from the journal,
+    // once.
+    void FechaComAbastecimentoAguardandoOBanco_data()
+    {
+        QTest::addColumn<int>("sinal");
+        QTest::newRow("sair") << int(SIGTERM);
+        QTest::newRow("queda") << int(SIGKILL);
+    }
     void FechaComAbastecimentoAguardandoOBanco()
     {
+        QFETCH(int, sinal);
         TServidorFirebird servidor;
         TConexao verifica;
-        PreparaPostoNoServidor(servidor, "FECHA.FDB", verifica);
+        PreparaPostoNoServidor(servidor, QString("FECHA-%1.FDB").arg(QTest::currentDataTag()), verifica);
         if (QTest::currentTestFailed())
             return;
         TOfertas ofertas;
@@ -181,17 +207,69 @@ private slots:
         QVERIFY(ofertas.Oferece(*this, 502));
         QTRY_VERIFY_WITH_TIMEOUT(LeErros().mid(errosAntes).contains("Abastecimento aguardando gravação: ID: 0502"),
                                  30000);
-        Termina(Linkor);
-        QCOMPARE(Estado("pendentes"), QString("1")); // still the device's
+        if (sinal == SIGTERM) {
+            Termina(Linkor);
+        } else {
+            ::kill(static_cast<pid_t>(Linkor.processId()), SIGKILL);
+            QVERIFY(Linkor.waitForFinished(5000));
+        }
+        QCOMPARE(Estado("pendentes"), QString("0")); // the journal's now
 
         QVERIFY2(servidor.Retoma(), qPrintable(servidor.Motivo()));
         IniciaLinkor();
-        QTRY_COMPARE_WITH_TIMEOUT(GravadosNoServidor(verifica), qint64(2), 30000);
+        // A fueling offered after the restart is stored after the one that waited.
+        QVERIFY(ofertas.Oferece(*this, 503));
+        const auto ultimoGravado = [&] {
+            return GravadosNoServidor(verifica) >= 0
+                   && Inteiro(verifica, "Select Count(*) As Valor From MvAbast Where Id = 503") == 1;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(ultimoGravado(), 30000);
         QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 10000);
         Termina(Linkor);
 
         const TContagem contagem = ofertas.Confere(verifica);
-        ImprimeFiguras("fecha-com-pendente", 1, contagem);
+        ImprimeFiguras(sinal == SIGTERM ? "fecha-com-pendente" : "queda-com-pendente", 1, contagem);
+        QCOMPARE(contagem.Gravados, contagem.Oferecidos);
+        QCOMPARE(contagem.Duplicados, 0);
+        QCOMPARE(contagem.Estranhos, 0);
+        verifica.Desconecta();
+    }
+
+    // A power cut (SIGKILL) while fuelings wait in the journal for a stopped server: the
+    // concentrator was drained meanwhile (nothing pending there), and after the restart every
+    // fueling is stored once from the journal. Before: they waited in the concentrator, one read per
+    // tick once the server was back, and the one read waited in memory only.
+    void QuedaComServidorParado()
+    {
+        TServidorFirebird servidor;
+        TConexao verifica;
+        PreparaPostoNoServidor(servidor, "QUEDA.FDB", verifica);
+        if (QTest::currentTestFailed())
+            return;
+        TOfertas ofertas;
+        IniciaLinkor();
+        QVERIFY(ofertas.Oferece(*this, 801));
+        QTRY_COMPARE_WITH_TIMEOUT(GravadosNoServidor(verifica), qint64(1), 30000);
+
+        servidor.Para();
+        for (int id = 802; id <= 806; ++id)
+            QVERIFY(ofertas.Oferece(*this, id, id % 2 ? "04" : "44"));
+        QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 30000); // read into the journal
+        const auto pid = static_cast<pid_t>(Linkor.processId());
+        ::kill(pid, SIGSTOP);
+        ::kill(pid, SIGKILL);
+        QVERIFY(Linkor.waitForFinished(5000));
+
+        QVERIFY2(servidor.Retoma(), qPrintable(servidor.Motivo()));
+        IniciaLinkor();
+        QTRY_COMPARE_WITH_TIMEOUT(GravadosNoServidor(verifica), qint64(ofertas.Lista.size()), 60000);
+        QVERIFY(ofertas.Oferece(*this, 807)); // polling goes on
+        QTRY_COMPARE_WITH_TIMEOUT(GravadosNoServidor(verifica), qint64(ofertas.Lista.size()), 30000);
+        QTest::qWait(2000); // a late second row would show up by now
+        Termina(Linkor);
+
+        const TContagem contagem = ofertas.Confere(verifica);
+        ImprimeFiguras("queda-com-servidor-parado", 1, contagem);
         QCOMPARE(contagem.Gravados, contagem.Oferecidos);
         QCOMPARE(contagem.Duplicados, 0);
         QCOMPARE(contagem.Estranhos, 0);
