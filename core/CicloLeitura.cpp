@@ -79,55 +79,37 @@ void TCicloLeitura::LeConcentradorTimer()
     });
     try {
         // Jobs run between ticks on this thread, so no transaction is open here. Should one ever
-        // be, this tick must not store into it: its fueling would be acknowledged before it commits.
+        // be, this tick must not store into it: its fueling would be marked stored before it commits.
         if (FContexto.CnTankora().EmTransacao())
             return;
         ComecaNovoDia();
         AnimaStatus();
         FLogs.Descarrega();
-        // While the database cannot store nothing is read: the concentrator keeps the fuelings.
-        if (BancoAlcancavel()) {
-            LeUmAbastecimento();
-            if (!FEspera.Ativa() && FParametros.Texto(QStringLiteral("visualizastatusbomba")) == QLatin1String("S")) {
-                AtualizaStatusBicos();
-            } else {
-                FMonitor.EsqueceStatusGravados(); // unwatched meanwhile: read them again when it resumes
-                const bool estavaMudo = ConcentradorMudo();
-                FStatusMudo = false;
-                AtualizaSilencio(estavaMudo);
+        // Reading does not wait for the database: what the concentrator delivers goes into the
+        // journal, and waits there for the database.
+        Drena();
+        ContaDiario();
+        bool bancoPronto = false;
+        if (FContexto.Diario() && BancoAlcancavel()) {
+            EncaminhaAguardando();
+            if (!FEspera.Ativa()) {
+                RetentaRetidos();
+                ConfereGravados();
             }
+            bancoPronto = !FEspera.Ativa();
+            ContaDiario();
+        }
+        AtualizaAviso();
+        if (bancoPronto && FParametros.Texto(QStringLiteral("visualizastatusbomba")) == QLatin1String("S")) {
+            AtualizaStatusBicos();
+        } else {
+            FMonitor.EsqueceStatusGravados(); // unwatched meanwhile: read them again when it resumes
+            const bool estavaMudo = ConcentradorMudo();
+            FStatusMudo = false;
+            AtualizaSilencio(estavaMudo);
         }
     } catch (const std::exception& e) {
         FContexto.MostraErroPadrao(MensagemDe(e));
-    }
-}
-
-void TCicloLeitura::LeUmAbastecimento()
-{
-    TDadosAbastecimento dados;
-    if (FEspera.Pendente()) {
-        dados = *FEspera.Pendente();
-    } else {
-        const bool estavaMudo = ConcentradorMudo();
-        try {
-            TConcentrador& concentrador = *FContexto.Concentrador();
-            dados = FGravador.UsaFid() ? TDadosAbastecimento::De(concentrador.GetLeAbastecimentoFID())
-                                       : TDadosAbastecimento::De(concentrador.GetLeAbastecimento());
-            FSemResposta.clear();
-        } catch (const EErroSemResposta& e) {
-            FSemResposta = MensagemDe(e);
-            AtualizaSilencio(estavaMudo);
-            return;
-        } catch (const std::exception& e) {
-            FLogs.RegistraErro(QStringLiteral("Erro ao ler abastecimento: ") + MensagemDe(e));
-            return;
-        }
-        AtualizaSilencio(estavaMudo);
-    }
-    try {
-        ArmazenaNoCiclo(dados);
-    } catch (const std::exception& e) {
-        FLogs.RegistraErro(QStringLiteral("Erro ao ler abastecimento: ") + MensagemDe(e));
     }
 }
 
@@ -137,9 +119,10 @@ bool TCicloLeitura::BancoAlcancavel()
     if (!FEspera.PodeTentar())
         return false;
     TConexao& conexao = FContexto.CnTankora();
-    if (conexao.Conectado() && !conexao.Perdida())
+    if (conexao.Conectado() && !conexao.Perdida() && !FReconecta)
         return true;
-    // Without a question: the operator may be away for hours.
+    // Without a question: the operator may be away for hours. A refusal of the server's own (a
+    // permission, a column) is tried again on a fresh attachment, which sees a grant or a change.
     try {
         conexao.Reconecta();
     } catch (const std::exception& e) {
@@ -147,8 +130,9 @@ bool TCicloLeitura::BancoAlcancavel()
         AtualizaAviso();
         return false;
     }
+    FReconecta = false;
     FMonitor.EsqueceStatusGravados(); // perhaps another server, or a restored database
-    if (!FEspera.Pendente()) {
+    if (FAguardando == 0) {
         FEspera.Encerra();
         AtualizaAviso();
     }
@@ -164,12 +148,28 @@ void TCicloLeitura::AtualizaSilencio(bool estavaMudo)
         AtualizaAviso();
 }
 
+QString TextoStatusRetidos(qint64 retidos)
+{
+    return retidos == 1 ? QStringLiteral(" 1 abastecimento retido: chame o técnico")
+                        : QStringLiteral(" %1 abastecimentos retidos: chame o técnico").arg(retidos);
+}
+
 void TCicloLeitura::AtualizaAviso()
 {
     QStringList avisos;
-    QString status = FEspera.TextoStatus();
-    if (FEspera.Ativa())
-        avisos << FEspera.Aviso();
+    QString status;
+    if (!FFalhaDiario.isEmpty()) {
+        status = kStatusDiarioSemGravacao;
+        avisos << QStringLiteral("O diário dos abastecimentos não pode ser gravado (%1). A leitura do concentrador "
+                                 "está parada até que ele possa ser gravado; os abastecimentos ficam guardados no "
+                                 "concentrador.")
+                      .arg(FFalhaDiario);
+    }
+    if (FEspera.Ativa()) {
+        if (status.isEmpty())
+            status = FEspera.TextoStatus(FAguardando);
+        avisos << FEspera.Aviso(FAguardando);
+    }
     if (ConcentradorMudo()) {
         if (status.isEmpty())
             status = kStatusConcentradorMudo;
@@ -185,13 +185,28 @@ void TCicloLeitura::AtualizaAviso()
                                  "gravação.")
                       .arg(FLogs.Motivo());
     }
+    if (FRetidos > 0) {
+        if (status.isEmpty())
+            status = TextoStatusRetidos(FRetidos);
+        avisos << (FRetidos == 1 ? QStringLiteral("1 abastecimento está retido")
+                                 : QStringLiteral("%1 abastecimentos estão retidos").arg(FRetidos))
+                + QStringLiteral(" no diário: o banco de dados recusou gravá-los, ou o bico não está cadastrado. Nada "
+                                 "foi perdido. Chame o técnico (linkor-diario lista --retidos).");
+    }
+    if (!FDiarioAfastado.isEmpty())
+        avisos << QStringLiteral("O diário dos abastecimentos estava ilegível e foi guardado como %1; um diário novo "
+                                 "foi começado. Chame o técnico.")
+                      .arg(FDiarioAfastado);
     static const QStringList kStatusParados = {kStatusBancoInacessivel, kStatusBancoOcupado, kStatusBancoRecusa,
                                                kStatusConcentradorMudo, kStatusLogSemGravacao,
-                                               kStatusLogDiscoCheio};
-    if (!status.isEmpty())
+                                               kStatusLogDiscoCheio, kStatusDiarioSemGravacao};
+    if (!status.isEmpty()) {
         DefineTextoStatus(status);
-    else if (kStatusParados.contains(FTextoStatus))
+        FStatusParado = true;
+    } else if (FStatusParado || kStatusParados.contains(FTextoStatus)) {
         DefineTextoStatus(kProcurandoAbastecimentos);
+        FStatusParado = false;
+    }
     const QString aviso = avisos.join('\n');
     if (aviso != FAviso) {
         FAviso = aviso;
@@ -230,33 +245,6 @@ TResultadoAbastecimento TCicloLeitura::ProcessaDados(const TDadosAbastecimento& 
         FalhaDoAbastecimento(dados, MensagemDe(e), repassaErro);
     }
     return TResultadoAbastecimento::Falhou;
-}
-
-void TCicloLeitura::ArmazenaNoCiclo(const TDadosAbastecimento& dados)
-{
-    TGravacao gravacao;
-    try {
-        gravacao = FGravador.Armazena(dados);
-    } catch (const EErroBanco& e) {
-        if (!e.Transitorio()) {
-            FEspera.LiberaPendente();
-            FalhaDoAbastecimento(dados, e.Mensagem(), !FGravador.UsaFid());
-            return;
-        }
-        // Kept for the next attempts; the library's next read would acknowledge it, so none
-        // happens meanwhile.
-        FEspera.Falhou(TEsperaBanco::MotivoDe(e.Natureza()), e.Mensagem(), &dados);
-        AtualizaAviso();
-        return;
-    } catch (const std::exception& e) {
-        FEspera.LiberaPendente();
-        FalhaDoAbastecimento(dados, MensagemDe(e), !FGravador.UsaFid());
-        return;
-    }
-    FEspera.LiberaPendente();
-    FEspera.Encerra();
-    Conclui(gravacao);
-    AtualizaAviso();
 }
 
 void TCicloLeitura::Conclui(const TGravacao& gravacao)

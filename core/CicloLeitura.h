@@ -1,14 +1,17 @@
 #pragma once
-// The poll cycle: on every tick it reads the next fueling and hands it to the fueling writer,
-// keeps it waiting through a database outage, runs the pump status monitor, and says what is
-// wrong. The window only listens to its signals.
+// The poll cycle: on every tick it reads what the concentrator delivers into the journal (durable
+// before the library may acknowledge it), forwards the journal's waiting entries to the fueling
+// writer in the order read, holds what the station database refuses, runs the pump status monitor,
+// and says what is wrong. The window only listens to its signals.
 #include "DadosAbastecimento.h"
+#include "Diario.h"
 #include "EsperaBanco.h"
 #include "GravadorAbastecimentos.h"
 #include "MonitorStatus.h"
 #include "RegistroLogs.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QObject>
 #include <QTimer>
 
@@ -24,6 +27,10 @@ inline const QString kProcurandoAbastecimentos = QStringLiteral(" Procurando Aba
 inline const QString kStatusConcentradorMudo = QStringLiteral(" Concentrador não responde");
 inline const QString kStatusLogSemGravacao = QStringLiteral(" Pasta dos logs sem permissão de gravação");
 inline const QString kStatusLogDiscoCheio = QStringLiteral(" Disco dos logs cheio");
+// Status panel 0 while the journal cannot be written: nothing is read from the concentrator.
+inline const QString kStatusDiarioSemGravacao = QStringLiteral(" Diário não pode ser gravado: leitura parada");
+// Status panel 0 while entries are held in the journal for a technician.
+QString TextoStatusRetidos(qint64 retidos);
 
 class TCicloLeitura : public QObject {
     Q_OBJECT
@@ -54,9 +61,32 @@ public:
     void LeConcentradorTimer();
     void AnimaStatus();
 
-    // A fueling read whose storing failed for a database reason: it is retried before anything
-    // new is read, so the library never acknowledges an unstored fueling.
-    bool AbastecimentoPendente() const { return FEspera.Pendente().has_value(); }
+    // Reading drains the concentrator: at most this many records per tick, each journaled before
+    // the next read (which the library may take as the acknowledgement).
+    static constexpr int kLeiturasPorTique = 20;
+    // Journal entries forwarded to the database per tick, at most.
+    static constexpr int kEncaminhadosPorTique = 50;
+    // Held entries are tried again at start-up and this often, on a fresh attachment.
+    static constexpr int kMinutosEntreRetentativas = 5;
+    // Stored entries of these last days are checked against MvAbast at start-up and once a day.
+    static constexpr int kDiasConferidos = 7;
+
+    // Opens the station folder's journal (start-up). A damaged one is set aside and said so; one
+    // that cannot be opened at all leaves reading stopped, and every tick tries it again.
+    void AbreDiario();
+    // Journal entries read and not yet stored, and those held for a technician (as of the last tick).
+    qint64 AbastecimentosAguardando() const { return FAguardando; }
+    qint64 AbastecimentosRetidos() const { return FRetidos; }
+    // The journal cannot be written (or opened): nothing is read meanwhile.
+    bool DiarioSemGravacao() const { return !FFalhaDiario.isEmpty(); }
+    // A record read that the journal could not take is kept here, and the close must not
+    // acknowledge it.
+    bool RegistroForaDoDiario() const { return FForaDoDiario.has_value(); }
+    // A capture by ID: journaled like a polled record and forwarded at once. For a held, waiting or
+    // discarded outcome MotivoCaptura says why. Raises EErroDiario when the journal cannot take it.
+    TResultadoAbastecimento CapturaPeloDiario(const TAbastecimento& registro);
+    const QString& MotivoCaptura() const { return FMotivoCaptura; }
+
     // The database cannot store now (unreachable, busy, or refusing for a reason of its own).
     bool BancoIndisponivel() const { return FEspera.Ativa(); }
     const TEsperaBanco& Espera() const { return FEspera; }
@@ -66,8 +96,8 @@ public:
     // What is wrong, for the tray tip and the window's notice; empty when all is well.
     const QString& Aviso() const { return FAviso; }
 
-    // Decoding and storing outside the poll road (a capture by ID, tests). The plain layout
-    // passes a storing failure on; the tag layout does not.
+    // Decoding and storing outside the journal (tests). The plain layout passes a storing failure on;
+    // the tag layout does not.
     TResultadoAbastecimento ProcessaAbastecimento(const TAbastecimento& Registro);
     TResultadoAbastecimento ProcessaAbastecimentoFid(const TAbastecimentoFid& Registro);
 
@@ -97,11 +127,42 @@ signals:
     void TiqueConcluido();
 
 private:
+    // One record as read, on its way into the journal.
+    struct TRegistroLido {
+        QByteArray Bruto;
+        QString Layout;
+        QString Origem;
+        TDadosAbastecimento Dados;
+        QDateTime LidoEm;
+    };
+    // What forwarding one entry came to.
+    enum class TDesfecho { Gravado, Descartado, Retido, Aguarda };
+    struct TEncaminhamento {
+        TDesfecho Desfecho = TDesfecho::Aguarda;
+        TResultadoAbastecimento Resultado = TResultadoAbastecimento::Falhou;
+        QString Motivo;
+    };
+
     TResultadoAbastecimento ProcessaDados(const TDadosAbastecimento& dados, bool repassaErro);
-    void LeUmAbastecimento();
-    // The poll road: a database reason keeps the fueling waiting, anything else takes the
-    // failure path.
-    void ArmazenaNoCiclo(const TDadosAbastecimento& dados);
+    // Reads while the library delivers fuelings (at most kLeiturasPorTique), each into the journal;
+    // false when the journal cannot take them (nothing more is read then).
+    bool Drena();
+    std::optional<TRegistroLido> LeRegistro();
+    // Appends to the journal; on failure says so (once) and returns nothing.
+    std::optional<TEntradaDiario> Registra(const TRegistroLido& lido);
+    bool DiarioAberto();
+    void FalhaDoDiario(const QString& mensagem);
+    void ContaDiario();
+    // The waiting entries, in the order read, until the database cannot store.
+    void EncaminhaAguardando();
+    // Held entries again, on a fresh attachment: at start-up and every few minutes.
+    void RetentaRetidos();
+    // Stored entries of the last days checked against MvAbast, old ones pruned: once a day.
+    void ConfereGravados();
+    // One entry by the fueling writer's road; the journal is told what became of it.
+    TEncaminhamento Encaminha(const TEntradaDiario& entrada);
+    TEncaminhamento Retem(const TEntradaDiario& entrada, const TDadosAbastecimento& dados, TResultadoAbastecimento resultado,
+                          const QString& motivo);
     // Commits done: the fueling log lines go out.
     void Conclui(const TGravacao& gravacao);
     // The failure path: trace line, window out of the tray, box.
@@ -128,4 +189,15 @@ private:
     QDate FDiaLog;            // the day the pane shows
     QString FAviso;
     QString FTextoStatus = kProcurandoAbastecimentos;
+    bool FStatusParado = false; // panel 0 says what is wrong (the animation stands still)
+    // The journal's road.
+    QString FFalhaDiario;                       // why the journal cannot be written; empty when it can
+    QString FDiarioAfastado;                    // where a damaged journal was set aside at start-up
+    std::optional<TRegistroLido> FForaDoDiario; // read, not journaled: appended before anything new is read
+    qint64 FAguardando = 0;
+    qint64 FRetidos = 0;
+    bool FReconecta = false; // the next attempt starts on a fresh attachment
+    QDateTime FProximaRetentativa;
+    QDate FDiaConferencia;
+    QString FMotivoCaptura;
 };

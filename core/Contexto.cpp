@@ -14,6 +14,11 @@ void TContexto::DefineConcentrador(std::unique_ptr<TConcentrador> concentrador)
     FConcentrador = std::move(concentrador);
 }
 
+void TContexto::DefineDiario(std::unique_ptr<TDiario> diario)
+{
+    FDiario = std::move(diario);
+}
+
 void TContexto::GravaLogErro(const QString& mensagem)
 {
     FLogErros.Acrescenta(FRelogio.PastaExecutavel() + QStringLiteral("LogErroConcentrador"),

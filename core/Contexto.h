@@ -1,9 +1,11 @@
 #pragma once
 // What the engine shares, handed to every constructor: the station connection, the concentrator
-// driver, the clock and folders, the regional settings, the operator's boxes and the error log.
-// It owns the connection and the driver; the clock and the boxes are its creator's.
+// driver, the journal of fuelings read, the clock and folders, the regional settings, the operator's
+// boxes and the error log. It owns the connection, the driver and the journal; the clock and the
+// boxes are its creator's.
 #include "ClassConcentrador.h"
 #include "Conexao.h"
+#include "Diario.h"
 #include "LogArquivos.h"
 #include "Mensagens.h"
 #include "Regional.h"
@@ -23,6 +25,9 @@ public:
     // Empty until start-up creates it.
     TConcentrador* Concentrador() const { return FConcentrador.get(); }
     void DefineConcentrador(std::unique_ptr<TConcentrador> concentrador);
+    // The journal of the station folder; empty until start-up opens it (or while it cannot be).
+    TDiario* Diario() const { return FDiario.get(); }
+    void DefineDiario(std::unique_ptr<TDiario> diario);
     const TRelogio& Relogio() const { return FRelogio; }
     TMensagens& Mensagens() const { return FMensagens; }
     const TConfiguracaoRegional& Regional() const { return FRegional; }
@@ -40,5 +45,6 @@ private:
     TConfiguracaoRegional FRegional;
     TConexao FConexao;
     std::unique_ptr<TConcentrador> FConcentrador;
+    std::unique_ptr<TDiario> FDiario;
     TLogArquivo FLogErros;
 };

@@ -29,4 +29,8 @@ enum class TResultadoAbastecimento {
     BicoDesconhecido, // no station nozzle on its concentrator code (written to the error log)
     JaGravado,        // stored already (delivered again): passed over, written to the error log
     Falhou,           // storing failed; only the tag layout returns it, the plain one raises
+    // Through the journal (a capture by ID):
+    Retido,     // the station database refused it: held in the journal for a technician
+    Aguardando, // the database cannot store now: it waits in the journal
+    Descartado, // the journal holds it as discarded
 };

@@ -32,8 +32,6 @@ bool TEsperaBanco::PodeTentar() const
 
 void TEsperaBanco::Falhou(TMotivoEspera motivo, const QString& mensagem, const TDadosAbastecimento* aguardando)
 {
-    if (aguardando)
-        FPendente = *aguardando;
     FMensagem = QString(mensagem).replace('\n', ' ');
     // One line when the outage starts, and one whenever what is wrong changes.
     if (motivo != FMotivo) {
@@ -51,8 +49,8 @@ void TEsperaBanco::Falhou(TMotivoEspera motivo, const QString& mensagem, const T
             break;
         }
         linha += FMensagem;
-        if (FPendente)
-            linha += QStringLiteral(" Abastecimento aguardando gravação: ") + FLogs.Rastro(*FPendente);
+        if (aguardando)
+            linha += QStringLiteral(" Abastecimento aguardando gravação: ") + FLogs.Rastro(*aguardando);
         FLogs.RegistraErro(linha);
     }
     FMotivo = motivo;
@@ -74,42 +72,50 @@ void TEsperaBanco::Encerra()
     FEsperaSegundos = 0;
 }
 
-QString TEsperaBanco::TextoStatus() const
+QString TEsperaBanco::TextoStatus(qint64 aguardando) const
 {
+    const bool um = aguardando <= 1;
     switch (FMotivo) {
     case TMotivoEspera::Nenhum:
         break;
     case TMotivoEspera::Inacessivel:
-        return kStatusBancoInacessivel;
+        return um ? kStatusBancoInacessivel
+                  : QStringLiteral(" Banco inacessível: %1 abastecimentos aguardando").arg(aguardando);
     case TMotivoEspera::Ocupado:
-        return kStatusBancoOcupado;
+        return um ? kStatusBancoOcupado : QStringLiteral(" Banco ocupado: %1 abastecimentos aguardando").arg(aguardando);
     case TMotivoEspera::Recusa:
-        return kStatusBancoRecusa;
+        return um ? kStatusBancoRecusa
+                  : QStringLiteral(" Banco recusa os abastecimentos (%1 aguardando): chame o técnico").arg(aguardando);
     }
     return {};
 }
 
-QString TEsperaBanco::Aviso() const
+QString TEsperaBanco::Aviso(qint64 aguardando) const
 {
+    const QString quantos = aguardando == 0 ? QString()
+        : aguardando == 1                   ? QStringLiteral("um abastecimento aguarda para ser gravado")
+                                            : QStringLiteral("%1 abastecimentos aguardam para ser gravados").arg(aguardando);
+    const QString guardados = aguardando == 0 ? QString()
+                                              : QStringLiteral(" Estão guardados no diário do Linkor e a leitura do "
+                                                               "concentrador continua.");
     QString aviso;
     switch (FMotivo) {
     case TMotivoEspera::Nenhum:
         return {};
     case TMotivoEspera::Inacessivel:
-        aviso = FPendente ? QStringLiteral("Banco de dados inacessível: um abastecimento aguarda para ser gravado. "
-                                           "A leitura continua sozinha quando o banco voltar.")
-                          : QStringLiteral("Banco de dados inacessível. A leitura continua sozinha quando o banco "
-                                           "voltar.");
+        aviso = (quantos.isEmpty() ? QStringLiteral("Banco de dados inacessível.")
+                                   : QStringLiteral("Banco de dados inacessível: ") + quantos + '.')
+            + guardados + QStringLiteral(" A gravação continua sozinha quando o banco voltar.");
         break;
     case TMotivoEspera::Ocupado:
-        aviso = QStringLiteral("Banco de dados ocupado por outro programa (%1): um abastecimento aguarda para ser "
-                               "gravado. A leitura continua sozinha quando o banco for liberado.")
-                    .arg(FMensagem);
+        aviso = QStringLiteral("Banco de dados ocupado por outro programa (%1)").arg(FMensagem)
+            + (quantos.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + quantos + '.') + guardados
+            + QStringLiteral(" A gravação continua sozinha quando o banco for liberado.");
         break;
     case TMotivoEspera::Recusa:
-        aviso = QStringLiteral("O banco de dados responde, mas recusa gravar o abastecimento: %1\nO abastecimento "
-                               "aguarda e será gravado quando o banco aceitar. Chame o técnico.")
-                    .arg(FMensagem);
+        aviso = QStringLiteral("O banco de dados responde, mas recusa gravar o abastecimento: %1\n").arg(FMensagem)
+            + (quantos.isEmpty() ? QString() : quantos.left(1).toUpper() + quantos.mid(1) + '.') + guardados
+            + QStringLiteral(" Serão gravados quando o banco aceitar. Chame o técnico.");
         break;
     }
     return aviso + QStringLiteral(" Próxima tentativa às %1.").arg(FContexto.Regional().TextoHoraLonga(FProxima.time()));

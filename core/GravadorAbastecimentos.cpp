@@ -40,22 +40,30 @@ bool TGravadorAbastecimentos::ValoresPlausiveis(const TDadosAbastecimento& dados
         && std::isfinite(dados.EncerranteFinal);
 }
 
-TGravacao TGravadorAbastecimentos::Armazena(const TDadosAbastecimento& dados)
+TGravacao TGravadorAbastecimentos::Armazena(const TDadosAbastecimento& dados, const TOpcoesGravacao& opcoes)
 {
     TGravacao gravacao;
-    if (!dados.Valido)
+    FOpcoes = opcoes;
+    FChaveDeOutro = false;
+    if (!dados.Valido) {
+        gravacao.Motivo = QStringLiteral("O registro não traz abastecimento (marca de abastecimento zerada).");
         return gravacao;
+    }
     gravacao.Resultado = TResultadoAbastecimento::ValoresZerados;
-    if (Arredonda(dados.Litragem, 2) == 0 || Arredonda(dados.PrecoUnit / 10000.0, 2) == 0)
+    if (Arredonda(dados.Litragem, 2) == 0 || Arredonda(dados.PrecoUnit / 10000.0, 2) == 0) {
+        gravacao.Motivo = QStringLiteral("A litragem ou o preço unitário é zero.");
         return gravacao;
+    }
     // No sale has negative, infinite or not-a-number litres, nor a price or amount of zero or less:
     // such a record is never stored as money. It is passed over like the ones above, with a line.
     if (!ValoresPlausiveis(dados)) {
-        FLogs.RegistraErro(QStringLiteral("Abastecimento com litragem, preço unitário, valor ou encerrante impossível, "
-                                          "não gravado: ")
-                           + FLogs.Rastro(dados) + QStringLiteral(" Preço unitário: ")
-                           + FContexto.Regional().TextoNumero(dados.PrecoUnit / 10000.0)
-                           + QStringLiteral(" Encerrante: ") + FContexto.Regional().TextoNumero(dados.EncerranteFinal));
+        gravacao.Motivo = QStringLiteral("Abastecimento com litragem, preço unitário, valor ou encerrante impossível, "
+                                         "não gravado: ")
+            + FLogs.Rastro(dados) + QStringLiteral(" Preço unitário: ")
+            + FContexto.Regional().TextoNumero(dados.PrecoUnit / 10000.0) + QStringLiteral(" Encerrante: ")
+            + FContexto.Regional().TextoNumero(dados.EncerranteFinal);
+        if (opcoes.RegistraFalhas)
+            FLogs.RegistraErro(gravacao.Motivo);
         gravacao.Resultado = TResultadoAbastecimento::ValoresInvalidos;
         return gravacao;
     }
@@ -66,10 +74,12 @@ TGravacao TGravadorAbastecimentos::Armazena(const TDadosAbastecimento& dados)
     auto descarta = qScopeGuard([this] { FParametros.DescartaSequencia(); });
     const std::optional<TBico> bico = FBicos.LocalizaBico(FBicoConcentrador);
     if (!bico) {
-        FLogs.RegistraErro(QStringLiteral("O sistema não encontrou nenhum bico relacionado com o concentrador ")
-                           + FBicoConcentrador + QStringLiteral(" ID: ") + StrZero(QString::number(dados.Id), 4)
-                           + QStringLiteral(" Dinheiro: ") + FContexto.Regional().TextoNumero(dados.ValorTotal / 10000.0)
-                           + QStringLiteral(" Litros: ") + FContexto.Regional().TextoNumero(dados.Litragem));
+        gravacao.Motivo = QStringLiteral("O sistema não encontrou nenhum bico relacionado com o concentrador ")
+            + FBicoConcentrador + QStringLiteral(" ID: ") + StrZero(QString::number(dados.Id), 4)
+            + QStringLiteral(" Dinheiro: ") + FContexto.Regional().TextoNumero(dados.ValorTotal / 10000.0)
+            + QStringLiteral(" Litros: ") + FContexto.Regional().TextoNumero(dados.Litragem);
+        if (opcoes.RegistraFalhas)
+            FLogs.RegistraErro(gravacao.Motivo);
         gravacao.Resultado = TResultadoAbastecimento::BicoDesconhecido;
         return gravacao;
     }
@@ -77,10 +87,11 @@ TGravacao TGravadorAbastecimentos::Armazena(const TDadosAbastecimento& dados)
     FParametros.Rele();
     // Delivered again (the library delivers at least once; a crash before its acknowledgement):
     // never a second row, never a second advance of the sequence.
-    if (JaGravado(dados, bico->CodBico)) {
+    if (const std::optional<TChaveMvAbast> gravado = LocalizaGravado(dados, bico->CodBico)) {
         FLogs.RegistraErro(QStringLiteral("Abastecimento já gravado, recebido novamente e ignorado: ")
                            + FLogs.Rastro(dados));
         gravacao.Resultado = TResultadoAbastecimento::JaGravado;
+        gravacao.Chave = *gravado;
         return gravacao;
     }
     TLinhaMvAbast linha;
@@ -103,6 +114,7 @@ TGravacao TGravadorAbastecimentos::Armazena(const TDadosAbastecimento& dados)
     descarta.dismiss();
     FParametros.ConfirmaSequencia();
     gravacao.Resultado = TResultadoAbastecimento::Gravado;
+    gravacao.Chave = {linha.Sequencia, linha.Data, linha.CodBico, linha.Hora};
     return gravacao;
 }
 
@@ -113,6 +125,11 @@ QStringList TGravadorAbastecimentos::GravaAbastecimento(TLinhaMvAbast& linha, co
     try {
         QTime hora = regional.LeHora(linha.Hora);
         const QString dataComPontos = SubstituiTexto(data, QStringLiteral("/"), QStringLiteral("."));
+        // Asked for by a technician: the key still taken by another fueling means a concentrator
+        // that began its numbering again, and a new sequence is what the wrap after 9999 gives.
+        if (FOpcoes.NovaSequencia
+            && FAbastecimentos.ExisteAbastecimento(linha.Id, FParametros.ReabreParametros(), dataComPontos))
+            FParametros.AtualizaSequencia();
         // Move the time past any other fueling of this nozzle at the same date and second, unless
         // this very fueling is the one already stored.
         for (int movidos = 0;; ++movidos) {
@@ -137,7 +154,14 @@ QStringList TGravadorAbastecimentos::GravaAbastecimento(TLinhaMvAbast& linha, co
             // leaves no line of its own.
             if (e.Transitorio())
                 RepassaComPrefixo(QStringLiteral("Erro ao tentar gravar o abastecimento "), e);
-            FLogs.RegistraErro(QStringLiteral("Erro ao tentar gravar o abastecimento:  Sequencia: ")
+            // Refused by the key while another fueling holds it: the concentrator numbered afresh.
+            try {
+                FChaveDeOutro = FAbastecimentos.ExisteAbastecimento(linha.Id, linha.Sequencia, dataComPontos);
+            } catch (const std::exception&) {
+                FChaveDeOutro = false;
+            }
+            if (FOpcoes.RegistraFalhas)
+                FLogs.RegistraErro(QStringLiteral("Erro ao tentar gravar o abastecimento:  Sequencia: ")
                                + QString::number(linha.Sequencia) + QStringLiteral(" Data: ")
                                + regional.TextoData(linha.Data) + QStringLiteral(" Hora: ") + linha.Hora
                                + QStringLiteral(" Bico: ") + linha.CodBico + QStringLiteral(" Erro: ") + MensagemDe(e));
@@ -162,7 +186,14 @@ QString TGravadorAbastecimentos::LinhaLog(const TLinhaMvAbast& linha, const QStr
                          FContexto.Regional());
 }
 
-bool TGravadorAbastecimentos::JaGravado(const TDadosAbastecimento& dados, const QString& codBico)
+bool TGravadorAbastecimentos::ExisteGravado(qint32 id, qint64 sequencia, const QDate& data)
+{
+    TGuardaTransacao transacao(FContexto.CnTankora());
+    return FAbastecimentos.ExisteAbastecimento(id, sequencia, DataComPontos(data));
+}
+
+std::optional<TChaveMvAbast> TGravadorAbastecimentos::LocalizaGravado(const TDadosAbastecimento& dados,
+                                                                     const QString& codBico)
 {
     const TConfiguracaoRegional& regional = FContexto.Regional();
     QDate data;
@@ -171,18 +202,20 @@ bool TGravadorAbastecimentos::JaGravado(const TDadosAbastecimento& dados, const 
         data = regional.LeData(dados.Data);
         hora = regional.LeHora(dados.Hora);
     } catch (const EErroConversao&) {
-        return false;
+        return std::nullopt;
     }
     // A record that carries the nozzle's totalizer is known by it: neither another program advancing
     // the sequence nor an edit of the row's time or litres makes it a new fueling.
-    if (dados.EncerranteFinal != 0 && FAbastecimentos.ExisteComEncerrante(dados.Id, data, codBico, dados.EncerranteFinal))
-        return true;
-    const QStringList horas =
-        FAbastecimentos.HorasGravadas(dados.Id, data, codBico, dados.Litragem, FParametros.ReabreParametros());
-    for (const QString& texto : horas) {
+    if (dados.EncerranteFinal != 0) {
+        if (const auto achada = FAbastecimentos.ComEncerrante(dados.Id, data, codBico, dados.EncerranteFinal))
+            return TChaveMvAbast{achada->Sequencia, data, codBico, achada->Hora};
+    }
+    const QList<TRepositorioAbastecimentos::TGravada> gravadas =
+        FAbastecimentos.Gravadas(dados.Id, data, codBico, dados.Litragem, FParametros.ReabreParametros());
+    for (const TRepositorioAbastecimentos::TGravada& candidata : gravadas) {
         QTime gravada;
         try {
-            gravada = regional.LeHora(texto);
+            gravada = regional.LeHora(candidata.Hora);
         } catch (const EErroConversao&) {
             continue;
         }
@@ -195,7 +228,7 @@ bool TGravadorAbastecimentos::JaGravado(const TDadosAbastecimento& dados, const 
                                                codBico))
             ++passo;
         if (passo == movidos)
-            return true;
+            return TChaveMvAbast{candidata.Sequencia, data, codBico, candidata.Hora};
     }
-    return false;
+    return std::nullopt;
 }

@@ -8,14 +8,38 @@
 
 #include <QStringList>
 
+#include <optional>
+
 class TContexto;
 class TRegistroLogs;
 class TRepositorioParametros;
 
-// A fueling handled: what became of it and, once committed, its fueling log lines.
+// Where a fueling is in MvAbast: the row's unique key (Id, Sequencia, Data) with its nozzle and time.
+struct TChaveMvAbast {
+    qint64 Sequencia = 0;
+    QDate Data;
+    QString CodBico;
+    QString Hora;
+};
+
+// A fueling handled: what became of it, where it is stored (stored, or found stored already) and,
+// once committed, its fueling log lines. For a fueling passed over, why.
 struct TGravacao {
     TResultadoAbastecimento Resultado = TResultadoAbastecimento::SemAbastecimento;
     QStringList Linhas;
+    TChaveMvAbast Chave;
+    QString Motivo;
+};
+
+// How one fueling is stored.
+struct TOpcoesGravacao {
+    // A technician asked for it: when the row's key (Id, Sequencia, Data) is taken by another fueling
+    // (a concentrator that numbered its fuelings afresh), the sequence is advanced first, as the
+    // wrap after ID 9999 does.
+    bool NovaSequencia = false;
+    // The error-log lines of a fueling passed over or refused; the journal's road writes its own,
+    // once per held entry.
+    bool RegistraFalhas = true;
 };
 
 class TGravadorAbastecimentos {
@@ -29,16 +53,26 @@ public:
 
     // Decoding and storing in one transaction (the caller's, when one is open), committed before
     // it returns. Raises on failure, with nothing committed and the sequence read again next time.
-    TGravacao Armazena(const TDadosAbastecimento& dados);
+    TGravacao Armazena(const TDadosAbastecimento& dados, const TOpcoesGravacao& opcoes = {});
     // Inside the caller's transaction. `linha` comes with the record's time in Hora and everything
     // but Data and Sequencia; `data` is the record's date text. On return Hora holds the stored
     // time. Returns the fueling log lines, to be written once the transaction commits.
     QStringList GravaAbastecimento(TLinhaMvAbast& linha, const QString& data, const QString& codConcentrador);
+    // The last refusal was by the key, and the row holding that key is another fueling.
+    bool ChaveDeOutroAbastecimento() const { return FChaveDeOutro; }
     // Whether this very fueling, on this station nozzle, is stored already: same ID, date and
     // totalizer after the sale (when the record carries one), whatever the sequence; or same ID under
     // the sequence or the one before, date, litres and time as the record gives it (or the later
     // second the time was moved to). A date or time that does not read as one is never stored.
-    bool JaGravado(const TDadosAbastecimento& dados, const QString& codBico);
+    bool JaGravado(const TDadosAbastecimento& dados, const QString& codBico)
+    {
+        return LocalizaGravado(dados, codBico).has_value();
+    }
+    // The same, with the key of the row found.
+    std::optional<TChaveMvAbast> LocalizaGravado(const TDadosAbastecimento& dados, const QString& codBico);
+
+    // Whether MvAbast still holds the row of this key (Id, Sequencia, Data).
+    bool ExisteGravado(qint32 id, qint64 sequencia, const QDate& data);
 
     // Litres finite and above zero, unit price and amount above zero, a finite totalizer.
     static bool ValoresPlausiveis(const TDadosAbastecimento& dados);
@@ -57,4 +91,6 @@ private:
     TRepositorioAbastecimentos FAbastecimentos;
     bool FUsaFid = false;
     QString FBicoConcentrador;
+    TOpcoesGravacao FOpcoes;
+    bool FChaveDeOutro = false;
 };

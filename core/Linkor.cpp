@@ -38,6 +38,8 @@ void TLinkor::Inicia()
     TravaPosto(FTravaPosto, FContexto.Relogio().PastaExecutavel());
     FVersao = kVersao;
     FCiclo.IniciaLog();
+    // Before the concentrator is read: what it delivers goes here first.
+    FCiclo.AbreDiario();
     TConexao& conexao = FContexto.CnTankora();
     AbreBanco(conexao, FContexto.Relogio(), FContexto.Mensagens(), DefinicaoDbTankora(),
               [this](const QString& linha) { FContexto.GravaLogErro(linha); });
@@ -82,7 +84,8 @@ void TLinkor::Finaliza()
 {
     FCiclo.Finaliza();
     if (TConcentrador* concentrador = FContexto.Concentrador())
-        // A fueling waiting for the database must reach the next run: only the device still has it.
-        concentrador->FinalizaSerial(FCiclo.AbastecimentoPendente() ? TUltimoEntregue::Retem
-                                                                    : TUltimoEntregue::Confirma);
+        // Everything delivered is in the journal and reaches the database from there; only a record
+        // the journal could not take must stay with the device, which delivers it to the next run.
+        concentrador->FinalizaSerial(FCiclo.RegistroForaDoDiario() ? TUltimoEntregue::Retem
+                                                                   : TUltimoEntregue::Confirma);
 }

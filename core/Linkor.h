@@ -34,7 +34,7 @@ public:
     void Inicia();
     bool FimSolicitado() const { return FFimSolicitado; }
     // The close: the timer stops for good and the serial link is finalised, acknowledging the last
-    // fueling delivered only when none waits for the database. On the engine's thread, between ticks.
+    // fueling delivered unless the journal could not take it. On the engine's thread, between ticks.
     void Finaliza();
 
     // The serial port of PortaConc ("COM" in any case, then digits: COM12 gives 12). Raises with

@@ -9,12 +9,12 @@ TRepositorioAbastecimentos::TRepositorioAbastecimentos(TContexto& contexto)
     // Each branch names the whole unique key: prepared while MvAbast is still empty, an "In" on the
     // sequence was planned on the date index and read every fueling of the day, for as long as the
     // program ran.
-    FJaGravado.DefineSQL(QStringLiteral("Select Hora From MvAbast Where ((Id = :PId And Sequencia = "
+    FJaGravado.DefineSQL(QStringLiteral("Select Hora, Sequencia From MvAbast Where ((Id = :PId And Sequencia = "
                                         ":PSequencia And Data = :PData) Or (Id = :PId And Sequencia = :PAnterior "
                                         "And Data = :PData)) And CodBico = :PCodBico "
                                         "And Litragem Between :PMinimo And :PMaximo"));
     // Found through the ID: a handful of rows over the years, where the date would read a whole day.
-    FMesmoEncerrante.DefineSQL(QStringLiteral("Select Data From MvAbast Where Id = :PId And CodBico = :PCodBico "
+    FMesmoEncerrante.DefineSQL(QStringLiteral("Select Data, Hora, Sequencia From MvAbast Where Id = :PId And CodBico = :PCodBico "
                                               "And EncerranteFinal Between :PMinimo And :PMaximo"));
     FMvAbast.setObjectName(QStringLiteral("MvAbast"));
     FMvAbast.DefineSQL(QStringLiteral("Select * From MvAbast      Where Data    = :PData    And   Hora    = "
@@ -67,8 +67,9 @@ void TRepositorioAbastecimentos::Insere(const TLinhaMvAbast& linha)
     FInsere.Executa();
 }
 
-QStringList TRepositorioAbastecimentos::HorasGravadas(qint32 id, const QDate& data, const QString& codBico,
-                                                      double litragem, qint64 sequencia)
+QList<TRepositorioAbastecimentos::TGravada> TRepositorioAbastecimentos::Gravadas(qint32 id, const QDate& data,
+                                                                                 const QString& codBico,
+                                                                                 double litragem, qint64 sequencia)
 {
     // Litres travel as doubles: the same reading within half a millilitre.
     constexpr double kTolerancia = 0.0005;
@@ -80,15 +81,15 @@ QStringList TRepositorioAbastecimentos::HorasGravadas(qint32 id, const QDate& da
     FJaGravado.DefineDouble(QStringLiteral("PMinimo"), litragem - kTolerancia);
     FJaGravado.DefineDouble(QStringLiteral("PMaximo"), litragem + kTolerancia);
     FJaGravado.Abre();
-    QStringList horas;
+    QList<TGravada> gravadas;
     for (; !FJaGravado.Fim(); FJaGravado.Proximo())
-        horas << FJaGravado.CampoTexto(QStringLiteral("Hora"));
+        gravadas.append({FJaGravado.CampoInteiro(QStringLiteral("Sequencia")), FJaGravado.CampoTexto(QStringLiteral("Hora"))});
     FJaGravado.Fecha();
-    return horas;
+    return gravadas;
 }
 
-bool TRepositorioAbastecimentos::ExisteComEncerrante(qint32 id, const QDate& data, const QString& codBico,
-                                                     double encerranteFinal)
+std::optional<TRepositorioAbastecimentos::TGravada>
+TRepositorioAbastecimentos::ComEncerrante(qint32 id, const QDate& data, const QString& codBico, double encerranteFinal)
 {
     // Totalizers travel as doubles too: the same reading within half a millilitre.
     constexpr double kTolerancia = 0.0005;
@@ -97,9 +98,11 @@ bool TRepositorioAbastecimentos::ExisteComEncerrante(qint32 id, const QDate& dat
     FMesmoEncerrante.DefineDouble(QStringLiteral("PMinimo"), encerranteFinal - kTolerancia);
     FMesmoEncerrante.DefineDouble(QStringLiteral("PMaximo"), encerranteFinal + kTolerancia);
     FMesmoEncerrante.Abre();
-    bool existe = false;
-    for (; !existe && !FMesmoEncerrante.Fim(); FMesmoEncerrante.Proximo())
-        existe = FMesmoEncerrante.Campo(QStringLiteral("Data")).toDate() == data;
+    std::optional<TGravada> achada;
+    for (; !achada && !FMesmoEncerrante.Fim(); FMesmoEncerrante.Proximo())
+        if (FMesmoEncerrante.Campo(QStringLiteral("Data")).toDate() == data)
+            achada = TGravada{FMesmoEncerrante.CampoInteiro(QStringLiteral("Sequencia")),
+                              FMesmoEncerrante.CampoTexto(QStringLiteral("Hora"))};
     FMesmoEncerrante.Fecha();
-    return existe;
+    return achada;
 }

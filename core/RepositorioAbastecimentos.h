@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <optional>
+
 class TContexto;
 
 // One row of MvAbast as the fueling road binds it.
@@ -36,12 +38,18 @@ public:
     // The times of the rows that may be this concentrator fueling: the same ID and date under the
     // given sequence or the one before it, on the same nozzle, with the same litres. A fueling
     // delivered again after a crash or a capture by ID must never become a second row.
-    QStringList HorasGravadas(qint32 id, const QDate& data, const QString& codBico, double litragem,
-                              qint64 sequencia);
+    struct TGravada {
+        qint64 Sequencia = 0;
+        QString Hora;
+    };
+    QList<TGravada> Gravadas(qint32 id, const QDate& data, const QString& codBico, double litragem,
+                             qint64 sequencia);
     // Whether a row of this date, nozzle and concentrator ID holds this totalizer after the sale: the
     // same fueling whatever sequence it was stored under and whatever was edited in it since. The
     // totalizer only grows with each sale, so another sale at the same nozzle never has it.
-    bool ExisteComEncerrante(qint32 id, const QDate& data, const QString& codBico, double encerranteFinal);
+    // The row found, if any.
+    std::optional<TGravada> ComEncerrante(qint32 id, const QDate& data, const QString& codBico,
+                                          double encerranteFinal);
 
 private:
     TConsulta FMvAbast;

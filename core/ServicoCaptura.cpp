@@ -43,10 +43,11 @@ TResultadoCaptura TServicoCaptura::CapturaRegistro(qint32 id, const QString& tex
         return {TTipoMensagem::Informacao,
                 QStringLiteral("Registro de abastecimento nº: ") + texto + QStringLiteral(" não encontrado.")};
 
-    // A fueling stored already (by the poll or an earlier capture) is passed over by the road: it
-    // never becomes a second row, nor advances the sequence a second time for ID 9999.
+    // Through the journal like a polled fueling. A fueling stored already (by the poll or an
+    // earlier capture) is passed over by the road: it never becomes a second row, nor advances the
+    // sequence a second time for ID 9999.
     const QString abastecimento = QStringLiteral("O abastecimento ") + texto;
-    switch (ciclo.ProcessaAbastecimento(registro)) {
+    switch (ciclo.CapturaPeloDiario(registro)) {
     case TResultadoAbastecimento::Gravado:
         return {TTipoMensagem::Informacao,
                 QStringLiteral("Abastecimento ") + texto + QStringLiteral(" capturado com sucesso! ")};
@@ -63,6 +64,18 @@ TResultadoCaptura TServicoCaptura::CapturaRegistro(qint32 id, const QString& tex
         return {TTipoMensagem::Alerta, abastecimento
                                            + QStringLiteral(" não foi gravado: nenhum bico do posto está ligado ao código ")
                                            + ciclo.BicoConcentrador() + QStringLiteral(" do concentrador.")};
+    case TResultadoAbastecimento::Retido:
+        return {TTipoMensagem::Erro, abastecimento + QStringLiteral(" não foi gravado: ") + ciclo.MotivoCaptura()
+                                         + QStringLiteral("\rEle ficou retido no diário do Linkor; nada foi perdido. "
+                                                          "Chame o técnico.")};
+    case TResultadoAbastecimento::Aguardando:
+        return {TTipoMensagem::Alerta,
+                abastecimento + QStringLiteral(" foi guardado no diário do Linkor e será gravado quando o banco de dados "
+                                               "aceitar: ")
+                    + ciclo.MotivoCaptura()};
+    case TResultadoAbastecimento::Descartado:
+        return {TTipoMensagem::Alerta,
+                abastecimento + QStringLiteral(" foi descartado no diário do Linkor: ") + ciclo.MotivoCaptura()};
     case TResultadoAbastecimento::SemAbastecimento:
     case TResultadoAbastecimento::Falhou:
         break;

@@ -90,6 +90,10 @@ struct TEntradaDiario {
 // Which entries a listing shows.
 enum class TFiltroDiario { Todos, Aguardando, Retidos, Descartados, Sumidos };
 
+// What opening does with a file that is not a readable journal: the engine sets it aside and
+// begins anew; the technician's tool, beside a running engine, only says so (EErroDiario).
+enum class TAberturaDiario { AfastaDanificado, SoAbre };
+
 class TDiario {
 public:
     // How long stored entries are kept before they are pruned.
@@ -98,7 +102,7 @@ public:
     // Opens the journal `caminho`, creating it when missing. A file that is not a readable
     // journal is set aside under a dated name beside it and a new one begun (Afastado() says
     // where); it is never emptied in place. Raises EErroDiario when neither can be done.
-    explicit TDiario(const QString& caminho);
+    explicit TDiario(const QString& caminho, TAberturaDiario abertura = TAberturaDiario::AfastaDanificado);
     ~TDiario();
     TDiario(const TDiario&) = delete;
     TDiario& operator=(const TDiario&) = delete;
@@ -133,6 +137,9 @@ public:
     // Returns true when the entry was not held before or its reason changed (worth an error-log line).
     bool MarcaRetido(qint64 numero, const QString& motivo, const QDateTime& quando);
     void MarcaDescartado(qint64 numero, const QString& motivo, const QString& responsavel, const QDateTime& quando);
+    // A technician discards an entry that waits, is held or went missing; false (nothing changed)
+    // when it is in none of those states or does not exist.
+    bool Descarta(qint64 numero, const QString& motivo, const QString& responsavel, const QDateTime& quando);
     void MarcaSumido(qint64 numero, const QDateTime& quando);
     // An attempt that failed for a reason of the database's own (it stays waiting).
     void RegistraTentativa(qint64 numero, const QString& motivo, const QDateTime& quando);
@@ -144,6 +151,13 @@ public:
     int Poda(const QDateTime& antesDe);
 
 private:
+    void Abre();
+    void Fecha();
+    void Afasta();
+    QString Mensagem(const QString& acao, int codigo) const;
+    template <typename F> auto Protege(const QString& acao, F&& f);
+    template <typename F> auto Transacao(F&& f);
+
     QString FCaminho;
     QString FAfastado;
     sqlite3* FBanco = nullptr;

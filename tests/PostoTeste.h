@@ -19,6 +19,7 @@
 #include <QTest>
 
 #include <functional>
+#include <optional>
 
 class TRelogioTeste : public TRelogio {
 public:
@@ -101,7 +102,12 @@ public:
         Porta = porta;
         return PortaAbre;
     }
-    void FinalizaSerial(TUltimoEntregue) override { Finalizado = true; }
+    std::optional<TUltimoEntregue> Finalizacao; // what the close did with the last fueling delivered
+    void FinalizaSerial(TUltimoEntregue ultimo) override
+    {
+        Finalizado = true;
+        Finalizacao = ultimo;
+    }
     int AcertosRelogio = 0;
     bool RelogioMudo = false; // the clock command gets no answer
     void AcertaDataHora() override

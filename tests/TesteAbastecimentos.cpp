@@ -6,7 +6,13 @@
 #include <QDir>
 #include <QSignalSpy>
 
+#include <QScopeGuard>
+
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+
+#include <sys/mount.h>
 
 namespace {
 
@@ -146,22 +152,24 @@ private slots:
                                "Hora: xx Litros: 10 Valor: 58,99";
         QCOMPARE(posto.LinhasErro(), QStringList(rastro.arg("0037")));
 
-        // Through the poll cycle: the plain variant's error is logged, the tag variant's is not;
-        // both leave their trace. Not a database reason: nothing is kept for another attempt.
+        // Through the poll cycle, either layout: the record is journaled first and held there with
+        // its reason (one error-log line, no box), never dropped; the status bar asks for the
+        // technician.
         ciclo.ParaLeitura();
         posto.Falso->Fila << Abastecimento("44", 10, 58990, 589900, 38, "09/12/2025", "xx");
         ciclo.LeConcentradorTimer();
-        QVERIFY(!ciclo.AbastecimentoPendente());
-        QCOMPARE(posto.LinhasErro().mid(1),
-                 QStringList({rastro.arg("0038"), "09/12/25 14:03:28 Erro ao ler abastecimento: Erro ao tentar "
-                                                  "gravar o abastecimento " + causa}));
+        const QString retido = "09/12/25 14:03:28 Abastecimento retido no diário (entrada %1): " + causa
+            + " Abastecimento: ID: %2 Bico: 44 Data: 09/12/2025 Hora: xx Litros: 10 Valor: 58,99";
+        QCOMPARE(posto.LinhasErro().mid(1), QStringList(retido.arg(1).arg("0038")));
         TAbastecimentoFid fid = AbastecimentoFid("0000000000000000");
         fid.Hora.Define("xx");
         posto.Falso->FilaFid << fid;
         ciclo.DefineUsaFid(true);
         ciclo.LeConcentradorTimer();
-        QCOMPARE(posto.LinhasErro().mid(3), QStringList(rastro.arg("0037")));
-        QCOMPARE(posto.Respondedor.Caixas.size(), 3);
+        QCOMPARE(posto.LinhasErro().mid(2), QStringList(retido.arg(2).arg("0037")));
+        QCOMPARE(ciclo.AbastecimentosRetidos(), qint64(2));
+        QCOMPARE(ciclo.TextoStatus(), TextoStatusRetidos(2));
+        QCOMPARE(posto.Respondedor.Caixas.size(), 1);
     }
 
     // No sale has these values: the record is passed over with one error-log line, no row, no box
@@ -193,19 +201,21 @@ private slots:
         QSignalSpy linhas(&ciclo, &TCicloLeitura::LinhaLogEscrita);
         const TAbastecimento r = Abastecimento("44", litros, preco, total, 37, "09/12/2025", "14:03:27", encerrante);
         QCOMPARE(ciclo.ProcessaAbastecimento(r), TResultadoAbastecimento::ValoresInvalidos);
-        // Through the poll: passed over, and the next record is read.
+        // Through the poll: held in the journal for a technician, and the next record goes on.
         posto.Falso->Fila << r << Abastecimento("44", 10, 58990, 589900, 38, "09/12/2025", "14:05:00", 1010);
         ciclo.LeConcentradorTimer();
         ciclo.LeConcentradorTimer();
-        QVERIFY(!ciclo.AbastecimentoPendente());
+        QCOMPARE(ciclo.AbastecimentosRetidos(), qint64(1));
+        QCOMPARE(ciclo.AbastecimentosAguardando(), qint64(0));
         QCOMPARE(posto.Linhas("Select Id From MvAbast", {"Id"}), QStringList("38"));
         QCOMPARE(linhas.size(), 1);
         const QStringList erros = posto.LinhasErro();
         QCOMPARE(erros.size(), 2);
-        for (const QString& erro : erros)
-            QVERIFY2(erro.startsWith("09/12/25 14:03:28 Abastecimento com litragem, preço unitário, valor ou encerrante "
-                                     "impossível, não gravado: ID: 0037 Bico: 44 Data: 09/12/2025 Hora: 14:03:27"),
-                     qPrintable(erro));
+        const QString impossivel = "Abastecimento com litragem, preço unitário, valor ou encerrante impossível, não "
+                                   "gravado: ID: 0037 Bico: 44 Data: 09/12/2025 Hora: 14:03:27";
+        QVERIFY2(erros[0].startsWith("09/12/25 14:03:28 " + impossivel), qPrintable(erros[0]));
+        QVERIFY2(erros[1].startsWith("09/12/25 14:03:28 Abastecimento retido no diário (entrada 1): " + impossivel),
+                 qPrintable(erros[1]));
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
         QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
     }
@@ -321,7 +331,8 @@ private slots:
 
     // A fueling the database refuses is never shown as stored, whichever road brought it: no line in
     // the pane, none in the day's file (the next day's either, for a capture after midnight), so the
-    // count holds only rows of MvAbast.
+    // count holds only rows of MvAbast. Nor is it dropped: it is held in the journal with the
+    // database's reason (before, it was acknowledged and lived on only in the error log).
     void RecusadoNaoApareceComoGravado_data()
     {
         QTest::addColumn<bool>("captura");
@@ -354,7 +365,10 @@ private slots:
             posto.Relogio.Momento = QDateTime(QDate(2025, 12, 10), QTime(0, 0, 5));
             posto.Falso->Registros[1] = novo;
             const TResultadoCaptura resultado = TServicoCaptura(motor).Captura(1, "1");
-            QVERIFY2(!resultado.Texto.contains("sucesso"), qPrintable(resultado.Texto));
+            QVERIFY2(resultado.Tipo == TTipoMensagem::Erro
+                         && resultado.Texto.startsWith("O abastecimento 1 não foi gravado: ")
+                         && resultado.Texto.contains("retido no diário"),
+                     qPrintable(resultado.Texto));
         } else {
             posto.Falso->Fila << novo;
             ciclo.LeConcentradorTimer();
@@ -363,14 +377,14 @@ private slots:
         QCOMPARE(linhas.size(), 1);
         QCOMPARE(posto.LinhasLog().size(), 1);
         QVERIFY(!QFile::exists(posto.Pasta.filePath("LogLinkor10122025")));
-        // Refused, and said so: its own lines in the error log and the box.
-        const QStringList erros = posto.LinhasErro();
-        QVERIFY2(erros.filter("Erro ao tentar gravar o abastecimento:  Sequencia: 1 Data: 09/12/2025 Hora: 11:00:00")
-                         .size() == 1
-                     && erros.filter("Abastecimento não gravado: ID: 0001").size() == 1,
-                 qPrintable(erros.join('\n')));
-        QCOMPARE(posto.Respondedor.Caixas.size(), 1);
-        QCOMPARE(posto.Respondedor.Caixas[0].Tipo, TTipoMensagem::Erro);
+        // Refused, held, and said so: one error-log line with the database's reason; the key refused
+        // by another fueling names the way to store it under the next sequence. No box for the poll.
+        const QStringList erros = posto.LinhasErro().filter("Abastecimento retido no diário (entrada 1): ");
+        QVERIFY(!erros.isEmpty());
+        if (recusa == "chave")
+            QVERIFY2(erros.last().contains("linkor-diario reenvia 1 --nova-sequencia"), qPrintable(erros.last()));
+        QCOMPARE(ciclo.AbastecimentosRetidos(), qint64(1));
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
     }
 
     // The road's statements are prepared once and kept for the program's life, so a plan made while
@@ -446,10 +460,11 @@ private slots:
         QCOMPARE(posto.Linhas("Select SequenciaAbast From ParaPosto", {"SequenciaAbast"}), QStringList("5"));
     }
 
-    // The database cannot store a fueling: it stays pending, nothing new is read, no box; attempts
-    // back off (1, 2, 4 ... 60 s) and the ticks in between leave the database alone; one log line
-    // when the outage starts and one when it ends; the status bar and the notice tell a database
-    // that cannot be reached from one that answers and refuses (with its message).
+    // The database cannot store a fueling: the fuelings wait in the journal, the concentrator is
+    // drained all the same (before, nothing was read meanwhile), no box; attempts back off (1, 2,
+    // 4 ... 60 s) and the ticks in between leave the database alone; one log line when the outage
+    // starts and one when it ends; the status bar and the notice tell a database that cannot be
+    // reached from one that answers and refuses (with its message), and how many wait.
     void EsperaDoBancoRecuaEDizOMotivo_data()
     {
         QTest::addColumn<bool>("recusa");
@@ -482,11 +497,12 @@ private slots:
             posto.Relogio.Momento = inicio.addSecs(segundo);
             ciclo.LeConcentradorTimer();
         }
-        QCOMPARE(posto.Falso->LeiturasPlanas, 1);
-        QVERIFY(ciclo.AbastecimentoPendente());
+        QVERIFY(posto.Falso->Fila.isEmpty());
+        QCOMPARE(ciclo.AbastecimentosAguardando(), qint64(2));
         QVERIFY(ciclo.BancoIndisponivel());
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
-        QCOMPARE(ciclo.TextoStatus(), recusa ? kStatusBancoRecusa : kStatusBancoInacessivel);
+        QCOMPARE(ciclo.TextoStatus(), recusa ? " Banco recusa os abastecimentos (2 aguardando): chame o técnico"
+                                             : " Banco inacessível: 2 abastecimentos aguardando");
         QStringList proximas;
         for (const QList<QVariant>& aviso : avisos)
             proximas << aviso[0].toString().section("Próxima tentativa às ", 1);
@@ -498,7 +514,7 @@ private slots:
                          && aviso.contains("ENCERRANTEFINAL", Qt::CaseInsensitive) && aviso.contains("Chame o técnico."),
                      qPrintable(aviso));
         } else {
-            QVERIFY2(aviso.startsWith("Banco de dados inacessível: um abastecimento aguarda"), qPrintable(aviso));
+            QVERIFY2(aviso.startsWith("Banco de dados inacessível: 2 abastecimentos aguardam"), qPrintable(aviso));
         }
         QStringList erros = posto.LinhasErro();
         QCOMPARE(erros.size(), 1);
@@ -516,9 +532,8 @@ private slots:
         else
             conexao.DefineParametro("Database", posto.Banco);
         posto.Relogio.Momento = inicio.addSecs(243);
-        ciclo.LeConcentradorTimer(); // stores the pending fueling, reads nothing new
-        QCOMPARE(posto.Falso->LeiturasPlanas, 1);
-        QVERIFY(!ciclo.AbastecimentoPendente());
+        ciclo.LeConcentradorTimer(); // stores what waits, in the order read
+        QCOMPARE(ciclo.AbastecimentosAguardando(), qint64(0));
         QVERIFY(!ciclo.BancoIndisponivel());
         QCOMPARE(ciclo.TextoStatus(), kProcurandoAbastecimentos);
         QCOMPARE(ciclo.Aviso(), QString());
@@ -535,7 +550,7 @@ private slots:
     }
 
     // Another program holds the parameter row and the nozzles: the waits end after a few seconds,
-    // the fueling stays pending with no box, the status refresh logs once, and once the rows are
+    // the fueling waits in the journal with no box, the status refresh logs once, and once the rows are
     // let go the fueling is stored and the sequence advanced exactly once.
     void BloqueioDeOutroProgramaTemEsperaLimitada()
     {
@@ -555,7 +570,7 @@ private slots:
         trava.Executa();
 
         ciclo.LeConcentradorTimer();
-        QVERIFY(ciclo.AbastecimentoPendente());
+        QCOMPARE(ciclo.AbastecimentosAguardando(), qint64(1));
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
         QVERIFY(!posto.Contexto->CnTankora().EmTransacao());
         QStringList erros = posto.LinhasErro();
@@ -572,8 +587,7 @@ private slots:
         posto.Relogio.Momento = posto.Relogio.Momento.addSecs(1); // the back-off
         ciclo.LeConcentradorTimer();
         ciclo.LeConcentradorTimer();
-        QVERIFY(!ciclo.AbastecimentoPendente());
-        QCOMPARE(posto.Falso->LeiturasPlanas, 2);
+        QCOMPARE(ciclo.AbastecimentosAguardando(), qint64(0));
         erros = posto.LinhasErro();
         QCOMPARE(erros.size(), 3);
         QVERIFY2(erros[2].contains("Erro ao tentar gravar status do bico 01: "), qPrintable(erros.join('\n')));
@@ -597,7 +611,6 @@ private slots:
         auto& ciclo = posto.IniciaMotor().Ciclo();
         ciclo.ParaLeitura();
         QSignalSpy linhas(&ciclo, &TCicloLeitura::LinhaLogEscrita);
-        QSignalSpy avisos(&ciclo, &TCicloLeitura::AvisoAlterado);
         const QString pasta = posto.Pasta.filePath("logs");
         posto.Relogio.Pasta = pasta + '/'; // not there: every write fails
         posto.Falso->Fila << Abastecimento("44", 10, 58990, 589900, 1, "09/12/2025", "10:00:00")
@@ -609,21 +622,136 @@ private slots:
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
         QVERIFY(ciclo.LogSemGravacao());
         QCOMPARE(ciclo.TextoStatus(), kStatusLogSemGravacao);
-        QCOMPARE(avisos.size(), 1);
-        QVERIFY2(avisos[0][0].toString().contains("Os arquivos de log não podem ser gravados (Não foi possível "
-                                                  "gravar o arquivo " + pasta),
-                 qPrintable(avisos[0][0].toString()));
+        QVERIFY2(ciclo.Aviso().contains("Os arquivos de log não podem ser gravados (Não foi possível gravar o arquivo "
+                                        + pasta),
+                 qPrintable(ciclo.Aviso()));
 
+        // The fueling of a nozzle the station does not know is held in the journal; the status bar
+        // says so once the log folder is back.
         QVERIFY(QDir().mkpath(pasta));
         ciclo.LeConcentradorTimer();
         QVERIFY(!ciclo.LogSemGravacao());
-        QCOMPARE(ciclo.TextoStatus(), kProcurandoAbastecimentos);
-        QCOMPARE(avisos.size(), 2);
+        QCOMPARE(ciclo.TextoStatus(), TextoStatusRetidos(1));
+        QVERIFY(!ciclo.Aviso().contains("Os arquivos de log"));
         QCOMPARE(posto.LinhasLog("logs/LogLinkor09122025"), QStringList(linhas[0][0].toString()));
         const QStringList erros = posto.Arquivo("logs/LogErroConcentrador").split("\r\n", Qt::SkipEmptyParts);
         QCOMPARE(erros.size(), 2);
-        QVERIFY(erros[0].contains("O sistema não encontrou nenhum bico relacionado com o concentrador 069 ID: 0002"));
+        QVERIFY(erros[0].contains("Abastecimento retido no diário (entrada 2): O sistema não encontrou nenhum bico "
+                                  "relacionado com o concentrador 069 ID: 0002"));
         QVERIFY(erros[1].contains("Os arquivos de log voltaram a aceitar gravação"));
+    }
+
+    // The journal cannot be written (a disk full from the start, or one that fills up while
+    // running): nothing more is read, so the concentrator keeps what the journal cannot take; the
+    // status bar and the notice say why; a close keeps the record read at the device; once the disk
+    // takes it again, everything is journaled and stored once, in order, and reading goes on.
+    void DiarioSemGravacaoParaALeitura_data()
+    {
+        QTest::addColumn<bool>("desdeOInicio");
+        QTest::newRow("disco cheio desde o inicio") << true;
+        QTest::newRow("disco cheio durante a leitura") << false;
+    }
+    void DiarioSemGravacaoParaALeitura()
+    {
+        QFETCH(bool, desdeOInicio);
+        TPostoTeste posto;
+        PreparaBicos(posto);
+        const QString estacao = posto.Pasta.filePath("estacao");
+        QVERIFY(QDir().mkpath(estacao));
+        const QByteArray ponto = QFile::encodeName(estacao);
+        if (::mount("tmpfs", ponto.constData(), "tmpfs", 0, "size=512k") != 0)
+            QFAIL(qPrintable(QString("a small tmpfs could not be mounted on %1 (%2): this test needs root")
+                                 .arg(estacao, QString::fromLocal8Bit(std::strerror(errno)))));
+        auto desmonta = qScopeGuard([&] { ::umount2(ponto.constData(), MNT_DETACH); });
+        QVERIFY(QFile::copy(posto.Pasta.filePath("Caminho.ini"), estacao + "/Caminho.ini"));
+        posto.Relogio.Pasta = estacao + '/';
+        QFile enchimento(estacao + "/enchimento");
+        // Fills the disk to the last byte.
+        const auto enche = [&] {
+            QVERIFY(enchimento.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+            while (enchimento.write(QByteArray(4096, 'x')) == 4096) {
+            }
+            while (enchimento.write(QByteArray(1, 'x')) == 1) {
+            }
+            enchimento.close();
+        };
+        if (desdeOInicio)
+            enche();
+        TLinkor& motor = posto.IniciaMotor();
+        auto& ciclo = motor.Ciclo();
+        ciclo.ParaLeitura();
+        int id = 0;
+        if (!desdeOInicio) {
+            posto.Falso->Fila << Abastecimento("44", 10, 58990, 589900, ++id, "09/12/2025", "10:00:00", 1010);
+            ciclo.LeConcentradorTimer();
+            QCOMPARE(posto.Linhas("Select Count(*) As N From MvAbast", {"N"}), QStringList("1"));
+            enche();
+        }
+        for (int i = 0; i < 2; ++i) {
+            ++id;
+            posto.Falso->Fila << Abastecimento("44", 10 + id, 58990, 589900 + 58990 * id, id, "09/12/2025",
+                                               QByteArray("10:0") + QByteArray::number(id) + ":00", 1010 + 10 * id);
+        }
+        ciclo.LeConcentradorTimer();
+        ciclo.LeConcentradorTimer();
+        QVERIFY(ciclo.DiarioSemGravacao());
+        QCOMPARE(ciclo.TextoStatus(), kStatusDiarioSemGravacao);
+        QVERIFY2(ciclo.Aviso().startsWith("O diário dos abastecimentos não pode ser gravado (")
+                     && ciclo.Aviso().contains("A leitura do concentrador está parada"),
+                 qPrintable(ciclo.Aviso()));
+        // Nothing read (a journal that could not even be created), or the one record read kept in
+        // memory and nothing after it read.
+        QVERIFY(!posto.Falso->Fila.isEmpty());
+        QCOMPARE(ciclo.RegistroForaDoDiario(), posto.Falso->Fila.size() == 1);
+        if (!desdeOInicio)
+            QVERIFY(ciclo.RegistroForaDoDiario());
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+        // The close meanwhile keeps a record read and not journaled at the device.
+        motor.Finaliza();
+        QVERIFY(posto.Falso->Finalizacao.has_value());
+        QCOMPARE(*posto.Falso->Finalizacao,
+                 ciclo.RegistroForaDoDiario() ? TUltimoEntregue::Retem : TUltimoEntregue::Confirma);
+
+        QVERIFY(enchimento.remove());
+        ciclo.LeConcentradorTimer();
+        ciclo.LeConcentradorTimer();
+        QVERIFY(!ciclo.DiarioSemGravacao());
+        QVERIFY(!ciclo.RegistroForaDoDiario());
+        QVERIFY2(ciclo.TextoStatus().startsWith(kProcurandoAbastecimentos), qPrintable(ciclo.TextoStatus()));
+        QCOMPARE(ciclo.Aviso(), QString());
+        QVERIFY(posto.Falso->Fila.isEmpty());
+        QCOMPARE(posto.Linhas("Select Id From MvAbast Order By Id", {"Id"}),
+                 desdeOInicio ? QStringList({"1", "2"}) : QStringList({"1", "2", "3"}));
+        QCOMPARE(ciclo.AbastecimentosAguardando(), qint64(0));
+        const QStringList erros = posto.Arquivo("estacao/LogErroConcentrador").split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(erros.filter("O diário dos abastecimentos não pode ser gravado: ").size(), 1);
+        QCOMPARE(erros.filter("O diário dos abastecimentos voltou a ser gravado.").size(), 1);
+    }
+
+    // A journal that is not one (a damaged file) is set aside under another name, never emptied in
+    // place; a new one is begun, said once in the error log and in the notice (no box), and the
+    // road goes on.
+    void DiarioIlegivelEAfastado()
+    {
+        TPostoTeste posto;
+        PreparaBicos(posto);
+        const QByteArray lixo = "LIXO" + QByteArray(8192, '\x5a');
+        posto.EscreveArquivo("Diario.sqlite", lixo);
+        auto& ciclo = posto.IniciaMotor().Ciclo();
+        ciclo.ParaLeitura();
+        const QStringList erros = posto.LinhasErro();
+        QCOMPARE(erros.size(), 1);
+        QVERIFY2(erros[0].contains("estava ilegível: foi guardado como "), qPrintable(erros[0]));
+        const QString afastado = erros[0].section("foi guardado como ", 1).section(" e um diário novo", 0, 0);
+        QFile guardado(afastado);
+        QVERIFY2(guardado.open(QIODevice::ReadOnly), qPrintable(afastado));
+        QCOMPARE(guardado.readAll(), lixo);
+        QVERIFY2(ciclo.Aviso().contains("estava ilegível e foi guardado como " + afastado), qPrintable(ciclo.Aviso()));
+        QVERIFY(posto.Respondedor.Caixas.isEmpty());
+        posto.Falso->Fila << Abastecimento("44", 10, 58990, 589900, 1, "09/12/2025", "10:00:00", 1010);
+        ciclo.LeConcentradorTimer();
+        QCOMPARE(posto.Linhas("Select Id From MvAbast", {"Id"}), QStringList("1"));
+        QCOMPARE(posto.LinhasErro().size(), 1);
     }
 
     // A concentrator that does not answer shows in the status bar and the notice until it answers,

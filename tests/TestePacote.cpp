@@ -114,10 +114,11 @@ private slots:
         QTest::addColumn<QString>("caminho");
         QTest::addColumn<bool>("presente");
         const QStringList doLinkor = {
-            "./usr/bin/linkor", "./usr/bin/linkor-servico", "./usr/lib/linkor/libCompanytec.so",
+            "./usr/bin/linkor", "./usr/bin/linkor-servico", "./usr/bin/linkor-diario", "./usr/lib/linkor/libCompanytec.so",
             "./usr/share/applications/linkor.desktop", "./etc/xdg/autostart/linkor.desktop",
             "./usr/share/icons/hicolor/scalable/apps/linkor.svg", "./lib/systemd/system/linkor-servico.service",
-            "./usr/share/man/man1/linkor.1.gz", "./usr/share/man/man1/linkor-servico.1.gz", "./var/lib/linkor/"};
+            "./usr/share/man/man1/linkor.1.gz", "./usr/share/man/man1/linkor-servico.1.gz",
+            "./usr/share/man/man1/linkor-diario.1.gz", "./var/lib/linkor/"};
         const QStringList dasFerramentas = {"./usr/bin/concentrador-sim", "./usr/bin/cria-posto",
                                             "./usr/share/man/man1/concentrador-sim.1.gz",
                                             "./usr/share/man/man1/cria-posto.1.gz"};
@@ -311,7 +312,7 @@ private slots:
         // The window (an operator in the group) appends to what the service created, and back.
         QVERIFY2(log.permissions() & QFileDevice::WriteGroup, "log not writable by the station folder's group");
         // Nothing was written beside the installed programs.
-        QCOMPARE(QDir(Raiz.filePath("usr/bin")).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 4);
+        QCOMPARE(QDir(Raiz.filePath("usr/bin")).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 5);
         QCOMPARE(QDir(Raiz.filePath("usr/lib/linkor")).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 1);
     }
 
