@@ -180,9 +180,8 @@ private slots:
     }
 
     // "&Sair" (here SIGTERM, the same close), or a power cut (SIGKILL), while a fueling waits for
-    // a stopped server: it is in the journal, so the concentrator holds nothing (the close
-    // acknowledged it under either library contract), and the next run stores it from the journal,
-    // once.
+    // a stopped server: it is in the journal, so the close acknowledges it at the device (under
+    // either library contract), and the next run stores it from the journal, once.
     void FechaComAbastecimentoAguardandoOBanco_data()
     {
         QTest::addColumn<int>("sinal");
