@@ -189,6 +189,9 @@ bool TCicloLeitura::Drena()
         if (!lido)
             break;
         if (!Registra(*lido)) {
+            // Under the vendor's contract the device has let go of it already: until the journal
+            // takes it, the error log is the only other place that says what was sold.
+            FLogs.RegistraErro(QStringLiteral("Abastecimento lido e ainda fora do diário: ") + FLogs.Rastro(lido->Dados));
             FForaDoDiario = std::move(lido);
             return false;
         }
