@@ -1,12 +1,20 @@
 // Our concentrator library: the entries the program calls, each one bounded exchange with the
-// device over the serial port. Fuelings are delivered at least once: the device drops one only
-// when the next read (or a clean close) acknowledges it; FechaSerialSemConfirmar closes without.
+// device over the serial port. Two delivery contracts, chosen at each port opening:
+// - ours (the default): the device drops a fueling only when the next read (or a clean close)
+//   acknowledges it; FechaSerialSemConfirmar closes without, and the device delivers the last one
+//   again to whoever reads next. A reader killed before its next read gets it again too.
+// - the vendor's, with COMPANYTEC_CONFIRMA_NA_ENTREGA=1 in the environment: a read takes the
+//   fueling off the device as it delivers it (a second exchange acknowledges it before the read
+//   returns); the close acknowledges whatever was delivered and not yet acknowledged (an
+//   acknowledgement that went unanswered). Nothing delivered comes back after a reopen or a kill;
+//   FechaSerialSemConfirmar has nothing to keep beyond such an unanswered acknowledgement.
 #include "EntradasCompanytec.h"
 #include "Porta.h"
 #include "Protocolo.h"
 
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <mutex>
@@ -24,6 +32,8 @@ TPorta gPorta;
 std::uint32_t gUltimaEntregue = 0;
 // The opening of the port it was delivered over.
 unsigned gAberturaEntregue = 0;
+// The vendor's contract: each fueling acknowledged as it is delivered (see the top of this file).
+bool gConfirmaNaEntrega = false;
 std::string gTextoPreco = "0";
 
 std::string TextoOuVazio(const char* texto)
@@ -60,6 +70,10 @@ std::optional<TDadosAbastecimento> PedeAbastecimento(bool& respondeu)
     if (dados) {
         gUltimaEntregue = dados->Chave;
         gAberturaEntregue = gPorta.Aberturas();
+        // An acknowledgement left unanswered is repeated by the next read or the close: the device
+        // may then hand this one out again, never drop one nobody received.
+        if (gConfirmaNaEntrega && Pede(CmdConfirma, TEscritor().Natural32(dados->Chave).Bytes()))
+            gUltimaEntregue = 0;
     }
     return dados;
 }
@@ -82,6 +96,8 @@ ENTRADA(std::int32_t, InicializaSerial)(std::int32_t Porta)
     const std::string caminho = TPorta::CaminhoDaPorta(Porta & 0xFF);
     if (caminho.empty())
         return 0;
+    const char* contrato = std::getenv("COMPANYTEC_CONFIRMA_NA_ENTREGA");
+    gConfirmaNaEntrega = contrato && std::strcmp(contrato, "1") == 0;
     return gPorta.Abre(caminho) ? 1 : 0;
 }
 
@@ -100,7 +116,7 @@ ENTRADA(std::int32_t, FechaSerial)()
 }
 
 // The close while the last fueling delivered waits to be stored: the device keeps it and
-// delivers it again to whoever reads next.
+// delivers it again to whoever reads next. Under the vendor's contract the read already took it.
 ENTRADA(std::int32_t, FechaSerialSemConfirmar)()
 {
     std::lock_guard trava(gTrava);

@@ -41,6 +41,8 @@ typedef std::int32_t(COMPANYTEC_CHAMADA* TEntradaAutoLibera)(const char* Bico);
 typedef std::int32_t(COMPANYTEC_CHAMADA* TEntradaLeVisualizacao)(void* Registro256);
 // Optional, our library's own: closes the port without acknowledging the last fueling delivered,
 // which the device then delivers again. Looked up by name; a library without it still loads.
+// Under the vendor's contract (our library with COMPANYTEC_CONFIRMA_NA_ENTREGA=1) a read has
+// already taken the fueling off the device, so this close keeps nothing.
 typedef std::int32_t(COMPANYTEC_CHAMADA* TEntradaFechaSerialSemConfirmar)();
 // Looked up but never called by the program.
 typedef std::int32_t(COMPANYTEC_CHAMADA* TEntradaAlteraPreco)(const char* Bico, double Preco);

@@ -25,6 +25,7 @@ constexpr std::size_t MaximoAcumulado = 4096;
 enum TComando : std::uint8_t {
     CmdLeAbastecimento = 'A', // data: key of the last fueling delivered (u32, 0 none); answer: u8 present + fueling
     CmdFecha = 'F',           // data: key of the last fueling delivered; answer: empty
+    CmdConfirma = 'K',        // data: key of the fueling just delivered; answer: empty (the port stays open)
     CmdLeRegistro = 'R',      // data: i32 ID; answer: u8 present + fueling
     CmdLeStatus = 'S',        // answer: 48 status bytes
     CmdLeStStatus = 'T',      // answer: 100 nozzle-status characters

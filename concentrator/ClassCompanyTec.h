@@ -39,7 +39,9 @@ public:
     bool InicializaSerial(std::uint8_t Porta) override;
     double PrecoUnitario(const QString& Bico) override;
     // Retem closes through the library's optional FechaSerialSemConfirmar; a library without it is
-    // not called at all (its close would acknowledge), and the port closes with the process.
+    // not called at all (its close would acknowledge), and the port closes with the process. Under
+    // the vendor's contract a fueling leaves the device as it is delivered: neither close can keep
+    // it there, only what the engine itself keeps (its journal) can.
     void FinalizaSerial(TUltimoEntregue Ultimo) override;
     // Raises EErro when the library reports that the concentrator did not take the command.
     void AcertaDataHora() override;

@@ -242,9 +242,15 @@ void TCicloLeitura::ConfereGravados()
         return;
     try {
         TDiario& diario = *FContexto.Diario();
+        // A busy station's week is thousands of lookups: a bounded share per tick, so a tick stays
+        // short; the round goes on from where it stopped.
+        int conferidos = 0;
         for (const TEntradaDiario& entrada : diario.GravadosDesde(agora.addDays(-kDiasConferidos))) {
-            if (!entrada.DataGravada.isValid())
+            if (entrada.Numero <= FUltimoConferido || !entrada.DataGravada.isValid())
                 continue;
+            if (++conferidos > kConferidosPorTique)
+                return;
+            FUltimoConferido = entrada.Numero;
             if (FGravador.ExisteGravado(entrada.Campos.Id, entrada.Sequencia, entrada.DataGravada))
                 continue;
             // A backup restored over the live file, or a row deleted: a management program may do
@@ -260,6 +266,7 @@ void TCicloLeitura::ConfereGravados()
                                         entrada.CodBico));
         }
         diario.Poda(agora.addDays(-TDiario::kDiasGuardados));
+        FUltimoConferido = 0;
     } catch (const EErroDiario& e) {
         FalhaDoDiario(e.Mensagem());
         return;

@@ -70,6 +70,7 @@ public:
     static constexpr int kMinutosEntreRetentativas = 5;
     // Stored entries of these last days are checked against MvAbast at start-up and once a day.
     static constexpr int kDiasConferidos = 7;
+    static constexpr int kConferidosPorTique = 200;
 
     // Opens the station folder's journal (start-up). A damaged one is set aside and said so; one
     // that cannot be opened at all leaves reading stopped, and every tick tries it again.
@@ -199,5 +200,6 @@ private:
     bool FReconecta = false; // the next attempt starts on a fresh attachment
     QDateTime FProximaRetentativa;
     QDate FDiaConferencia;
+    qint64 FUltimoConferido = 0; // the day's check went this far
     QString FMotivoCaptura;
 };

@@ -164,7 +164,8 @@ std::optional<TQuadro> TDispositivo::AtendePedido(const TQuadro& pedido)
     TEscritor escritor;
     switch (pedido.Comando) {
     case CmdLeAbastecimento:
-    case CmdFecha: {
+    case CmdFecha:
+    case CmdConfirma: {
         // The fueling the library last received is dropped only now that it says so.
         const std::uint32_t confirmada = leitor.Natural32();
         if (leitor.Ok() && confirmada != 0 && !FPendentes.empty() && FPendentes.front().Chave == confirmada)

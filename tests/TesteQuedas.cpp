@@ -2,7 +2,8 @@
 // at random moments (seeded) while fuelings come in, some right after it stored one and before its
 // next read, then started again; on a station database without the unique key on MvAbast, so only
 // the program stands between a fueling delivered again and a second row. Then, against a Firebird
-// server: closed while a fueling waits for the stopped server, and two copies started at once.
+// server: closed or killed while a fueling waits for the stopped server, and two copies started at
+// once. ctest runs it under both contracts of our library (teste_quedas_na_entrega: the vendor's).
 #include "Conexao.h"
 #include "FalhasTeste.h"
 #include "Posto.h"
@@ -161,6 +162,12 @@ private slots:
         QFile erros(Pasta.filePath("LogErroConcentrador"));
         const QString textoErros = erros.open(QIODevice::ReadOnly) ? QString::fromUtf8(erros.readAll()) : QString();
         qInfo("entregues de novo e ignorados: %lld", textoErros.count("recebido novamente e ignorado"));
+        // Under the vendor's contract a cut in the instant between the library's delivery and the
+        // journal's commit loses that fueling; the seeded moments practically never hit it.
+        if (ContratoNaEntrega() && contagem.Perdidos > 0)
+            QEXPECT_FAIL("", "Under the vendor's contract a record delivered and not yet in the journal lives only "
+                             "in the program's memory.",
+                         Continue);
         QCOMPARE(contagem.Gravados, contagem.Oferecidos);
         QCOMPARE(contagem.Duplicados, 0);
         QCOMPARE(contagem.Estranhos, 0);
@@ -172,14 +179,22 @@ private slots:
         conexao.Desconecta();
     }
 
-    // "&Sair" (here SIGTERM, the same close) while a fueling waits for a stopped server: it is in
-    // the journal, so the close acknowledges it at the device (under either library contract), and
-    // the next run stores it from the journal, once.
+    // "&Sair" (here SIGTERM, the same close), or a power cut (SIGKILL), while a fueling waits for
+    // a stopped server: it is in the journal, so the concentrator holds nothing (the close
+    // acknowledged it under either library contract), and the next run stores it from the journal,
+    // once.
+    void FechaComAbastecimentoAguardandoOBanco_data()
+    {
+        QTest::addColumn<int>("sinal");
+        QTest::newRow("sair") << int(SIGTERM);
+        QTest::newRow("queda") << int(SIGKILL);
+    }
     void FechaComAbastecimentoAguardandoOBanco()
     {
+        QFETCH(int, sinal);
         TServidorFirebird servidor;
         TConexao verifica;
-        PreparaPostoNoServidor(servidor, "FECHA.FDB", verifica);
+        PreparaPostoNoServidor(servidor, QString("FECHA-%1.FDB").arg(QTest::currentDataTag()), verifica);
         if (QTest::currentTestFailed())
             return;
         TOfertas ofertas;
@@ -192,17 +207,28 @@ private slots:
         QVERIFY(ofertas.Oferece(*this, 502));
         QTRY_VERIFY_WITH_TIMEOUT(LeErros().mid(errosAntes).contains("Abastecimento aguardando gravação: ID: 0502"),
                                  30000);
-        Termina(Linkor);
+        if (sinal == SIGTERM) {
+            Termina(Linkor);
+        } else {
+            ::kill(static_cast<pid_t>(Linkor.processId()), SIGKILL);
+            QVERIFY(Linkor.waitForFinished(5000));
+        }
         QCOMPARE(Estado("pendentes"), QString("0")); // the journal's now
 
         QVERIFY2(servidor.Retoma(), qPrintable(servidor.Motivo()));
         IniciaLinkor();
-        QTRY_COMPARE_WITH_TIMEOUT(GravadosNoServidor(verifica), qint64(2), 30000);
+        // A fueling offered after the restart is stored after the one that waited.
+        QVERIFY(ofertas.Oferece(*this, 503));
+        const auto ultimoGravado = [&] {
+            return GravadosNoServidor(verifica) >= 0
+                   && Inteiro(verifica, "Select Count(*) As Valor From MvAbast Where Id = 503") == 1;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(ultimoGravado(), 30000);
         QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 10000);
         Termina(Linkor);
 
         const TContagem contagem = ofertas.Confere(verifica);
-        ImprimeFiguras("fecha-com-pendente", 1, contagem);
+        ImprimeFiguras(sinal == SIGTERM ? "fecha-com-pendente" : "queda-com-pendente", 1, contagem);
         QCOMPARE(contagem.Gravados, contagem.Oferecidos);
         QCOMPARE(contagem.Duplicados, 0);
         QCOMPARE(contagem.Estranhos, 0);

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -25,7 +26,8 @@ constexpr int Porta = 3;
 // What a call may take when the device does not answer, with room for a loaded machine.
 constexpr qint64 LimiteChamadaMs = 1500;
 
-// The reader that is killed: takes one fueling through the library, reports its ID and waits.
+// A reader of its own process: takes one fueling through the library and reports its ID; then
+// closes as the second argument says ("confirma", "retem"), or waits to be killed ("morto").
 int ExecutaLeitor(int argc, char** argv)
 {
     QCoreApplication aplicacao(argc, argv);
@@ -36,8 +38,13 @@ int ExecutaLeitor(int argc, char** argv)
     const TAbastecimento lido = driver.GetLeAbastecimento();
     std::printf("%d %d\n", lido.Valido, lido.Id);
     std::fflush(stdout);
-    std::this_thread::sleep_for(std::chrono::seconds(30));
-    return 2;
+    const QByteArray fim = argc > 2 ? QByteArray(argv[2]) : QByteArray("morto");
+    if (fim == "morto") {
+        std::this_thread::sleep_for(std::chrono::seconds(30));
+        return 2;
+    }
+    driver.FinalizaSerial(fim == "retem" ? TUltimoEntregue::Retem : TUltimoEntregue::Confirma);
+    return 0;
 }
 } // namespace
 
@@ -267,37 +274,68 @@ private slots:
         QCOMPARE(Estado("pendentes"), QString("0"));
     }
 
-    void LeitorDerrubadoRecebeDeNovo()
+    // What becomes of a fueling delivered to a reader that then closes, or dies, under each of the
+    // library's contracts: ours acknowledges on the next read or a clean close, the vendor's
+    // (COMPANYTEC_CONFIRMA_NA_ENTREGA=1) as it delivers.
+    void EntregaConformeOContrato_data()
     {
-        QCOMPARE(Ctl({"abastece", "bico=05", "litros=3", "preco=6", "id=4321"}), QString("4321"));
+        QTest::addColumn<bool>("naEntrega");
+        QTest::addColumn<QString>("fim");
+        QTest::addColumn<bool>("deNovo");
+        for (const bool naEntrega : {false, true}) {
+            const char* contrato = naEntrega ? "contrato na entrega" : "contrato proxima leitura";
+            // Killed before its next read: only the device can still have it.
+            QTest::newRow(qPrintable(QString(contrato) + ", leitor morto")) << naEntrega << "morto" << !naEntrega;
+            // Closed while it waits for the database: kept where the contract lets it be kept.
+            QTest::newRow(qPrintable(QString(contrato) + ", fecha retendo")) << naEntrega << "retem" << !naEntrega;
+            QTest::newRow(qPrintable(QString(contrato) + ", fecha confirmando")) << naEntrega << "confirma" << false;
+        }
+    }
+    void EntregaConformeOContrato()
+    {
+        QFETCH(bool, naEntrega);
+        QFETCH(QString, fim);
+        QFETCH(bool, deNovo);
+        // The port goes to the reader; this test's driver takes it back under the same contract,
+        // and the next test finds the default again.
         Driver.FinalizaSerial(TUltimoEntregue::Confirma);
+        if (naEntrega)
+            qputenv("COMPANYTEC_CONFIRMA_NA_ENTREGA", "1");
+        else
+            qunsetenv("COMPANYTEC_CONFIRMA_NA_ENTREGA");
+        const auto restaura = qScopeGuard([this] {
+            Driver.FinalizaSerial(TUltimoEntregue::Confirma);
+            qunsetenv("COMPANYTEC_CONFIRMA_NA_ENTREGA");
+            QVERIFY(Driver.InicializaSerial(Porta));
+        });
+        QCOMPARE(Ctl({"abastece", "bico=05", "litros=3", "preco=6", "id=4321"}), QString("4321"));
 
         QProcess leitor;
-        leitor.start(QCoreApplication::applicationFilePath(), {"--leitor"});
+        MorreComOTeste(leitor);
+        leitor.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        leitor.start(QCoreApplication::applicationFilePath(), {"--leitor", fim});
         QVERIFY(leitor.waitForStarted(5000));
         QVERIFY(leitor.waitForReadyRead(5000));
         QCOMPARE(QString::fromLatin1(leitor.readLine()).trimmed(), QString("1 4321"));
-        leitor.kill();
+        if (fim == "morto") {
+            // The vendor's read took it off the device before it returned.
+            QCOMPARE(Estado("pendentes"), naEntrega ? QString("0") : QString("1"));
+            leitor.kill();
+        }
         QVERIFY(leitor.waitForFinished(5000));
+        if (fim != "morto")
+            QCOMPARE(leitor.exitCode(), 0);
+        QCOMPARE(Estado("pendentes"), deNovo ? QString("1") : QString("0"));
 
-        // Delivered but never acknowledged: the next reader gets it again.
         QVERIFY(Driver.InicializaSerial(Porta));
         const TAbastecimento lido = Driver.GetLeAbastecimento();
-        QCOMPARE(lido.Valido, 1);
-        QCOMPARE(lido.Id, 4321);
-        QCOMPARE(Estado("pendentes"), QString("1"));
-
-        // A close while it waits for the database keeps it at the device, for the next run.
-        Driver.FinalizaSerial(TUltimoEntregue::Retem);
-        QCOMPARE(Estado("pendentes"), QString("1"));
-        QVERIFY(Driver.InicializaSerial(Porta));
-        QCOMPARE(Driver.GetLeAbastecimento().Id, 4321);
-
-        // A clean close acknowledges it.
-        Driver.FinalizaSerial(TUltimoEntregue::Confirma);
-        QCOMPARE(Estado("pendentes"), QString("0"));
-        QVERIFY(Driver.InicializaSerial(Porta));
+        QCOMPARE(lido.Valido, deNovo ? 1 : 0);
+        if (deNovo)
+            QCOMPARE(lido.Id, 4321);
+        // Delivered at most once more: the read after it finds nothing, and the device keeps
+        // nothing, whichever contract.
         QCOMPARE(Driver.GetLeAbastecimento().Valido, 0);
+        QCOMPARE(Estado("pendentes"), QString("0"));
     }
 
     // A second driver on the port's device, by any of its names, is refused before the library is

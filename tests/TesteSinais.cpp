@@ -1,6 +1,7 @@
 // The programs themselves, stopped from outside: SIGTERM ends the window and the service promptly
 // and cleanly, whether polling, waiting between two database attempts or in a start-up question,
 // or stuck in a database that stopped answering.
+#include "Diario.h"
 #include "NotificacaoTeste.h"
 #include "Posto.h"
 #include "ServidorFirebird.h"
@@ -83,6 +84,8 @@ private slots:
     {
         const QString banco = Pasta.filePath("POSTO.FDB");
         CriaBancoPosto(banco, true);
+        for (const QString sufixo : {"", "-wal", "-shm"}) // a new station: its journal begins empty
+            QFile::remove(Pasta.filePath("Diario.sqlite" + sufixo));
         Ctl({"abastece", "bico=04", "litros=10", "preco=5.899"});
         IniciaLinkor(banco);
         QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 10000);
@@ -123,7 +126,8 @@ private slots:
 
     // The database server frozen while a fueling is being stored: the engine hangs in the
     // statement, yet SIGTERM ends the program (the time it takes is a benchmark figure; here only
-    // that it ends), and the fueling is not acknowledged: the concentrator still holds it.
+    // that it ends). The fueling waits in the journal for the next run, so the close acknowledged
+    // it at the concentrator (before the journal, the concentrator had to keep it).
     void TerminaComOBancoParado_data() { Programas(); }
     void TerminaComOBancoParado()
     {
@@ -135,6 +139,8 @@ private slots:
         TReceptorNotificacoes gerente(Pasta.filePath("notify.sock"));
         QVERIFY(gerente.Ligado);
         CriaBancoPosto(banco, true);
+        for (const QString sufixo : {"", "-wal", "-shm"}) // a new station: its journal begins empty
+            QFile::remove(Pasta.filePath("Diario.sqlite" + sufixo));
         Ctl({"abastece", "bico=04", "litros=10", "preco=5.899"});
         IniciaLinkor(servidor.Endereco(banco), servidor.Senha(), servico);
         QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 20000);
@@ -162,7 +168,11 @@ private slots:
         QCOMPARE(Linkor.exitCode(), 0);
         const QString erros = LeErros().mid(antes);
         QVERIFY2(!erros.contains("não responderam"), qPrintable(erros));
-        QCOMPARE(Estado("pendentes"), QString("1"));
+        QCOMPARE(Estado("pendentes"), QString("0"));
+        TDiario diario(TDiario::ArquivoDoPosto(Pasta.path() + '/'), TAberturaDiario::SoAbre);
+        const QList<TEntradaDiario> aguardando = diario.Aguardando(10);
+        QCOMPARE(aguardando.size(), 1);
+        QCOMPARE(aguardando[0].Campos.Litragem, 12.0);
     }
 };
 

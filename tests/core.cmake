@@ -8,6 +8,7 @@ linkor_teste(teste_funcoes_operador FONTES TesteFuncoesOperador.cpp PostoTeste.h
 linkor_teste(teste_falhas FONTES TesteFalhas.cpp FalhasTeste.h PostoTeste.h ServidorFirebird.h SimuladorTeste.h
              LIBS core)
 add_dependencies(teste_falhas Companytec concentrador-sim)
+linkor_teste_nos_dois_contratos(teste_falhas)
 linkor_teste(teste_inicio FONTES TesteInicio.cpp PostoTeste.h LIBS core)
 # Another account's Linkor on the same station is the headless service.
 add_dependencies(teste_inicio linkor-servico)
