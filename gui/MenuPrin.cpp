@@ -222,8 +222,12 @@ void TMenuPrin::AtualizaPainel0()
     // what the engine reports as wrong (a silent concentrator, say) stands there instead.
     const bool animacao = FStatus.startsWith(kProcurandoAbastecimentos);
     if (FAviso.isEmpty() || !animacao) {
+        // The panel keeps its width of 250 but grows for a status that needs more (the counts of
+        // fuelings waiting or held), so no word is cut; the fueling count takes what is left.
+        FPainel0->setFixedWidth(qMax(250, FPainel0->fontMetrics().horizontalAdvance(FStatus) + 2));
         FPainel0->setText(FStatus);
     } else {
+        FPainel0->setFixedWidth(250);
         const QString linha = QLatin1Char(' ') + FAviso.section(QLatin1Char('\n'), 0, 0);
         FPainel0->setText(FPainel0->fontMetrics().elidedText(linha, Qt::ElideRight, FPainel0->width() - 4));
     }

@@ -3,6 +3,8 @@
 #include "PostoTeste.h"
 
 #include <QAction>
+#include <QLabel>
+#include <QStatusBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -175,6 +177,43 @@ private slots:
         emit ciclo.TextoStatusAlterado(" Procurando Abastecimentos....");
         emit ciclo.AvisoAlterado(QString());
         QCOMPARE(janela->TextoPainel(0), QString(" Procurando Abastecimentos...."));
+    }
+
+    // The first panel shows the engine's whole status, counts included, and the fueling count
+    // beside it stays whole too: " Banco inacessível: 17 abastecimentos aguardando" lost its last
+    // letter to the panel's fixed width.
+    void StatusCabeInteiro_data()
+    {
+        QTest::addColumn<QString>("status");
+        QTest::newRow("animação") << " Procurando Abastecimentos..............";
+        QTest::newRow("um aguardando") << kStatusBancoInacessivel;
+        QTest::newRow("inacessível") << " Banco inacessível: 17 abastecimentos aguardando";
+        QTest::newRow("inacessível, milhares") << " Banco inacessível: 9999 abastecimentos aguardando";
+        QTest::newRow("ocupado") << " Banco ocupado: 1234 abastecimentos aguardando";
+        QTest::newRow("recusa") << " Banco recusa os abastecimentos (1234 aguardando): chame o técnico";
+        QTest::newRow("retidos") << " 1234 abastecimentos retidos: chame o técnico";
+    }
+    void StatusCabeInteiro()
+    {
+        QFETCH(QString, status);
+        TPostoTeste posto;
+        auto janela = AbreJanela(posto);
+        QVERIFY(NoMotor(*janela, [](TLinkor& linkor) { linkor.Ciclo().ParaLeitura(); }));
+        janela->show();
+        QVERIFY(QTest::qWaitForWindowExposed(janela.get()));
+        emit posto.Ciclo().TextoStatusAlterado(status);
+        janela->VisualizaLog->setPlainText(QStringList(1234, "x").join('\n'));
+        QCOMPARE(janela->TextoPainel(0), status);
+        QCOMPARE(janela->TextoPainel(1), QString("Total de Abastecimentos: 1234"));
+        const auto paineis = janela->statusBar()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
+        QCOMPARE(paineis.size(), 2);
+        for (QLabel* painel : paineis) {
+            QTRY_VERIFY(painel->isVisible());
+            const QRect area = painel->contentsRect();
+            QVERIFY2(painel->fontMetrics().horizontalAdvance(painel->text()) <= area.width(),
+                     qPrintable(QStringLiteral("\"%1\" em %2 pixels").arg(painel->text()).arg(area.width())));
+            QVERIFY2(painel->geometry().right() < janela->statusBar()->width(), qPrintable(painel->text()));
+        }
     }
 
     void PortaEParametros_data()
