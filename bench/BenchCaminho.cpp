@@ -8,6 +8,7 @@
 //      record reads through the library, nothing stored; on the pty and at 9600 baud.
 #include "Abastecimentos.h"
 #include "Bancada.h"
+#include "CamposDiario.h"
 #include "ClassCompanyTec.h"
 #include "Diario.h"
 #include "SimuladorTeste.h"
@@ -19,20 +20,6 @@
 using namespace Bancada;
 
 namespace {
-
-TCamposDiario CamposDe(const TFuelingGerado& f)
-{
-    TCamposDiario c;
-    c.Id = f.Id;
-    c.Bico = QString::fromLatin1(f.Bico);
-    c.Data = QString::fromLatin1(f.Data);
-    c.Hora = QString::fromLatin1(f.Hora);
-    c.Litragem = f.Litros;
-    c.ValorTotal = f.Total;
-    c.PrecoUnit = f.Preco;
-    c.EncerranteFinal = 1000 + f.Litros;
-    return c;
-}
 
 QByteArray BytesDe(const TAbastecimento& r)
 {
