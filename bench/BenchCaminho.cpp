@@ -230,6 +230,8 @@ void Drenagem(int repeticoes, int n, int baud)
              .arg(linha)
              .arg(n)
              .arg(posto.LinhasErro().size()));
+    if (!posto.LinhasErro().isEmpty())
+        Nota(QStringLiteral("  first: ") + posto.LinhasErro().first());
     for (auto [comparacao, oque] : {std::pair{&inacessivel, QStringLiteral("database unreachable")},
                                     std::pair{&alcancavel, QStringLiteral("database reachable")}}) {
         const double taxa = 1000.0 / comparacao->MedianaMs();
