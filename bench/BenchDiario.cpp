@@ -3,6 +3,7 @@
 // time and the bytes the process writes to disk; and the journal's size per entry on disk.
 #include "Abastecimentos.h"
 #include "Bancada.h"
+#include "CamposDiario.h"
 #include "Diario.h"
 
 #include <QCoreApplication>
@@ -12,21 +13,6 @@
 using namespace Bancada;
 
 namespace {
-
-TCamposDiario CamposDe(const TFuelingGerado& f)
-{
-    TCamposDiario c;
-    c.Id = f.Id;
-    c.Bico = QString::fromLatin1(f.Bico);
-    c.Data = QString::fromLatin1(f.Data);
-    c.Hora = QString::fromLatin1(f.Hora);
-    c.Litragem = f.Litros;
-    c.ValorTotal = f.Total;
-    c.PrecoUnit = f.Preco;
-    c.EncerranteFinal = 1000 + f.Litros;
-    c.CodFid = QStringLiteral("04A1B2C3D4E5F607");
-    return c;
-}
 
 qint64 Tamanho(const QString& arquivo)
 {
@@ -55,7 +41,7 @@ try {
         return MedeBloco(n, [&](int) {
             const TFuelingGerado f = Gera(inicio, lidos++);
             const TAbastecimentoFid r = ComTag(f);
-            diario->Acrescenta(QByteArray(reinterpret_cast<const char*>(&r), sizeof r), kLayoutFid, CamposDe(f),
+            diario->Acrescenta(QByteArray(reinterpret_cast<const char*>(&r), sizeof r), kLayoutFid, CamposDe(f, QStringLiteral("04A1B2C3D4E5F607")),
                                kOrigemLeitura, QDateTime::currentDateTime());
         });
     };
