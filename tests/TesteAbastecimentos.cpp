@@ -982,7 +982,7 @@ private slots:
             --abertas;
         };
         ciclo.DefineIntervaloLeitura(1);
-        QTRY_VERIFY_WITH_TIMEOUT(posto.Respondedor.Caixas.size() >= 3, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(posto.Respondedor.Caixas.size() >= 3, 30000);
         ciclo.ParaLeitura();
         QCOMPARE(posto.Respondedor.Caixas[0].Tipo, TTipoMensagem::Erro);
         QVERIFY(posto.Respondedor.Caixas[0].Texto.endsWith('.'));

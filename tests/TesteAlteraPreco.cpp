@@ -40,21 +40,21 @@ class TesteAlteraPreco : public QObject {
         dialogo = new TFAlteraPreco(*motor);
         dialogo->show();
         QVERIFY(QTest::qWaitForWindowActive(dialogo));
-        QTRY_VERIFY(!dialogo->Ocupado());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogo->Ocupado(), 30000);
     }
     // "&OK" pressed without the focus leaving where it is (as its letter does), then the wait for
     // its job.
     void Ok()
     {
         dialogo->BtOk->click();
-        QTRY_VERIFY(!dialogo->Ocupado());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogo->Ocupado(), 30000);
     }
     void Tecla(Qt::Key tecla) { QTest::keyClick(QApplication::focusWidget(), tecla); }
     // The grid focused on this cell.
     void Foca(int linha, int coluna)
     {
         dialogo->GridBombas->setFocus();
-        QTRY_COMPARE(QApplication::focusWidget(), dialogo->GridBombas);
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), dialogo->GridBombas, 30000);
         dialogo->GridBombas->setCurrentCell(linha, coluna);
     }
     QPoint Atual() const { return {dialogo->GridBombas->currentRow(), dialogo->GridBombas->currentColumn()}; }
@@ -196,7 +196,7 @@ private slots:
 
         // "&Cancelar" closes and frees the dialog.
         dialogo->BtCancelar->click();
-        QTRY_VERIFY(dialogo.isNull());
+        QTRY_VERIFY_WITH_TIMEOUT(dialogo.isNull(), 30000);
     }
 
     void SemBicosUmaLinhaVazia()
@@ -287,7 +287,7 @@ private slots:
             dialogo->BtOk->click(); // the editor stays open, as with Alt+O
         else
             QTest::mouseClick(dialogo->BtOk, Qt::LeftButton);
-        QTRY_VERIFY(!dialogo->Ocupado());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogo->Ocupado(), 30000);
         QVERIFY2(TextoCelula(dialogo, 2, 2).startsWith("6,222"), qPrintable(TextoCelula(dialogo, 2, 2)));
         if (saida == "Enter")
             QCOMPARE(QApplication::focusWidget(), dialogo->GridBombas);
@@ -344,7 +344,7 @@ private slots:
                 for (const QChar c : t)
                     QTest::keyClicks(QApplication::focusWidget(), QString(c));
             QVERIFY2(dialogo && dialogo->isVisible(), qPrintable(t));
-            QTRY_VERIFY(!dialogo->Ocupado());
+            QTRY_VERIFY_WITH_TIMEOUT(!dialogo->Ocupado(), 30000);
         }
         QCOMPARE(posto->Falso->TextosPrecos(), bombas);
         QCOMPARE(posto->Linhas(kPrecos, {"CodBico", "PrecoVenda"}).mid(0, 2), banco);
@@ -368,7 +368,7 @@ private slots:
         // The toolbar opens one modal dialog; a poll tick while it is open stores its fueling, and
         // the dialog carries on.
         TMenuPrin janela(posto->CriaMotor());
-        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 20000); // start-up runs on the engine's thread
+        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 30000); // start-up runs on the engine's thread
         janela.Motor().Executa(&janela, [](TLinkor& linkor, const TRetorno&) { linkor.Ciclo().DefineIntervaloLeitura(20); });
         bool verificado = false;
         QTimer::singleShot(0, this, [&] {
@@ -377,11 +377,11 @@ private slots:
             QVERIFY(aberto && aberto->isModal() && aberto->isVisible());
             QVERIFY(posto->Ciclo().LeituraAtiva());
             posto->Falso->Fila << Abastecimento("44", 10, 58990, 589900, 37);
-            QTRY_COMPARE(posto->Linhas("Select Id From MvAbast", {"Id"}), QStringList("37"));
-            QTRY_VERIFY(!aberto->Ocupado());
+            QTRY_COMPARE_WITH_TIMEOUT(posto->Linhas("Select Id From MvAbast", {"Id"}), QStringList("37"), 30000);
+            QTRY_VERIFY_WITH_TIMEOUT(!aberto->Ocupado(), 30000);
             aberto->GridBombas->item(2, 2)->setText("7,000");
             aberto->BtOk->click();
-            QTRY_VERIFY(!aberto->Ocupado());
+            QTRY_VERIFY_WITH_TIMEOUT(!aberto->Ocupado(), 30000);
             QCOMPARE(posto->Linhas("Select PrecoVenda From Bombas Where CodBico = '03'", {"PrecoVenda"}),
                      QStringList("7"));
             QVERIFY(aberto->isVisible());

@@ -59,7 +59,7 @@ private slots:
         }));
         motor->start();
         QVERIFY(motor->wait(10000));
-        QTRY_COMPARE(CaixasVisiveis().size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(CaixasVisiveis().size(), 2, 30000);
         QMessageBox* erro = caixas.CaixaAberta(TTipoMensagem::Erro);
         QVERIFY(erro);
         QCOMPARE(erro->windowTitle(), QString("Erro"));
@@ -69,11 +69,11 @@ private slots:
 
         // Closed by the operator, the next error opens a box of its own with only its text.
         Botao(erro, "OK")->click();
-        QTRY_VERIFY(!caixas.CaixaAberta(TTipoMensagem::Erro));
+        QTRY_VERIFY_WITH_TIMEOUT(!caixas.CaixaAberta(TTipoMensagem::Erro), 30000);
         motor.reset(QThread::create([&] { caixas.MostraMensagem(TTipoMensagem::Erro, "Terceiro erro"); }));
         motor->start();
         QVERIFY(motor->wait(10000));
-        QTRY_VERIFY(caixas.CaixaAberta(TTipoMensagem::Erro));
+        QTRY_VERIFY_WITH_TIMEOUT(caixas.CaixaAberta(TTipoMensagem::Erro), 30000);
         QCOMPARE(caixas.CaixaAberta(TTipoMensagem::Erro)->text(), QString("Terceiro erro"));
     }
 
@@ -100,7 +100,7 @@ private slots:
                                                  TBotoes(botoes)));
         }));
         motor->start();
-        QTRY_COMPARE(CaixasVisiveis().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(CaixasVisiveis().size(), 1, 30000);
         QMessageBox* caixa = CaixasVisiveis().first();
         QCOMPARE(caixa->text(), QString("Impossível conectar ao banco de dados. \nDeseja tentar novamente?"));
         QVERIFY(!motor->wait(50)); // the engine waits for the operator; the window does not
@@ -120,11 +120,11 @@ private slots:
             resposta = int(caixas.MostraMensagem(TTipoMensagem::Informacao, "Deseja tentar novamente?", TBotoes::SimNao));
         }));
         motor->start();
-        QTRY_COMPARE(CaixasVisiveis().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(CaixasVisiveis().size(), 1, 30000);
         caixas.Suprime();
         QVERIFY(motor->wait(10000));
         QCOMPARE(resposta.load(), int(TResposta::Nao));
-        QTRY_COMPARE(CaixasVisiveis().size(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(CaixasVisiveis().size(), 0, 30000);
         QCOMPARE(caixas.MostraMensagem(TTipoMensagem::Confirmacao, "Confirma?", TBotoes::OkCancelar), TResposta::Cancelar);
         caixas.MostraMensagem(TTipoMensagem::Erro, "Erro");
         QTest::qWait(50);
@@ -159,7 +159,7 @@ private slots:
         QCOMPARE(resposta.load(), int(TResposta::Nao));
         QCOMPARE(CaixasVisiveis().size(), 1);
         Botao(caixa, "OK")->click();
-        QTRY_VERIFY(fim);
+        QTRY_VERIFY_WITH_TIMEOUT(fim, 30000);
     }
 
     // A box waiting for its answer while the window it came up over goes away by itself (the
@@ -172,7 +172,7 @@ private slots:
         }));
         motor->start();
         QVERIFY(motor->wait(10000));
-        QTRY_VERIFY(caixas.CaixaAberta(TTipoMensagem::Informacao));
+        QTRY_VERIFY_WITH_TIMEOUT(caixas.CaixaAberta(TTipoMensagem::Informacao), 30000);
         QPointer<QMessageBox> postada = caixas.CaixaAberta(TTipoMensagem::Informacao);
         postada->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(postada));
@@ -222,7 +222,7 @@ private slots:
             std::unique_ptr<QThread> motor(QThread::create([&] { caixas.MostraMensagem(TTipoMensagem::Erro, texto); }));
             motor->start();
             QVERIFY(motor->wait(10000));
-            QTRY_VERIFY(caixas.CaixaAberta(TTipoMensagem::Erro) && caixas.CaixaAberta(TTipoMensagem::Erro)->isVisible());
+            QTRY_VERIFY_WITH_TIMEOUT(caixas.CaixaAberta(TTipoMensagem::Erro) && caixas.CaixaAberta(TTipoMensagem::Erro)->isVisible(), 30000);
             QMessageBox* caixa = caixas.CaixaAberta(TTipoMensagem::Erro);
             QVERIFY(QTest::qWaitForWindowExposed(caixa));
             confere(caixa);

@@ -347,7 +347,7 @@ private slots:
 
         proxy->Libera(); // the three attaches given up now get their answer
         QTest::qWait(2000); // let them arrive: a count taken before would prove nothing
-        QTRY_COMPARE_WITH_TIMEOUT(Conta(direta, anexos), antes, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(Conta(direta, anexos), antes, 30000);
         conexao.Conecta();
         QCOMPARE(Conta(conexao, QStringLiteral("Select Count(*) As Quantos From Bombas")), 9);
         QCOMPARE(Conta(direta, anexos), antes + 1);

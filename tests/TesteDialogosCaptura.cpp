@@ -69,7 +69,7 @@ private slots:
     {
         TPostoTeste posto;
         TMenuPrin janela(posto.CriaMotor());
-        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 20000); // start-up runs on the engine's thread
+        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 30000); // start-up runs on the engine's thread
         janela.show();
         posto.Falso->Registros[37] = Abastecimento("44", 10, 58990, 589900, 37, "09/12/2025", "13:10:00");
         posto.Respondedor.Resposta = TResposta::Sim;
@@ -85,12 +85,12 @@ private slots:
                        << d.BtCancelar->text();
                 Digita(d.edtIDAbast, "37");
                 QTest::mouseClick(d.BtOk, Qt::LeftButton);
-                QTRY_VERIFY(!d.Ocupado());
+                QTRY_VERIFY_WITH_TIMEOUT(!d.Ocupado(), 30000);
                 abertoAposOk = d.isVisible();
                 // An empty field ends in the default error box.
                 Digita(d.edtIDAbast, "");
                 QTest::mouseClick(d.BtOk, Qt::LeftButton);
-                QTRY_VERIFY(!d.Ocupado());
+                QTRY_VERIFY_WITH_TIMEOUT(!d.Ocupado(), 30000);
                 QTest::mouseClick(d.BtCancelar, Qt::LeftButton);
             },
             &aberto));
@@ -120,7 +120,7 @@ private slots:
         TPostoTeste posto;
         posto.Executa("Update ParaPosto Set TEMPOLECONCENTRADOR = 0");
         TMenuPrin janela(posto.CriaMotor());
-        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 20000); // start-up runs on the engine's thread
+        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 30000); // start-up runs on the engine's thread
         janela.show();
         QVERIFY(!posto.Ciclo().LeituraAtiva());
         QPointer<TFconfiguraTempoLeAbastecimento> aberto;
@@ -132,17 +132,17 @@ private slots:
             [&](TFconfiguraTempoLeAbastecimento& d) {
                 inicial = d.windowTitle() + "|" + d.EdtSegundos->text();
                 QTest::mouseClick(d.BtOk, Qt::LeftButton);
-                QTRY_VERIFY(!d.Ocupado());
+                QTRY_VERIFY_WITH_TIMEOUT(!d.Ocupado(), 30000);
                 intervalos << posto.Ciclo().LeConcentrador().interval();
                 Digita(d.EdtSegundos, "30");
                 QTest::mouseClick(d.BtOk, Qt::LeftButton);
-                QTRY_VERIFY(!d.Ocupado());
+                QTRY_VERIFY_WITH_TIMEOUT(!d.Ocupado(), 30000);
                 intervalos << posto.Ciclo().LeConcentrador().interval();
                 // Out of range, "&OK" pressed while the field keeps the focus (as its letter does)
                 // stores nothing.
                 Digita(d.EdtSegundos, "99");
                 d.BtOk->click();
-                QTRY_VERIFY(!d.Ocupado());
+                QTRY_VERIFY_WITH_TIMEOUT(!d.Ocupado(), 30000);
                 intervalos << posto.Ciclo().LeConcentrador().interval();
                 QCOMPARE(QApplication::focusWidget(), d.EdtSegundos);
                 abertoAposOk = d.isVisible();
@@ -183,7 +183,7 @@ private slots:
         QFETCH(QString, controle);
         TPostoTeste posto;
         TMenuPrin janela(posto.CriaMotor());
-        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 30000);
         janela.show();
         QToolButton* abre = dialogo == "captura" ? janela.SpeedButton1
             : dialogo == "tempo"                 ? janela.btnConfTempoBusca
@@ -191,7 +191,7 @@ private slots:
         bool abertoDepois = false;
         QVERIFY(OperaDialogo<QDialog>(abre, [&](QDialog& d) {
             if (auto* bloqueio = qobject_cast<TFBloqDesbBico*>(&d))
-                QTRY_VERIFY(!bloqueio->Ocupado());
+                QTRY_VERIFY_WITH_TIMEOUT(!bloqueio->Ocupado(), 30000);
             QWidget* alvo = controle == "campo" ? static_cast<QWidget*>(d.findChild<TNumEdit*>())
                 : controle == "grade"           ? static_cast<QWidget*>(d.findChild<QTableWidget*>())
                                                 : static_cast<QWidget*>(d.findChildren<QPushButton*>().value(0));
@@ -223,29 +223,29 @@ private slots:
         QPointer<TFTirarEncerrantes> dialogo = new TFTirarEncerrantes(motor);
         TFTirarEncerrantes& encerrantes = *dialogo;
         encerrantes.show();
-        QTRY_VERIFY(!encerrantes.Ocupado());
+        QTRY_VERIFY_WITH_TIMEOUT(!encerrantes.Ocupado(), 30000);
         encerrantes.BtMarcar->click();
         encerrantes.BtEncerrantes->click();
-        QTRY_VERIFY_WITH_TIMEOUT(!encerrantes.Ocupado(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!encerrantes.Ocupado(), 30000);
         QCOMPARE(encerrantes.TextoRodape(), QString("Ok, encerrantes lidos com sucesso..."));
         QCOMPARE(encerrantes.Celula(TFTirarEncerrantes::ColSaida, 1), QString("10,375"));
         QCOMPARE(encerrantes.Celula(TFTirarEncerrantes::ColSaida, 3), QString("8,500"));
 
         Ctl({"falha", "modo=silencio"});
         encerrantes.BtEncerrantes->click(); // the marks stay from the first reading
-        QTRY_VERIFY_WITH_TIMEOUT(!encerrantes.Ocupado(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!encerrantes.Ocupado(), 30000);
         QCOMPARE(encerrantes.TextoRodape(), QString("Encerrantes não lidos dos bicos: 01, 03"));
         QCOMPARE(encerrantes.Celula(TFTirarEncerrantes::ColSaida, 3), QString("8,500")); // as read before
         encerrantes.close(); // frees itself
-        QTRY_VERIFY(dialogo.isNull());
+        QTRY_VERIFY_WITH_TIMEOUT(dialogo.isNull(), 30000);
 
         QPointer<TFAlteraPreco> precos = new TFAlteraPreco(motor);
         precos->show();
-        QTRY_VERIFY(!precos->Ocupado());
+        QTRY_VERIFY_WITH_TIMEOUT(!precos->Ocupado(), 30000);
         precos->GridBombas->item(1, 2)->setText("6,100");
         posto.Respondedor.Caixas.clear();
         precos->BtOk->click();
-        QTRY_VERIFY_WITH_TIMEOUT(!precos->Ocupado(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!precos->Ocupado(), 30000);
         QStringList textos;
         for (const auto& c : posto.Respondedor.Caixas)
             textos << c.Texto;
@@ -296,14 +296,14 @@ private slots:
             TFBloqDesbBico dialogo(motor, posto.Respondedor);
             dialogo.Prepara();
             dialogo.show();
-            QTRY_VERIFY_WITH_TIMEOUT(!dialogo.Ocupado(), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(!dialogo.Ocupado(), 30000);
             QCOMPARE(marcados(dialogo), QStringList());
             for (int linha : {3, 6}) {
                 dialogo.GridBombas->setCurrentCell(linha - 1, 0);
                 QTest::keyClick(dialogo.GridBombas, Qt::Key_Space);
             }
             dialogo.BitBtn1->click();
-            QTRY_VERIFY_WITH_TIMEOUT(!dialogo.isVisible(), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(!dialogo.isVisible(), 30000);
         }
         QVERIFY2(posto.Respondedor.Caixas.isEmpty(), qPrintable(posto.Respondedor.Caixas.value(0).Texto));
         QCOMPARE(Estado("bloqueado.44"), QString("1"));
@@ -313,7 +313,7 @@ private slots:
         TFBloqDesbBico reaberto(motor, posto.Respondedor);
         reaberto.Prepara();
         reaberto.show();
-        QTRY_VERIFY_WITH_TIMEOUT(!reaberto.Ocupado(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!reaberto.Ocupado(), 30000);
         QCOMPARE(marcados(reaberto), QStringList({"03", "06"}));
         reaberto.close();
 
@@ -327,7 +327,7 @@ private slots:
                 falha = erro;
                 pronto = true;
             });
-        QTRY_VERIFY_WITH_TIMEOUT(pronto, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(pronto, 30000);
         QCOMPARE(falha, QString());
         QCOMPARE(posto.Linhas("Select CodBico, statusbico From Bombas Where Coalesce(CodConcentrador, '') <> '' "
                               "Order By CodBico",
@@ -342,7 +342,7 @@ private slots:
         qputenv("COMPANYTEC_PORTA1", QFile::encodeName(Link));
         posto.DriverReal = true;
         TMenuPrin janela(posto.CriaMotor());
-        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 20000); // start-up runs on the engine's thread
+        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 30000); // start-up runs on the engine's thread
         janela.show();
         QVERIFY2(posto.Respondedor.Caixas.isEmpty(), qPrintable(posto.Respondedor.Caixas.value(0).Texto));
         const QString pergunta = "Deseja sincronizar a Data/Hora do Concentrador com a Data/Hora do Sistema?\r";
@@ -358,7 +358,7 @@ private slots:
         posto.Respondedor.Resposta = TResposta::Sim;
         Ctl({"falha", "modo=silencio"});
         janela.SpeedButton2->click();
-        QTRY_COMPARE(posto.Respondedor.Caixas.size(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(posto.Respondedor.Caixas.size(), 3, 30000);
         QCOMPARE(posto.Respondedor.Caixas[2].Tipo, TTipoMensagem::Erro);
         QCOMPARE(posto.Respondedor.Caixas[2].Texto,
                  QString("O concentrador não confirmou o acerto da Data/Hora: o relógio dele não foi alterado."));
@@ -367,11 +367,11 @@ private slots:
         Ctl({"falha", "modo=normal"});
         QCOMPARE(Estado("relogio_acertado"), QString("0"));
         Ctl({"abastece", "bico=44", "litros=5", "preco=6", "id=55"});
-        QTRY_COMPARE_WITH_TIMEOUT(posto.Linhas("Select Id From MvAbast", {"Id"}), QStringList("55"), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(posto.Linhas("Select Id From MvAbast", {"Id"}), QStringList("55"), 30000);
 
         // Yes: one clock command, the success box, and the program ends.
         janela.SpeedButton2->click();
-        QTRY_COMPARE(posto.Respondedor.Caixas.size(), 5);
+        QTRY_COMPARE_WITH_TIMEOUT(posto.Respondedor.Caixas.size(), 5, 30000);
         QCOMPARE(Estado("relogio_acertado"), QString("1"));
         QCOMPARE(posto.Respondedor.Caixas[4].Texto, QString("Data/Hora sincronizada com sucesso!"));
         QVERIFY(!janela.isVisible());

@@ -153,7 +153,7 @@ private slots:
         QPointer<TFTirarEncerrantes> dialogo = new TFTirarEncerrantes(motor);
         auto libera = qScopeGuard([&] { delete dialogo.data(); });
         dialogo->show();
-        QTRY_VERIFY(!dialogo->Ocupado());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogo->Ocupado(), 30000);
         // Each pump a few litres past its initial totalizer: nozzle n sold n + 10.
         for (int r = 1; r <= 8; ++r) {
             const double final = posto.Regional.LeNumero(dialogo->Celula(TFTirarEncerrantes::ColInicial, r)) + r + 10;
@@ -197,7 +197,7 @@ private slots:
 
         posto.Respondedor.Caixas.clear();
         dialogo->BtOk->click();
-        QTRY_VERIFY(!dialogo || !dialogo->Ocupado());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogo || !dialogo->Ocupado(), 30000);
         QVERIFY(!posto.Respondedor.Caixas.isEmpty());
         const QString primeira = posto.Respondedor.Caixas.first().Texto;
         QVERIFY2(primeira.startsWith(caixaOk), qPrintable(primeira));
@@ -222,7 +222,7 @@ private slots:
         posto.Executa("Delete From TravaGravacao");
         posto.Respondedor.Caixas.clear();
         dialogo->BtOk->click();
-        QTRY_VERIFY(dialogo.isNull() || !dialogo->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(dialogo.isNull() || !dialogo->isVisible(), 30000);
         QCOMPARE(posto.Respondedor.Caixas.size(), 1);
         QCOMPARE(posto.Respondedor.Caixas[0].Texto, QString("Encerrantes gravados com sucesso!"));
         const QStringList gravadas = MvEncerrantes(posto);
@@ -239,7 +239,7 @@ private slots:
         TFTirarEncerrantes dialogo(motor);
         dialogo.setAttribute(Qt::WA_DeleteOnClose, false);
         dialogo.show();
-        QTRY_VERIFY(!dialogo.Ocupado());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogo.Ocupado(), 30000);
         QCOMPARE(dialogo.windowTitle(), QString("Tirar Encerrantes"));
         QCOMPARE(dialogo.size(), QSize(549, 412));
         QStringList titulos;
@@ -299,7 +299,7 @@ private slots:
         TFTirarEncerrantes dialogo(motor);
         dialogo.setAttribute(Qt::WA_DeleteOnClose, false);
         dialogo.show();
-        QTRY_VERIFY(!dialogo.Ocupado());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogo.Ocupado(), 30000);
         // Every nozzle on the concentrator answers for its own code, channels 1 to 4.
         const QStringList codigos{"04", "05", "44", "45", "84", "85", "C4", "C5"};
         for (int i = 0; i < codigos.size(); ++i)
@@ -318,7 +318,7 @@ private slots:
         dialogo.BtEncerrantes->click();
         QVERIFY(dialogo.Ocupado());
         QCOMPARE(desabilitados().size(), 4);
-        QTRY_VERIFY(!dialogo.Ocupado());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogo.Ocupado(), 30000);
         QStringList pedidos;
         for (const QString& c : codigos)
             pedidos << "LerEncerrante L " + c;
@@ -339,7 +339,7 @@ private slots:
             QTest::keyClick(dialogo.GridBombas, Qt::Key_Space);
         }
         dialogo.BtEncerrantes->click();
-        QTRY_VERIFY(!dialogo.Ocupado());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogo.Ocupado(), 30000);
         QCOMPARE(posto.Falso->Comandos, QStringList({"LerEncerrante L 44", "LerEncerrante L 84"}));
         QCOMPARE(Marcadas(dialogo), QStringList({"03", "05"}));
         QCOMPARE(dialogo.BtMarcar->text(), QString("Marcar Todos"));
@@ -353,7 +353,7 @@ private slots:
         posto.Falso->CodigosRecusados << "44";
         const QString finalAntes = dialogo.Celula(TFTirarEncerrantes::ColFinal, 3);
         dialogo.BtEncerrantes->click();
-        QTRY_VERIFY(!dialogo.Ocupado());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogo.Ocupado(), 30000);
         QCOMPARE(posto.Respondedor.Caixas.last().Texto,
                  QString("Erro ao consultar o encerrante do Bico: 03\rO Final desses bicos não foi alterado."));
         QCOMPARE(dialogo.TextoRodape(), QString("Encerrantes não lidos dos bicos: 03"));
@@ -375,12 +375,12 @@ private slots:
         posto.Ciclo().ParaLeitura();
         QPointer<TFTirarEncerrantes> dialogo = new TFTirarEncerrantes(motor);
         dialogo->show();
-        QTRY_VERIFY(!dialogo->Ocupado());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogo->Ocupado(), 30000);
         for (const QString c : {"04", "05", "44", "45", "84", "85", "C4", "C5"})
             posto.Falso->Encerrantes[c] = TConcentradorFalso::Encerrante(c.toLatin1(), 300000);
         dialogo->BtMarcar->click();
         dialogo->BtEncerrantes->click();
-        QTRY_VERIFY(!dialogo->Ocupado());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogo->Ocupado(), 30000);
         QTimer::singleShot(0, [dialogo] {
             if (!dialogo)
                 return;
@@ -391,7 +391,7 @@ private slots:
         });
         dialogo->BtOk->click();
         QVERIFY(dialogo->Ocupado());
-        QTRY_VERIFY(dialogo.isNull());
+        QTRY_VERIFY_WITH_TIMEOUT(dialogo.isNull(), 30000);
         QCOMPARE(posto.Respondedor.Caixas.size(), 1);
         QCOMPARE(posto.Respondedor.Caixas[0].Texto, QString("Encerrantes gravados com sucesso!"));
         QCOMPARE(posto.Linhas("Select Count(*) As N From MvEncerrantes", {"N"}), QStringList("8"));
@@ -405,28 +405,28 @@ private slots:
         TurnoDoDia(posto);
         posto.Executa("Update ParaPosto Set visualizastatusbomba = 'N'");
         TMenuPrin janela(posto.CriaMotor());
-        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 20000); // start-up runs on the engine's thread
+        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 30000); // start-up runs on the engine's thread
         janela.Motor().Executa(&janela, [](TLinkor& linkor, const TRetorno&) { linkor.Ciclo().DefineIntervaloLeitura(1); });
         int tickDuranteLeitura = 0;
         NoDialogo<TFTirarEncerrantes>([&](TFTirarEncerrantes& dialogo) {
             QCOMPARE(TFTirarEncerrantes::FTirarEncerrantes, &dialogo);
             QVERIFY(posto.Ciclo().LeituraAtiva());
             posto.Falso->Fila << Abastecimento("44", 10, 58990, 589900, 37);
-            QTRY_COMPARE(posto.Linhas("Select Id From MvAbast", {"Id"}), QStringList("37"));
+            QTRY_COMPARE_WITH_TIMEOUT(posto.Linhas("Select Id From MvAbast", {"Id"}), QStringList("37"), 30000);
             posto.Falso->AoLerEncerrante = [&] {
                 if (posto.Falso->Fila.isEmpty() && tickDuranteLeitura == 0) {
                     posto.Falso->Fila << Abastecimento("44", 10, 58990, 589900, 38, "09/12/2025", "14:03:50");
                     tickDuranteLeitura = 1;
                 }
             };
-            QTRY_VERIFY(!dialogo.Ocupado());
+            QTRY_VERIFY_WITH_TIMEOUT(!dialogo.Ocupado(), 30000);
             for (const QString c : {"04", "05", "44", "45", "84", "85", "C4", "C5"})
                 posto.Falso->Encerrantes[c] = TConcentradorFalso::Encerrante(c.toLatin1(), 300000);
             dialogo.BtMarcar->click();
             dialogo.BtEncerrantes->click();
-            QTRY_VERIFY(!dialogo.Ocupado());
+            QTRY_VERIFY_WITH_TIMEOUT(!dialogo.Ocupado(), 30000);
             QCOMPARE(posto.Falso->Comandos.size(), 8); // the reading carried on
-            QTRY_COMPARE(posto.Linhas("Select Id From MvAbast Order By Id", {"Id"}), QStringList({"37", "38"}));
+            QTRY_COMPARE_WITH_TIMEOUT(posto.Linhas("Select Id From MvAbast Order By Id", {"Id"}), QStringList({"37", "38"}), 30000);
             dialogo.BtOk->click();
         });
         janela.SpEncerrantes->click();
@@ -440,13 +440,13 @@ private slots:
         QPointer<TFTirarEncerrantes> fechado;
         NoDialogo<TFTirarEncerrantes>([&](TFTirarEncerrantes& dialogo) {
             fechado = &dialogo;
-            QTRY_VERIFY(!dialogo.Ocupado());
+            QTRY_VERIFY_WITH_TIMEOUT(!dialogo.Ocupado(), 30000);
             QTest::keyClick(dialogo.GridBombas, Qt::Key_Escape);
             QVERIFY(!dialogo.isVisible());
         });
         janela.SpEncerrantes->click();
         QCOMPARE(TFTirarEncerrantes::FTirarEncerrantes, nullptr);
-        QTRY_VERIFY(!fechado); // freed
+        QTRY_VERIFY_WITH_TIMEOUT(!fechado, 30000); // freed
     }
 
     // A database error the job does not word itself still reaches the box behind a Portuguese
@@ -461,7 +461,7 @@ private slots:
         QPointer<TFTirarEncerrantes> dialogo = new TFTirarEncerrantes(motor);
         auto libera = qScopeGuard([&] { delete dialogo.data(); });
         dialogo->show();
-        QTRY_COMPARE(posto.Respondedor.Caixas.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(posto.Respondedor.Caixas.size(), 1, 30000);
         QCOMPARE(posto.Respondedor.Caixas[0].Tipo, TTipoMensagem::Erro);
         const QStringList linhas = posto.Respondedor.Caixas[0].Texto.split('\r');
         QCOMPARE(linhas.first(), QString("Erro no banco de dados ao executar a operação pedida."));
@@ -480,7 +480,7 @@ private slots:
         TFBloqDesbBico dialogo(motor, posto.Respondedor);
         dialogo.Prepara();
         dialogo.show();
-        QTRY_VERIFY(!dialogo.Ocupado());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogo.Ocupado(), 30000);
         QCOMPARE(dialogo.windowTitle(), QString("Bloqueia e Desbloqueia"));
         QCOMPARE(dialogo.QuantidadeLinhas(), 9);
         QStringList marcadas;
@@ -513,7 +513,7 @@ private slots:
         dialogo.GridBombas->setCurrentCell(5, 0);
         QTest::keyClick(dialogo.GridBombas, Qt::Key_Space);
         dialogo.BitBtn1->click();
-        QTRY_VERIFY(!dialogo.isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogo.isVisible(), 30000);
         QCOMPARE(posto.Falso->Comandos, QStringList({"FBloqueiaBico 004", "FLiberaBico 070"}));
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
     }
@@ -532,7 +532,7 @@ private slots:
         TFBloqDesbBico dialogo(motor, posto.Respondedor);
         dialogo.Prepara();
         dialogo.show();
-        QTRY_VERIFY(!dialogo.Ocupado());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogo.Ocupado(), 30000);
         QCOMPARE(dialogo.QuantidadeLinhas(), 2);
         for (int coluna : {TFBloqDesbBico::ColBico, TFBloqDesbBico::ColDescricao, TFBloqDesbBico::ColConcentrador})
             QCOMPARE(dialogo.Celula(coluna, 1), QString());
@@ -542,7 +542,7 @@ private slots:
         QVERIFY(!dialogo.Marcada(1));
 
         dialogo.BitBtn1->click();
-        QTRY_VERIFY(!dialogo.isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogo.isVisible(), 30000);
         QCOMPARE(posto.Falso->Comandos, QStringList("FLiberaBico "));
         QCOMPARE(posto.Respondedor.Caixas.size(), 1);
         QCOMPARE(posto.Respondedor.Caixas[0].Tipo, TTipoMensagem::Erro);
@@ -556,14 +556,14 @@ private slots:
         // is named.
         TPostoTeste posto;
         TMenuPrin janela(posto.CriaMotor());
-        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 20000); // start-up runs on the engine's thread
+        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 30000); // start-up runs on the engine's thread
         posto.Ciclo().ParaLeitura();
         posto.Falso->Status = "BLLL";
         posto.Falso->CodigosRecusados << "197";
         bool aberto = false;
         NoDialogo<TFBloqDesbBico>([&](TFBloqDesbBico& dialogo) {
             aberto = true;
-            QTRY_VERIFY(!dialogo.Ocupado());
+            QTRY_VERIFY_WITH_TIMEOUT(!dialogo.Ocupado(), 30000);
             QVERIFY(dialogo.Marcada(1) && dialogo.Marcada(3) && dialogo.Marcada(7));
             QVERIFY(!dialogo.Marcada(2) && !dialogo.Marcada(8));
             for (int linha : {2, 7}) {
@@ -571,7 +571,7 @@ private slots:
                 QTest::keyClick(dialogo.GridBombas, Qt::Key_Space);
             }
             dialogo.BitBtn1->click();
-            QTRY_VERIFY(!dialogo.isVisible());
+            QTRY_VERIFY_WITH_TIMEOUT(!dialogo.isVisible(), 30000);
         });
         janela.SpeedButton3->click();
         QVERIFY(aberto);

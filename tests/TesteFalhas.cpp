@@ -59,7 +59,7 @@ class TesteFalhas : public QObject, public TSimuladorTeste {
     {
         QVERIFY(ofertas.Oferece(*this, idFinal));
         QTRY_COMPARE_WITH_TIMEOUT(gravados(), qint64(ofertas.Lista.size()), 60000);
-        QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 30000);
     }
 
 private slots:
@@ -102,12 +102,12 @@ private slots:
             ++casos;
             QVERIFY(MataSimulador());
             const int antes = Ticks(ticks);
-            QTRY_VERIFY_WITH_TIMEOUT(Ticks(ticks) > antes + 5, 10000); // polling a dead line
+            QTRY_VERIFY_WITH_TIMEOUT(Ticks(ticks) > antes + 5, 30000); // polling a dead line
             QVERIFY2(IniciaSimulador(), "concentrador-sim did not come back");
             if (vez == 0) {
                 QVERIFY(ofertas.Oferece(*this, ++id));
-                QTRY_COMPARE_WITH_TIMEOUT(gravados(), qint64(ofertas.Lista.size()), 20000);
-                QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 10000);
+                QTRY_COMPARE_WITH_TIMEOUT(gravados(), qint64(ofertas.Lista.size()), 30000);
+                QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 30000);
             } else {
                 for (int i = 0; i < 3; ++i)
                     QVERIFY(ofertas.Oferece(*this, ++id));
@@ -147,7 +147,7 @@ private slots:
         int id = 9990; // the ID passes 9999 while the server is down
         for (int i = 0; i < 3; ++i)
             QVERIFY(ofertas.Oferece(*this, ++id));
-        QTRY_COMPARE_WITH_TIMEOUT(gravados(), qint64(3), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(gravados(), qint64(3), 30000);
 
         const int paradas = 2;
         for (int parada = 0; parada < paradas; ++parada) {
@@ -157,13 +157,13 @@ private slots:
                 QVERIFY(ofertas.Oferece(*this, id = id % 9999 + 1));
                 QTest::qWait(1000);
             }
-            QTRY_VERIFY_WITH_TIMEOUT(ciclo.BancoIndisponivel(), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(ciclo.BancoIndisponivel(), 30000);
             // Reading goes on: the concentrator keeps nothing back, the journal holds them all (before,
             // nothing was read meanwhile and the backlog stayed in the concentrator's memory).
-            QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 10000);
-            QTRY_COMPARE_WITH_TIMEOUT(ciclo.AbastecimentosAguardando(), qint64(6), 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 30000);
+            QTRY_COMPARE_WITH_TIMEOUT(ciclo.AbastecimentosAguardando(), qint64(6), 30000);
             QTRY_COMPARE_WITH_TIMEOUT(ciclo.TextoStatus(), QString(" Banco inacessível: 6 abastecimentos aguardando"),
-                                      5000);
+                                      30000);
             QVERIFY(!ciclo.Aviso().isEmpty());
             QVERIFY2(servidor.Retoma(), qPrintable(servidor.Motivo()));
             QTRY_COMPARE_WITH_TIMEOUT(gravados(), qint64(ofertas.Lista.size()), 60000);
@@ -331,7 +331,7 @@ private slots:
         int id = 200;
         for (int i = 0; i < 3; ++i)
             QVERIFY(ofertas.Oferece(*this, ++id));
-        QTRY_COMPARE_WITH_TIMEOUT(ciclo.AbastecimentosAguardando(), qint64(3), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(ciclo.AbastecimentosAguardando(), qint64(3), 30000);
         QTest::qWait(3000); // a few attempts, backing off
         QCOMPARE(ciclo.TextoStatus(), QString(" Banco recusa os abastecimentos (3 aguardando): chame o técnico"));
         QVERIFY2(ciclo.Aviso().startsWith("O banco de dados responde, mas recusa gravar o abastecimento: ")
@@ -369,7 +369,7 @@ private slots:
         QVERIFY(aceito);
         for (int i = 0; i < 3; ++i)
             QVERIFY(ofertas.Oferece(*this, ++id));
-        QTRY_VERIFY_WITH_TIMEOUT(ciclo.ConcentradorMudo(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(ciclo.ConcentradorMudo(), 30000);
         QTest::qWait(5000); // several silent ticks
         QCOMPARE(ciclo.TextoStatus(), kStatusConcentradorMudo);
         QVERIFY(ciclo.Aviso().contains("O concentrador não responde"));
@@ -377,10 +377,10 @@ private slots:
         Ctl({"falha", "modo=normal"}, &aceito);
         QVERIFY(aceito);
         EsperaTudo(ofertas, gravados, ++id);
-        QTRY_VERIFY_WITH_TIMEOUT(!ciclo.ConcentradorMudo(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!ciclo.ConcentradorMudo(), 30000);
         QVERIFY(QDir().mkpath(pasta));
-        QTRY_VERIFY_WITH_TIMEOUT(!ciclo.LogSemGravacao(), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(ciclo.Aviso(), QString(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!ciclo.LogSemGravacao(), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(ciclo.Aviso(), QString(), 30000);
         Confere("status-sem-log", 1, ofertas, posto.Conexao());
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
         const QStringList erros = posto.Arquivo("logs/LogErroConcentrador").split("\r\n", Qt::SkipEmptyParts);
@@ -450,11 +450,11 @@ private slots:
         for (int id = 1; id <= 3; ++id)
             QVERIFY(ofertas.Oferece(*this, id, QStringLiteral("04")));
         QTRY_COMPARE_WITH_TIMEOUT(ciclo.AbastecimentosRetidos(), qint64(3), 30000);
-        QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 30000);
         QCOMPARE(gravados(), qint64(3));
         QCOMPARE(linhas.size(), 3);
         QCOMPARE(posto.LinhasLog().size(), 3);
-        QTRY_COMPARE_WITH_TIMEOUT(ciclo.TextoStatus(), TextoStatusRetidos(3), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(ciclo.TextoStatus(), TextoStatusRetidos(3), 30000);
         QVERIFY(ciclo.Aviso().contains("linkor-diario lista --retidos"));
         const QStringList retidos = posto.LinhasErro().filter("Abastecimento retido no diário (entrada ");
         QCOMPARE(retidos.size(), 3);
@@ -521,11 +521,11 @@ private slots:
         for (int i = 0; i < 6; ++i)
             QVERIFY(ofertas.Oferece(*this, ++id, i % 2 ? "45" : "44"));
         QTRY_COMPARE_WITH_TIMEOUT(gravados(), qint64(3), 30000);
-        QTRY_COMPARE_WITH_TIMEOUT(ciclo.AbastecimentosRetidos(), qint64(3), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(ciclo.AbastecimentosRetidos(), qint64(3), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 30000);
         QCOMPARE(Inteiro(posto.Conexao(), "Select Count(*) As Valor From MvAbast Where CodBico <> '03'"), qint64(0));
         QCOMPARE(linhas.size(), 3);
-        QTRY_COMPARE_WITH_TIMEOUT(ciclo.TextoStatus(), TextoStatusRetidos(3), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(ciclo.TextoStatus(), TextoStatusRetidos(3), 30000);
         const QStringList retidos = posto.LinhasErro().filter("Abastecimento retido no diário (entrada ");
         QCOMPARE(retidos.size(), 3);
         QCOMPARE(retidos.filter(motivo).size(), 3);
@@ -542,7 +542,7 @@ private slots:
         EsperaTudo(ofertas, gravados, ++id);
         Confere(reenvia ? "bico-desconhecido" : "gatilho-um-bico", 1, ofertas, posto.Conexao());
         QCOMPARE(ciclo.AbastecimentosRetidos(), qint64(0));
-        QTRY_COMPARE_WITH_TIMEOUT(ciclo.TextoStatus().startsWith(kProcurandoAbastecimentos), true, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(ciclo.TextoStatus().startsWith(kProcurandoAbastecimentos), true, 30000);
         QCOMPARE(linhas.size(), 7);
         QCOMPARE(posto.LinhasErro().filter("Abastecimento retido no diário (entrada ").size(), 3);
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
@@ -599,7 +599,7 @@ private slots:
         int id = 900;
         for (int i = 0; i < 2; ++i)
             QVERIFY(ofertas.Oferece(*this, ++id));
-        QTRY_COMPARE_WITH_TIMEOUT(gravados(), qint64(2), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(gravados(), qint64(2), 30000);
 
         // Revoked; a statement prepared before keeps its right, so the engine's attachment is cut too
         // (as a technician restarting the server would): the one it makes next is refused.
@@ -607,10 +607,10 @@ private slots:
         executa("Delete From MON$ATTACHMENTS Where MON$USER = 'POSTO'");
         for (int i = 0; i < 3; ++i)
             QVERIFY(ofertas.Oferece(*this, ++id));
-        QTRY_COMPARE_WITH_TIMEOUT(ciclo.AbastecimentosAguardando(), qint64(3), 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(ciclo.AbastecimentosAguardando(), qint64(3), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 30000);
         QTRY_COMPARE_WITH_TIMEOUT(ciclo.TextoStatus(),
-                                  QString(" Banco recusa os abastecimentos (3 aguardando): chame o técnico"), 5000);
+                                  QString(" Banco recusa os abastecimentos (3 aguardando): chame o técnico"), 30000);
         QTest::qWait(3000); // a few refused attempts
         QCOMPARE(gravados(), qint64(2));
 

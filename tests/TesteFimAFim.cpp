@@ -34,14 +34,14 @@ private slots:
 
         posto.DriverReal = true;
         TMenuPrin janela(posto.CriaMotor());
-        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(janela.Iniciado(), 30000);
         QVERIFY2(posto.Respondedor.Caixas.isEmpty(), qPrintable(posto.Respondedor.Caixas.value(0).Texto));
         janela.Motor().Executa(&janela, [](TLinkor& linkor, const TRetorno&) { linkor.Ciclo().DefineIntervaloLeitura(20); });
-        QTRY_COMPARE_WITH_TIMEOUT(posto.Linhas("Select Id From MvAbast", {"Id"}).size(), bicos.size(), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(posto.Linhas("Select Id From MvAbast", {"Id"}).size(), bicos.size(), 30000);
         // A few more ticks: nothing more arrives, and the last fueling is acknowledged.
         QTest::qWait(300);
         janela.close();
-        QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(Estado("pendentes"), QString("0"), 30000);
 
         const QStringList linhas = posto.Linhas("Select Id, CodBico, Litragem, Hora, Sequencia From MvAbast Order By Id",
                                                 {"Id", "CodBico", "Litragem", "Hora", "Sequencia"});

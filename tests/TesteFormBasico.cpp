@@ -102,7 +102,7 @@ class TesteFormBasico : public QObject {
     void Foca(QWidget* controle)
     {
         controle->setFocus();
-        QTRY_COMPARE(QApplication::focusWidget(), controle);
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), controle, 30000);
     }
     // The grid's cell editor on row 1, column 1.
     QWidget* EditaCelula()
@@ -172,7 +172,7 @@ private slots:
         QWidget* editor = EditaCelula();
         QTest::keyClicks(editor, "7");
         Tecla(Qt::Key_Return);
-        QTRY_COMPARE(QApplication::focusWidget(), dialogo->Grade);
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), dialogo->Grade, 30000);
         QCOMPARE(dialogo->Grade->item(1, 1)->text(), QString("7"));
         QVERIFY(dialogo->isVisible());
     }
@@ -182,13 +182,13 @@ private slots:
         // Up and Enter go to the open list: the focus stays on the combo box.
         Foca(dialogo->Combo);
         dialogo->Combo->showPopup();
-        QTRY_VERIFY(QApplication::activePopupWidget());
+        QTRY_VERIFY_WITH_TIMEOUT(QApplication::activePopupWidget(), 30000);
         Tecla(Qt::Key_Down);
         Tecla(Qt::Key_Down);
         Tecla(Qt::Key_Up);
         QVERIFY(QApplication::activePopupWidget());
         Tecla(Qt::Key_Return);
-        QTRY_VERIFY(!QApplication::activePopupWidget());
+        QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activePopupWidget(), 30000);
         QCOMPARE(QApplication::focusWidget(), dialogo->Combo);
         QCOMPARE(dialogo->Combo->currentIndex(), 1);
     }
@@ -250,16 +250,16 @@ private slots:
                                    : static_cast<QWidget*>(dialogo->Memo));
         Tecla(Qt::Key_Escape);
         QVERIFY(!dialogo->isVisible());
-        QTRY_VERIFY(dialogo.isNull()); // closing frees the dialog
+        QTRY_VERIFY_WITH_TIMEOUT(dialogo.isNull(), 30000); // closing frees the dialog
     }
 
     void EscComListaAbertaFechaSoALista()
     {
         Foca(dialogo->Combo);
         dialogo->Combo->showPopup();
-        QTRY_VERIFY(QApplication::activePopupWidget());
+        QTRY_VERIFY_WITH_TIMEOUT(QApplication::activePopupWidget(), 30000);
         Tecla(Qt::Key_Escape);
-        QTRY_VERIFY(!QApplication::activePopupWidget());
+        QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activePopupWidget(), 30000);
         QVERIFY(dialogo->isVisible());
         QCOMPARE(QApplication::focusWidget(), dialogo->Combo);
         // PodeFechar may keep the dialog open; otherwise the second Esc closes it.
@@ -268,7 +268,7 @@ private slots:
         QVERIFY(dialogo->isVisible());
         dialogo->Fecha = true;
         Tecla(Qt::Key_Escape);
-        QTRY_VERIFY(dialogo.isNull());
+        QTRY_VERIFY_WITH_TIMEOUT(dialogo.isNull(), 30000);
     }
 
     void TeclasDeFuncaoNaoFazemNada_data()
@@ -392,7 +392,7 @@ private slots:
             if (alvo && alvo != dialogo.data())
                 delete alvo.data();
         });
-        QTRY_VERIFY(!ocupado()); // filled
+        QTRY_VERIFY_WITH_TIMEOUT(!ocupado(), 30000); // filled
 
         if (controle == "editor") {
             Foca(grade);
@@ -408,7 +408,7 @@ private slots:
         if (auto* botao = qobject_cast<QPushButton*>(QApplication::focusWidget()))
             clique = std::make_unique<QSignalSpy>(botao, &QPushButton::clicked);
         Tecla(static_cast<Qt::Key>(tecla));
-        QTRY_VERIFY(!alvo || !ocupado());
+        QTRY_VERIFY_WITH_TIMEOUT(!alvo || !ocupado(), 30000);
         auto obtido = [&] {
             QStringList partes;
             if (clique && clique->size() == 1)
@@ -422,7 +422,7 @@ private slots:
             return partes.join(", ");
         };
         // A cell editor may hand its text over once the key has been dealt with.
-        QTRY_COMPARE(obtido(), esperado);
+        QTRY_COMPARE_WITH_TIMEOUT(obtido(), esperado, 30000);
     }
 
     void UltimaTecla()

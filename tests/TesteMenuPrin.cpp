@@ -55,7 +55,7 @@ private slots:
         posto.EscreveArquivo("tankoraecf.ini", "[Posto]\r\nusa_fid = S\r\n");
         auto janela = std::make_unique<TMenuPrin>(posto.CriaMotor());
         QVERIFY(!janela->ToolBar1->isEnabled()); // until the engine is ready
-        QTRY_VERIFY_WITH_TIMEOUT(janela->Iniciado(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(janela->Iniciado(), 30000);
         QVERIFY(janela->ToolBar1->isEnabled());
         QVERIFY(!janela->FimSolicitado());
         bool ativa = false;
@@ -136,7 +136,7 @@ private slots:
         emit ciclo.AvisoAlterado("Banco de dados inacessível: um abastecimento aguarda para ser gravado.");
         QMessageBox* aviso = janela->Aviso();
         QVERIFY(aviso);
-        QTRY_VERIFY(aviso->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(aviso->isVisible(), 30000);
         QCOMPARE(aviso->windowModality(), Qt::NonModal);
         QCOMPARE(aviso->windowTitle(), QString("Alerta"));
         QCOMPARE(janela->DicaBandeja(), QString("Banco de dados inacessível: um abastecimento aguarda para ser gravado."));
@@ -148,7 +148,7 @@ private slots:
         QCOMPARE(janela->DicaBandeja(), titulo);
         QVERIFY(!janela->EmFalha());
         emit ciclo.AvisoAlterado("Os arquivos de log não podem ser gravados.");
-        QTRY_VERIFY(aviso->isVisible()); // a new outage, a new notice
+        QTRY_VERIFY_WITH_TIMEOUT(aviso->isVisible(), 30000); // a new outage, a new notice
         QCOMPARE(janela->Aviso(), aviso);
         QVERIFY(janela->EmFalha());
         // Closed during one fault, the notice comes back when another starts; the tray icon shows
@@ -157,13 +157,13 @@ private slots:
         const QString concentrador = "O concentrador não responde (sem resposta). A leitura continua sozinha quando ele "
                                      "voltar a responder.";
         emit ciclo.AvisoAlterado("Os arquivos de log não podem ser gravados.\n" + concentrador);
-        QTRY_VERIFY(aviso->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(aviso->isVisible(), 30000);
         aviso->close();
         emit ciclo.AvisoAlterado(concentrador); // one fault cleared, none new
         QVERIFY(!aviso->isVisible());
         QVERIFY(janela->EmFalha());
         emit ciclo.AvisoAlterado(QString());
-        QTRY_VERIFY(!aviso->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!aviso->isVisible(), 30000);
         QVERIFY(!janela->EmFalha());
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
 
@@ -208,7 +208,7 @@ private slots:
         const auto paineis = janela->statusBar()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
         QCOMPARE(paineis.size(), 2);
         for (QLabel* painel : paineis) {
-            QTRY_VERIFY(painel->isVisible());
+            QTRY_VERIFY_WITH_TIMEOUT(painel->isVisible(), 30000);
             const QRect area = painel->contentsRect();
             QVERIFY2(painel->fontMetrics().horizontalAdvance(painel->text()) <= area.width(),
                      qPrintable(QStringLiteral("\"%1\" em %2 pixels").arg(painel->text()).arg(area.width())));
@@ -289,7 +289,7 @@ private slots:
         QCOMPARE(posto.Respondedor.Caixas[0].Texto, mensagem);
         QCOMPARE(logNaCaixa, QStringList()); // the box came before the line
         // Closed once the line is written: the engine stopped, its timer off for good.
-        QTRY_COMPARE(posto.Motor->thread(), QThread::currentThread());
+        QTRY_COMPARE_WITH_TIMEOUT(posto.Motor->thread(), QThread::currentThread(), 30000);
         QCOMPARE(posto.LinhasErro(), QStringList("09/12/25 14:03:28 Erro na inicialização: " + mensagem));
         QVERIFY(!posto.Ciclo().LeituraAtiva());
     }
@@ -320,7 +320,7 @@ private slots:
         QVERIFY(esperando);
         QCOMPARE(titulo, QString("Tankora for Windows - Comunicador CompanyTec v15.11dc"));
         QCOMPARE(dica, QString("Tankora for Windows - Comunicador CompanyTec v15.11dc"));
-        QTRY_VERIFY_WITH_TIMEOUT(janela->FimSolicitado(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(janela->FimSolicitado(), 30000);
     }
 
     void EstacaoSemConcentradorTermina()
@@ -379,21 +379,21 @@ private slots:
             linkor.Ciclo().ParaLeitura();
             linkor.Ciclo().DefineTextoStatus(" Procurando Abastecimentos");
         }));
-        QTRY_COMPARE(janela->TextoPainel(0), base);
+        QTRY_COMPARE_WITH_TIMEOUT(janela->TextoPainel(0), base, 30000);
         QVERIFY(NoMotor(*janela, [](TLinkor& linkor) { linkor.Ciclo().LeConcentradorTimer(); }));
-        QTRY_COMPARE(janela->TextoPainel(0), base + ".");
+        QTRY_COMPARE_WITH_TIMEOUT(janela->TextoPainel(0), base + ".", 30000);
         QVERIFY(NoMotor(*janela, [](TLinkor& linkor) {
             for (int i = 1; i < 14; ++i)
                 linkor.Ciclo().LeConcentradorTimer();
         }));
-        QTRY_COMPARE(janela->TextoPainel(0), base);
+        QTRY_COMPARE_WITH_TIMEOUT(janela->TextoPainel(0), base, 30000);
         bool ativa = false;
         QVERIFY(NoMotor(*janela, [&](TLinkor& linkor) {
             linkor.Ciclo().DefineTextoStatus("Outro texto");
             linkor.Ciclo().LeConcentradorTimer();
             ativa = linkor.Ciclo().LeituraAtiva(); // re-enabled after every tick
         }));
-        QTRY_COMPARE(janela->TextoPainel(0), QString("Outro texto"));
+        QTRY_COMPARE_WITH_TIMEOUT(janela->TextoPainel(0), QString("Outro texto"), 30000);
         QVERIFY(ativa);
     }
 
@@ -434,7 +434,7 @@ private slots:
         auto janela = AbreJanela(posto);
         janela->show();
         QScrollBar* barra = janela->VisualizaLog->verticalScrollBar();
-        QTRY_VERIFY(barra->maximum() > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(barra->maximum() > 0, 30000);
         QCOMPARE(barra->value(), barra->maximum());
         QCOMPARE(janela->TextoPainel(1), QString("Total de Abastecimentos: 300"));
 
@@ -445,17 +445,17 @@ private slots:
             });
         };
         QVERIFY(abastece(1));
-        QTRY_COMPARE(janela->TextoPainel(1), QString("Total de Abastecimentos: 301"));
+        QTRY_COMPARE_WITH_TIMEOUT(janela->TextoPainel(1), QString("Total de Abastecimentos: 301"), 30000);
         QCOMPARE(janela->VisualizaLog->toPlainText().split('\n').mid(300), posto.LinhasLog().mid(300));
         QCOMPARE(barra->value(), barra->maximum());
 
         barra->setValue(0); // the operator reads an earlier line
         QVERIFY(abastece(2));
-        QTRY_COMPARE(janela->TextoPainel(1), QString("Total de Abastecimentos: 302"));
+        QTRY_COMPARE_WITH_TIMEOUT(janela->TextoPainel(1), QString("Total de Abastecimentos: 302"), 30000);
         QCOMPARE(barra->value(), 0);
         barra->setValue(barra->maximum());
         QVERIFY(abastece(3));
-        QTRY_COMPARE(janela->TextoPainel(1), QString("Total de Abastecimentos: 303"));
+        QTRY_COMPARE_WITH_TIMEOUT(janela->TextoPainel(1), QString("Total de Abastecimentos: 303"), 30000);
         QCOMPARE(barra->value(), barra->maximum());
     }
 
@@ -481,7 +481,7 @@ private slots:
             linkor.Ciclo().ParaLeitura();
             linkor.Ciclo().ProcessaAbastecimento(Abastecimento("44", 10, 58990, 589900, 8, "09/12/2025", "23:59:40", 1010));
         }));
-        QTRY_COMPARE(janela->TextoPainel(1), QString("Total de Abastecimentos: 2"));
+        QTRY_COMPARE_WITH_TIMEOUT(janela->TextoPainel(1), QString("Total de Abastecimentos: 2"), 30000);
 
         QVERIFY(NoMotor(*janela, [&](TLinkor& linkor) {
             posto.Relogio.Momento = QDateTime(QDate(2025, 12, 10), QTime(0, 0, 5));
@@ -489,7 +489,7 @@ private slots:
                 linkor.Ciclo().LeConcentradorTimer();
         }));
         if (tiqueAntes) {
-            QTRY_COMPARE(janela->TextoPainel(1), QString("Total de Abastecimentos: 0"));
+            QTRY_COMPARE_WITH_TIMEOUT(janela->TextoPainel(1), QString("Total de Abastecimentos: 0"), 30000);
             QVERIFY(janela->CabecalhoLog->toPlainText().split('\n').value(0).endsWith("10/12/2025"));
             QVERIFY(janela->VisualizaLog->toPlainText().isEmpty());
         }
@@ -497,7 +497,7 @@ private slots:
             linkor.Ciclo().ParaLeitura();
             linkor.Ciclo().ProcessaAbastecimento(Abastecimento("44", 5, 58990, 294950, 9, "10/12/2025", "00:00:01", 1015));
         }));
-        QTRY_COMPARE(janela->TextoPainel(1), QString("Total de Abastecimentos: 1"));
+        QTRY_COMPARE_WITH_TIMEOUT(janela->TextoPainel(1), QString("Total de Abastecimentos: 1"), 30000);
         const QStringList cabecalho = janela->CabecalhoLog->toPlainText().split('\n');
         QCOMPARE(cabecalho.size(), 4);
         QCOMPARE(cabecalho[0], QString(cabecalho09).replace("09/12/2025", "10/12/2025"));
@@ -532,7 +532,7 @@ private slots:
         QTimer batida;
         connect(&batida, &QTimer::timeout, [&] { ++batidas; });
         batida.start(10);
-        QTRY_VERIFY(batidas >= 20); // the window's loop runs while the engine is stuck
+        QTRY_VERIFY_WITH_TIMEOUT(batidas >= 20, 30000); // the window's loop runs while the engine is stuck
         bool dialogoConcluido = false;
         janela->Motor().Executa(janela.get(), [](TLinkor&, const TRetorno&) {}, [&](const QString&) { dialogoConcluido = true; });
         janela->show();
@@ -557,9 +557,9 @@ private slots:
         qApp->notify(janela.get(), &caixaDeFechar); // sendEvent would make it not spontaneous
         QVERIFY(!janela->FimSolicitado());
         if (QSystemTrayIcon::isSystemTrayAvailable())
-            QTRY_VERIFY(!janela->isVisible());
+            QTRY_VERIFY_WITH_TIMEOUT(!janela->isVisible(), 30000);
         else
-            QTRY_VERIFY(janela->isMinimized());
+            QTRY_VERIFY_WITH_TIMEOUT(janela->isMinimized(), 30000);
         bool ativa = false;
         QVERIFY(NoMotor(*janela, [&](TLinkor& linkor) { ativa = linkor.Ciclo().LeituraAtiva(); }));
         QVERIFY(ativa);

@@ -72,7 +72,7 @@ class TesteNumEdit : public QObject {
     void Prepara(const QString& texto, int cursor, int selecao = 0)
     {
         edit->setFocus();
-        QTRY_VERIFY(edit->hasFocus());
+        QTRY_VERIFY_WITH_TIMEOUT(edit->hasFocus(), 30000);
         edit->setText(texto);
         if (selecao > 0)
             edit->setSelection(cursor, selecao);
@@ -84,7 +84,7 @@ class TesteNumEdit : public QObject {
     void DaFocoAoBotao()
     {
         botao->setFocus();
-        QTRY_VERIFY(botao->hasFocus());
+        QTRY_VERIFY_WITH_TIMEOUT(botao->hasFocus(), 30000);
     }
 
 private slots:
@@ -224,7 +224,7 @@ private slots:
         Prepara("12", 2);
         QContextMenuEvent pedido(QContextMenuEvent::Keyboard, QPoint(4, 4), edit->mapToGlobal(QPoint(4, 4)));
         QApplication::sendEvent(edit, &pedido);
-        QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<QMenu*>(QApplication::activePopupWidget()), 30000);
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         QAction* colar = nullptr;
         for (QAction* acao : menu->actions())
@@ -233,7 +233,7 @@ private slots:
         QVERIFY(colar);
         menu->close();
         colar->trigger();
-        QTRY_VERIFY(edit->hasFocus());
+        QTRY_VERIFY_WITH_TIMEOUT(edit->hasFocus(), 30000);
         QCOMPARE(edit->text(), QString("1299"));
         QCOMPARE(edit->cursorPosition(), 4);
         QVERIFY(!edit->hasSelectedText());
@@ -255,7 +255,7 @@ private slots:
     {
         edit->DefineDecimals(0);
         edit->setFixedWidth(50);
-        QTRY_COMPARE(edit->width(), 50);
+        QTRY_COMPARE_WITH_TIMEOUT(edit->width(), 50, 30000);
         Prepara("", 0);
         const QString digitado = "1234567890123456";
         QTest::keyClicks(edit, digitado);

@@ -231,12 +231,17 @@ private slots:
         QVERIFY(Instalados.contains("usr/bin/linkor-servico") && Instalados.contains("usr/bin/linkor-diario")
                 && Instalados.contains("usr/bin/linkor") && Instalados.contains("usr/lib/linkor/libCompanytec.so"));
         const QStringList semChamadaFortificavel = {"usr/bin/linkor-diario", "usr/lib/linkor/libCompanytec.so"};
+        // It reads what file(1) and readelf print, which a Portuguese locale translates.
+        QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+        ambiente.insert("LC_ALL", "C");
+        ambiente.insert("LANG", "C");
+        ambiente.remove("LANGUAGE");
         for (const QString& programa : Instalados) {
             QStringList opcoes{"--nocfprotection", "--verbose"};
             if (semChamadaFortificavel.contains(programa))
                 opcoes << "--nofortify";
             int saida = -1;
-            const QString relato = Roda("hardening-check", opcoes << Raiz.filePath(programa), &saida);
+            const QString relato = Roda("hardening-check", opcoes << Raiz.filePath(programa), &saida, ambiente);
             qInfo("%s", qPrintable(relato));
             QVERIFY2(saida == 0 && relato.contains(" Stack protected: yes"), qPrintable(relato));
         }
@@ -327,7 +332,7 @@ private slots:
         Simulador.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         Simulador.start();
         QVERIFY(Simulador.waitForStarted(5000));
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(Trabalho.filePath("sim.sock")), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(Trabalho.filePath("sim.sock")), 30000);
 
         TReceptorNotificacoes gerente(Trabalho.filePath("notify.sock"));
         QVERIFY(gerente.Ligado);
@@ -339,9 +344,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(gerente.Chegou("READY=1"), 30000);
 
         Ctl({"abastece", "bico=04", "litros=10", "preco=5.899"});
-        QTRY_COMPARE_WITH_TIMEOUT(Pendentes(), QString("0"), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(Pendentes(), QString("0"), 30000);
         qsizetype marca = gerente.Recebidas.size();
-        QTRY_VERIFY_WITH_TIMEOUT(gerente.Chegou("WATCHDOG=1", marca), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(gerente.Chegou("WATCHDOG=1", marca), 30000);
 
         // Frozen: not one ping, however long; thawed: the pings come back.
         const pid_t pid = static_cast<pid_t>(servico.processId());
@@ -352,7 +357,7 @@ private slots:
         QTest::qWait(4000); // four poll intervals
         QCOMPARE(gerente.Novas(), QStringList());
         ::kill(pid, SIGCONT);
-        QTRY_VERIFY_WITH_TIMEOUT(gerente.Chegou("WATCHDOG=1", marca), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(gerente.Chegou("WATCHDOG=1", marca), 30000);
 
         ::kill(pid, SIGTERM);
         QVERIFY(servico.waitForFinished(20000));
@@ -383,7 +388,7 @@ private slots:
         janela.start(Bin("linkor"), {"--posto", Posto});
         QVERIFY(janela.waitForStarted(5000));
         Ctl({"abastece", "bico=05", "litros=3", "preco=6.1"});
-        QTRY_COMPARE_WITH_TIMEOUT(Pendentes(), QString("0"), 20000); // the window is polling
+        QTRY_COMPARE_WITH_TIMEOUT(Pendentes(), QString("0"), 30000); // the window is polling
 
         // The refusal comes before the database is touched; one embedded database file would turn
         // the second program away too, but only after its connection retries.

@@ -13,6 +13,6 @@ add_dependencies(teste_dialogos_encerrantes Companytec concentrador-sim)
 linkor_teste(teste_dialogos_captura FONTES TesteDialogosCaptura.cpp PostoTeste.h SimuladorTeste.h LIBS gui)
 add_dependencies(teste_dialogos_captura Companytec concentrador-sim)
 # Power cuts: the program itself frozen and killed at random moments, then started again.
-linkor_teste(teste_quedas FONTES TesteQuedas.cpp FalhasTeste.h ServidorFirebird.h SimuladorTeste.h LIBS db)
+linkor_teste(teste_quedas FONTES TesteQuedas.cpp FalhasTeste.h ServidorFirebird.h SimuladorTeste.h LIBS db diario)
 add_dependencies(teste_quedas linkor Companytec concentrador-sim)
 linkor_teste_nos_dois_contratos(teste_quedas)
