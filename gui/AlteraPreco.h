@@ -17,6 +17,7 @@ public:
     // The grid is filled by a job: the dialog waits for it (Ocupado) before it can be used; a
     // database error while reading is shown and closes the dialog.
     explicit TFAlteraPreco(TMotor& motor, QWidget* parent = nullptr);
+    TFAlteraPreco(TContexto& contexto, TOperacoesPosto& operacoes, QWidget* parent = nullptr);
     ~TFAlteraPreco() override;
 
     // The one open price dialog: set by its opener, cleared by the dialog when it closes.

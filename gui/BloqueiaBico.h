@@ -20,6 +20,7 @@ public:
     enum TColuna { ColBico, ColDescricao, ColConcentrador, ColLivre, ColMarca, kColunas };
 
     explicit TFBloqDesbBico(TMotor& motor, TMensagens& mensagens, QWidget* parent = nullptr);
+    TFBloqDesbBico(TOperacoesPosto& operacoes, TMensagens& mensagens, QWidget* parent = nullptr);
 
     // Prepares the dialog and shows it modally; true when it closes.
     bool Executa();

@@ -22,6 +22,7 @@ public:
 
     // The grid is filled by a job: the dialog waits for it (Ocupado) before it can be used.
     explicit TFTirarEncerrantes(TMotor& motor, QWidget* parent = nullptr);
+    TFTirarEncerrantes(TContexto& contexto, TOperacoesPosto& operacoes, QWidget* parent = nullptr);
     ~TFTirarEncerrantes() override;
 
     // The one open instance, if any: set by the opener, cleared when the dialog closes.
