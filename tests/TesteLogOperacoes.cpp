@@ -219,6 +219,51 @@ private slots:
         QCOMPARE(linhas[0].count(" | "), 5);
     }
 
+    void DiarioPelaInterface()
+    {
+        // A fueling on a nozzle the station does not know is held in the journal; the interface
+        // lists it and sends it back to waiting, and the resend is logged. An entry that cannot
+        // be resent is an error with the journal's words, logged as failed.
+        TPostoTeste posto;
+        posto.Executa("Update Bombas Set CodConcentrador = NULL Where CodBico = '04'"); // 45 unknown
+        QVERIFY2(IniciaSimuladorNaPasta(posto.Pasta.path()), "concentrador-sim did not come up");
+        qputenv("COMPANYTEC_PORTA1", QFile::encodeName(Link));
+        posto.DriverReal = true;
+        TLinkor& linkor = posto.IniciaMotor();
+        linkor.Ciclo().ParaLeitura();
+        TMotor motor(linkor);
+        TOperacoesLocais operacoes(motor);
+        QObject dono;
+        Ctl({"abastece", "bico=45", "litros=10", "preco=5.99", "id=38"});
+        const auto captura = Espera<TResultadoCaptura>([&](auto fim) { operacoes.Captura(&dono, "jose", 38, "38", fim); });
+        QVERIFY(!captura.Dados.Gravado);
+        const auto retidos = Espera<QList<TEntradaDiario>>([&](auto fim) {
+            operacoes.ListaDiario(&dono, TFiltroDiario::Retidos, {}, fim);
+        });
+        QCOMPARE(retidos.Valor().size(), 1);
+        QCOMPARE(retidos.Dados[0].Campos.Id, 38);
+
+        const auto reenvio = Espera<TResultadoReenvio>([&](auto fim) {
+            operacoes.ReenviaDiario(&dono, "jose", 0, false, fim);
+        });
+        QCOMPARE(reenvio.Valor().Quantas, 1);
+        const auto inexistente = Espera<TResultadoReenvio>([&](auto fim) {
+            operacoes.ReenviaDiario(&dono, "jose", 999, false, fim);
+        });
+        QVERIFY(inexistente.Erro.contains("A entrada 999 não existe no diário"));
+        QVERIFY_THROWS_EXCEPTION(EErro, inexistente.Valor());
+
+        QStringList linhas = posto.Arquivo("LogOperacoes").split("\r\n");
+        linhas.removeAll(QString());
+        QCOMPARE(linhas.size(), 3);
+        QVERIFY2(linhas[0].contains("| jose | captura | - | ID 38 | falhou: "), qPrintable(linhas[0]));
+        QCOMPARE(linhas[1].section(" | ", 1),
+                 QString("jose | reenvia diário | - | todas as retidas: retida → aguardando | ok: 1 entrada(s)"));
+        QVERIFY2(linhas[2].contains("| jose | reenvia diário | - | entrada 999: retida → aguardando | falhou: "),
+                 qPrintable(linhas[2]));
+        QVERIFY(linhas[2].contains("A entrada 999 não existe no diário"));
+    }
+
     void LogQueNaoGravaNaoDesfazOPasso()
     {
         // LogOperacoes cannot be written (a folder stands in its place): the interval is still
