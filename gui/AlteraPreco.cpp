@@ -76,13 +76,9 @@ private:
 } // namespace
 
 TFAlteraPreco::TFAlteraPreco(TMotor& motor, QWidget* parent)
-    : TFrmBasico(motor.Linkor().Contexto(), parent), FTrabalho(this, motor, [this](bool espera) {
-          BtOk->setEnabled(!espera);
-          BtCancelar->setEnabled(!espera);
-      })
+    : TFAlteraPreco(motor.Linkor().Contexto(), *new TOperacoesLocais(motor), parent)
 {
-    CriaComponentes();
-    FormCreate();
+    FTrabalho.AssumeOperacoes();
 }
 
 TFAlteraPreco::TFAlteraPreco(TContexto& contexto, TOperacoesPosto& operacoes, QWidget* parent)

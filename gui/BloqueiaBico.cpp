@@ -60,14 +60,9 @@ private:
 } // namespace
 
 TFBloqDesbBico::TFBloqDesbBico(TMotor& motor, TMensagens& mensagens, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      FMensagens(mensagens), FTrabalho(this, motor, [this](bool espera) { BitBtn1->setEnabled(!espera); })
+    : TFBloqDesbBico(*new TOperacoesLocais(motor), mensagens, parent)
 {
-    setObjectName(QStringLiteral("FBloqDesbBico"));
-    setAttribute(Qt::WA_QuitOnClose, false);
-    new TIgnoraEsc(this);
-    CriaComponentes();
+    FTrabalho.AssumeOperacoes();
 }
 
 TFBloqDesbBico::TFBloqDesbBico(TOperacoesPosto& operacoes, TMensagens& mensagens, QWidget* parent)

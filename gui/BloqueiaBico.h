@@ -19,6 +19,7 @@ public:
     // Grid columns; the mark is kept with the row but never shown.
     enum TColuna { ColBico, ColDescricao, ColConcentrador, ColLivre, ColMarca, kColunas };
 
+    // With `motor`'s own steps (TOperacoesLocais), or with the steps of `operacoes`.
     explicit TFBloqDesbBico(TMotor& motor, TMensagens& mensagens, QWidget* parent = nullptr);
     TFBloqDesbBico(TOperacoesPosto& operacoes, TMensagens& mensagens, QWidget* parent = nullptr);
 

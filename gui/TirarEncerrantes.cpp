@@ -59,12 +59,9 @@ QPushButton* Botao(QWidget* dono, const QString& nome, const QString& titulo, co
 TFTirarEncerrantes* TFTirarEncerrantes::FTirarEncerrantes = nullptr;
 
 TFTirarEncerrantes::TFTirarEncerrantes(TMotor& motor, QWidget* parent)
-    : TFrmBasico(motor.Linkor().Contexto(), parent),
-      FTrabalho(this, motor, [this](bool espera) { HabilitaBotoes(!espera); })
+    : TFTirarEncerrantes(motor.Linkor().Contexto(), *new TOperacoesLocais(motor), parent)
 {
-    setObjectName(QStringLiteral("FTirarEncerrantes"));
-    CriaComponentes();
-    FormCreate();
+    FTrabalho.AssumeOperacoes();
 }
 
 TFTirarEncerrantes::TFTirarEncerrantes(TContexto& contexto, TOperacoesPosto& operacoes, QWidget* parent)

@@ -23,12 +23,8 @@ public:
     {
         dialogo->installEventFilter(this);
     }
-    // The steps of this process's own engine.
-    TTrabalhoDialogo(QWidget* dialogo, TMotor& motor, std::function<void(bool)> espera = {})
-        : TTrabalhoDialogo(dialogo, *new TOperacoesLocais(motor), std::move(espera))
-    {
-        FProprias.reset(&FOperacoes);
-    }
+    // The interface was made for this dialog alone (`new`): it goes with the dialog.
+    void AssumeOperacoes() { FProprias.reset(&FOperacoes); }
 
     // While a job runs, a close (the close box, Esc, a button's close) is refused.
     bool eventFilter(QObject* objeto, QEvent* evento) override
