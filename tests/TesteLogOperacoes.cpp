@@ -264,6 +264,32 @@ private slots:
         QVERIFY(linhas[2].contains("A entrada 999 não existe no diário"));
     }
 
+    void BloqueioComUmBicoRecusado()
+    {
+        // Two nozzles blocked, the concentrator refuses one: the answer names each, and the line
+        // says partial, naming the one left as it was.
+        TPostoTeste posto;
+        posto.PreparaFalso = [](TConcentradorFalso& falso) { falso.CodigosRecusados = {"133"}; };
+        TLinkor& linkor = posto.IniciaMotor();
+        linkor.Ciclo().ParaLeitura();
+        TMotor motor(linkor);
+        TOperacoesLocais operacoes(motor);
+        QObject dono;
+        const QList<TBicoBloqueio> bicos{{"03", "BICO 03", "068", true, false}, {"06", "BICO 06", "133", true, false}};
+        const auto r = Espera<TResultadoBloqueio>([&](auto fim) { operacoes.Bloqueia(&dono, "ana", bicos, fim); });
+        QCOMPARE(r.Valor().Bloqueados, QStringList("03"));
+        QCOMPARE(r.Dados.BicosFalhos, QStringList("06"));
+        QCOMPARE(r.Dados.Falhas.size(), 1);
+        QVERIFY(r.Dados.Falhas[0].startsWith("Erro ao bloquear o Bico: 06\r"));
+        QStringList linhas = posto.Arquivo("LogOperacoes").split("\r\n");
+        linhas.removeAll(QString());
+        QCOMPARE(linhas.size(), 1);
+        QVERIFY2(linhas[0].section(" | ", 1).startsWith("ana | bloqueia | 03, 06 | 03: liberado → bloqueado; 06: liberado "
+                                                         "→ bloqueado | parcial: sem efeito em 06: Erro ao bloquear o "
+                                                         "Bico: 06 "),
+                 qPrintable(linhas[0]));
+    }
+
     void LogQueNaoGravaNaoDesfazOPasso()
     {
         // LogOperacoes cannot be written (a folder stands in its place): the interval is still
