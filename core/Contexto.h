@@ -36,6 +36,8 @@ public:
     // EErro when the file cannot be written (the line is kept and written later, see TLogArquivo).
     void GravaLogErro(const QString& mensagem);
     TLogArquivo& LogErros() { return FLogErros; }
+    // LogOperacoes in the station folder (see LogOperacoes.h); written on the engine's thread only.
+    TLogArquivo& LogOperacoes() { return FLogOperacoes; }
     // The application's default error handler: the error box, with its full-stop rule.
     void MostraErroPadrao(const QString& mensagem) { FMensagens.MostraErroPadrao(mensagem); }
 
@@ -47,4 +49,5 @@ private:
     std::unique_ptr<TConcentrador> FConcentrador;
     std::unique_ptr<TDiario> FDiario;
     TLogArquivo FLogErros;
+    TLogArquivo FLogOperacoes;
 };

@@ -26,7 +26,7 @@ void TServicoBloqueio::MarcaBloqueados(QList<TBicoBloqueio>& bicos)
     }
 }
 
-QStringList TServicoBloqueio::EnviaComandos(const QList<TBicoBloqueio>& bicos)
+QStringList TServicoBloqueio::EnviaComandos(const QList<TBicoBloqueio>& bicos, QStringList* recusados)
 {
     QStringList falhas;
     TConcentrador& concentrador = *FContexto.Concentrador();
@@ -47,6 +47,8 @@ QStringList TServicoBloqueio::EnviaComandos(const QList<TBicoBloqueio>& bicos)
         } catch (const std::exception& e) {
             falhas << (bico.Marcado ? QStringLiteral("Erro ao bloquear o Bico: ") : QStringLiteral("Erro ao desbloquear o Bico: "))
                     + bico.CodBico + QStringLiteral("\r") + MensagemDe(e);
+            if (recusados)
+                *recusados << bico.CodBico;
         }
     }
     return falhas;

@@ -31,8 +31,8 @@ public:
     // left as read is left alone rather than blocked for its neighbour. A command that fails does not stop
     // the others; the message naming each such nozzle is returned. The empty row the grid shows
     // when no nozzle is on the concentrator gets a release with the empty code, whose conversion
-    // error is raised.
-    QStringList EnviaComandos(const QList<TBicoBloqueio>& bicos);
+    // error is raised. `recusados`, when given, gets the nozzle code of each failed command.
+    QStringList EnviaComandos(const QList<TBicoBloqueio>& bicos, QStringList* recusados = nullptr);
 
 private:
     TContexto& FContexto;

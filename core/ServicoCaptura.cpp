@@ -50,7 +50,7 @@ TResultadoCaptura TServicoCaptura::CapturaRegistro(qint32 id, const QString& tex
     switch (ciclo.CapturaPeloDiario(registro)) {
     case TResultadoAbastecimento::Gravado:
         return {TTipoMensagem::Informacao,
-                QStringLiteral("Abastecimento ") + texto + QStringLiteral(" capturado com sucesso! ")};
+                QStringLiteral("Abastecimento ") + texto + QStringLiteral(" capturado com sucesso! "), true};
     case TResultadoAbastecimento::JaGravado:
         return {TTipoMensagem::Alerta, abastecimento + QStringLiteral(" já está gravado. Nada foi gravado novamente.")};
     case TResultadoAbastecimento::ValoresZerados:

@@ -11,6 +11,7 @@ class TLinkor;
 struct TResultadoCaptura {
     TTipoMensagem Tipo = TTipoMensagem::Informacao;
     QString Texto;
+    bool Gravado = false; // the fueling was stored by this capture
 };
 
 class TServicoCaptura {

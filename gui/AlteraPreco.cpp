@@ -76,7 +76,13 @@ private:
 } // namespace
 
 TFAlteraPreco::TFAlteraPreco(TMotor& motor, QWidget* parent)
-    : TFrmBasico(motor.Linkor().Contexto(), parent), FTrabalho(this, motor, [this](bool espera) {
+    : TFAlteraPreco(motor.Linkor().Contexto(), *new TOperacoesLocais(motor), parent)
+{
+    FTrabalho.AssumeOperacoes();
+}
+
+TFAlteraPreco::TFAlteraPreco(TContexto& contexto, TOperacoesPosto& operacoes, QWidget* parent)
+    : TFrmBasico(contexto, parent), FTrabalho(this, operacoes, [this](bool espera) {
           BtOk->setEnabled(!espera);
           BtCancelar->setEnabled(!espera);
       })
@@ -170,7 +176,7 @@ void TFAlteraPreco::CarregaPrecos()
 {
     PreencheGrade({});
     FTrabalho.Carrega<QList<TLinhaPreco>>(
-        [](TLinkor& linkor) { return TServicoAlteraPreco(linkor.Contexto()).CarregaPrecos(); },
+        [this](auto fim) { FTrabalho.Operacoes().CarregaPrecos(this, std::move(fim)); },
         [this](const QList<TLinhaPreco>& linhas) { PreencheGrade(linhas); },
         [this](const QString& erro) {
             Mensagens().MostraErroPadrao(erro);
@@ -266,16 +272,14 @@ void TFAlteraPreco::BtOkClick()
             return;
         linhas << Linha(r);
     }
-    auto resultado = std::make_shared<TResultadoPrecos>();
-    FTrabalho.Executa(
-        [linhas, resultado](TLinkor& linkor, const TRetorno&) {
-            *resultado = TServicoAlteraPreco(linkor.Contexto()).GravaPrecos(linhas);
-        },
-        [this, linhas, resultado](const QString& erro) {
-            if (!erro.isEmpty()) {
-                Mensagens().MostraErroPadrao(erro);
+    FTrabalho.Executa<TResultadoPrecos>(
+        [this, linhas](auto fim) { FTrabalho.Operacoes().GravaPrecos(this, FTrabalho.Usuario(), linhas, std::move(fim)); },
+        [this, linhas](const TRespostaOperacao<TResultadoPrecos>& resposta) {
+            if (resposta.Falhou()) {
+                Mensagens().MostraErroPadrao(resposta.Erro);
                 return;
             }
+            const TResultadoPrecos* resultado = &resposta.Dados;
             // What pump and database now agree on is the price the next "&OK" starts from.
             for (int r = 1; r < GridBombas->QuantidadeLinhas() && r <= linhas.size(); ++r)
                 if (resultado->Gravados.contains(linhas[r - 1].CodBico))

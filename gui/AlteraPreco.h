@@ -16,7 +16,9 @@ class TFAlteraPreco : public TFrmBasico {
 public:
     // The grid is filled by a job: the dialog waits for it (Ocupado) before it can be used; a
     // database error while reading is shown and closes the dialog.
+    // With `motor`'s own steps (TOperacoesLocais), or with the steps of `operacoes`.
     explicit TFAlteraPreco(TMotor& motor, QWidget* parent = nullptr);
+    TFAlteraPreco(TContexto& contexto, TOperacoesPosto& operacoes, QWidget* parent = nullptr);
     ~TFAlteraPreco() override;
 
     // The one open price dialog: set by its opener, cleared by the dialog when it closes.

@@ -60,9 +60,15 @@ private:
 } // namespace
 
 TFBloqDesbBico::TFBloqDesbBico(TMotor& motor, TMensagens& mensagens, QWidget* parent)
+    : TFBloqDesbBico(*new TOperacoesLocais(motor), mensagens, parent)
+{
+    FTrabalho.AssumeOperacoes();
+}
+
+TFBloqDesbBico::TFBloqDesbBico(TOperacoesPosto& operacoes, TMensagens& mensagens, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      FMensagens(mensagens), FTrabalho(this, motor, [this](bool espera) { BitBtn1->setEnabled(!espera); })
+      FMensagens(mensagens), FTrabalho(this, operacoes, [this](bool espera) { BitBtn1->setEnabled(!espera); })
 {
     setObjectName(QStringLiteral("FBloqDesbBico"));
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -127,12 +133,7 @@ void TFBloqDesbBico::Prepara()
 {
     PreencheGrade({});
     FTrabalho.Carrega<QList<TBicoBloqueio>>(
-        [](TLinkor& linkor) {
-            TServicoBloqueio servico(linkor.Contexto());
-            QList<TBicoBloqueio> bicos = servico.CarregaBicos();
-            servico.MarcaBloqueados(bicos);
-            return bicos;
-        },
+        [this](auto fim) { FTrabalho.Operacoes().CarregaBloqueio(this, std::move(fim)); },
         [this](const QList<TBicoBloqueio>& bicos) { PreencheGrade(bicos); },
         [this](const QString& erro) {
             FMensagens.MostraErroPadrao(erro);
@@ -207,13 +208,12 @@ void TFBloqDesbBico::BitBtn1Click()
 {
     // The button ends the dialog once every command was tried; each one refused is named first.
     const QList<TBicoBloqueio> bicos = LeGrade();
-    auto falhas = std::make_shared<QStringList>();
-    FTrabalho.Executa(
-        [bicos, falhas](TLinkor& linkor, const TRetorno&) { *falhas = TServicoBloqueio(linkor.Contexto()).EnviaComandos(bicos); },
-        [this, falhas](const QString& erro) {
-            if (!erro.isEmpty())
-                FMensagens.MostraErroPadrao(erro);
-            for (const QString& falha : *falhas)
+    FTrabalho.Executa<TResultadoBloqueio>(
+        [this, bicos](auto fim) { FTrabalho.Operacoes().Bloqueia(this, FTrabalho.Usuario(), bicos, std::move(fim)); },
+        [this](const TRespostaOperacao<TResultadoBloqueio>& resposta) {
+            if (resposta.Falhou())
+                FMensagens.MostraErroPadrao(resposta.Erro);
+            for (const QString& falha : resposta.Dados.Falhas)
                 FMensagens.MostraMensagem(TTipoMensagem::Informacao, falha, TBotoes::Ok);
             accept();
         });

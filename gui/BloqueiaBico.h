@@ -19,7 +19,9 @@ public:
     // Grid columns; the mark is kept with the row but never shown.
     enum TColuna { ColBico, ColDescricao, ColConcentrador, ColLivre, ColMarca, kColunas };
 
+    // With `motor`'s own steps (TOperacoesLocais), or with the steps of `operacoes`.
     explicit TFBloqDesbBico(TMotor& motor, TMensagens& mensagens, QWidget* parent = nullptr);
+    TFBloqDesbBico(TOperacoesPosto& operacoes, TMensagens& mensagens, QWidget* parent = nullptr);
 
     // Prepares the dialog and shows it modally; true when it closes.
     bool Executa();

@@ -10,8 +10,9 @@
 #include <QLabel>
 #include <QPushButton>
 
-TFCapturaAbast::TFCapturaAbast(TMotor& motor, TMensagens& mensagens, QWidget* parent)
-    : QDialog(parent), FMensagens(mensagens), FTrabalho(this, motor, [this](bool espera) {
+TFCapturaAbast::TFCapturaAbast(TOperacoesPosto& operacoes, TMensagens& mensagens, const TConfiguracaoRegional& regional,
+                               QWidget* parent)
+    : QDialog(parent), FMensagens(mensagens), FTrabalho(this, operacoes, [this](bool espera) {
           BtOk->setEnabled(!espera);
           BtCancelar->setEnabled(!espera);
       })
@@ -34,7 +35,7 @@ TFCapturaAbast::TFCapturaAbast(TMotor& motor, TMensagens& mensagens, QWidget* pa
 
     edtIDAbast = new TNumEdit(this);
     edtIDAbast->setObjectName(QStringLiteral("edtIDAbast"));
-    edtIDAbast->DefineRegional(motor.Linkor().Contexto().Regional());
+    edtIDAbast->DefineRegional(regional);
     edtIDAbast->DefineDecimals(0);
     edtIDAbast->DefineMaxLength(4);
     edtIDAbast->DefineMaxValue(9999);
@@ -74,20 +75,20 @@ void TFCapturaAbast::BtOkClick()
     // way out switches it on again (the capture itself does so at its end).
     const QString texto = edtIDAbast->text();
     const double valor = edtIDAbast->Value();
-    FTrabalho.Executa([](TLinkor& linkor, const TRetorno&) { linkor.Ciclo().ParaLeitura(); },
-                      [this, texto, valor](const QString& erro) {
-                          if (!erro.isEmpty()) {
-                              FMensagens.MostraErroPadrao(erro);
-                              ReabilitaLeitura();
-                              return;
-                          }
-                          Captura(texto, valor);
-                      });
+    FTrabalho.Executa<TOperacoesPosto::TVazio>([this](auto fim) { FTrabalho.Operacoes().PausaLeitura(this, std::move(fim)); },
+                                               [this, texto, valor](const TRespostaOperacao<TOperacoesPosto::TVazio>& r) {
+                                                   if (r.Falhou()) {
+                                                       FMensagens.MostraErroPadrao(r.Erro);
+                                                       ReabilitaLeitura();
+                                                       return;
+                                                   }
+                                                   Captura(texto, valor);
+                                               });
 }
 
 void TFCapturaAbast::ReabilitaLeitura()
 {
-    FTrabalho.Motor().Executa(this, [](TLinkor& linkor, const TRetorno&) { linkor.Ciclo().HabilitaLeitura(); });
+    FTrabalho.Operacoes().RetomaLeitura(this);
 }
 
 void TFCapturaAbast::Captura(const QString& texto, double valor)
@@ -113,14 +114,14 @@ void TFCapturaAbast::Captura(const QString& texto, double valor)
         ReabilitaLeitura();
         return;
     }
-    auto resultado = std::make_shared<TResultadoCaptura>();
-    FTrabalho.Executa([id, texto, resultado](TLinkor& linkor, const TRetorno&) { *resultado = TServicoCaptura(linkor).Captura(id, texto); },
-                      [this, resultado](const QString& erro) {
-                          if (!erro.isEmpty())
-                              FMensagens.MostraErroPadrao(erro);
-                          else
-                              FMensagens.MostraMensagem(resultado->Tipo, resultado->Texto);
-                      });
+    FTrabalho.Executa<TResultadoCaptura>(
+        [this, id, texto](auto fim) { FTrabalho.Operacoes().Captura(this, FTrabalho.Usuario(), id, texto, std::move(fim)); },
+        [this](const TRespostaOperacao<TResultadoCaptura>& resposta) {
+            if (resposta.Falhou())
+                FMensagens.MostraErroPadrao(resposta.Erro);
+            else
+                FMensagens.MostraMensagem(resposta.Dados.Tipo, resposta.Dados.Texto);
+        });
 }
 
 void TFCapturaAbast::BtCancelarClick()

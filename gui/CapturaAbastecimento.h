@@ -13,7 +13,8 @@ class TNumEdit;
 class TFCapturaAbast : public QDialog {
     Q_OBJECT
 public:
-    TFCapturaAbast(TMotor& motor, TMensagens& mensagens, QWidget* parent = nullptr);
+    TFCapturaAbast(TOperacoesPosto& operacoes, TMensagens& mensagens, const TConfiguracaoRegional& regional,
+                   QWidget* parent = nullptr);
 
     // Shows the dialog modally; true once it is closed.
     bool Executa();

@@ -18,8 +18,9 @@ constexpr int kAlturaProjeto = 172;
 constexpr int kTopoBotoes = 91;
 } // namespace
 
-TFconfiguraTempoLeAbastecimento::TFconfiguraTempoLeAbastecimento(TMotor& motor, TMensagens& mensagens, QWidget* parent)
-    : QDialog(parent), FMensagens(mensagens), FTrabalho(this, motor, [this](bool espera) {
+TFconfiguraTempoLeAbastecimento::TFconfiguraTempoLeAbastecimento(TOperacoesPosto& operacoes, TMensagens& mensagens,
+                                                                 const TConfiguracaoRegional& regional, QWidget* parent)
+    : QDialog(parent), FMensagens(mensagens), FTrabalho(this, operacoes, [this](bool espera) {
           BtOk->setEnabled(!espera);
           BtCancelar->setEnabled(!espera);
       })
@@ -41,7 +42,7 @@ TFconfiguraTempoLeAbastecimento::TFconfiguraTempoLeAbastecimento(TMotor& motor, 
 
     EdtSegundos = new TNumEdit(this);
     EdtSegundos->setObjectName(QStringLiteral("EdtSegundos"));
-    EdtSegundos->DefineRegional(motor.Linkor().Contexto().Regional());
+    EdtSegundos->DefineRegional(regional);
     EdtSegundos->DefineDecimals(0);
     EdtSegundos->DefineShowSeparator(false);
     EdtSegundos->DefineMaxLength(2);
@@ -106,14 +107,16 @@ void TFconfiguraTempoLeAbastecimento::BtOkClick()
     if (!EdtSegundos->ConfereFaixa())
         return;
     const QString segundos = EdtSegundos->text();
-    auto erro = std::make_shared<QString>();
-    FTrabalho.Executa([segundos, erro](TLinkor& linkor, const TRetorno&) { *erro = TServicoTempoLeitura(linkor).AlteraTempo(segundos); },
-                      [this, erro](const QString& falha) {
-                          if (!falha.isEmpty())
-                              FMensagens.MostraErroPadrao(falha);
-                          else if (!erro->isEmpty())
-                              FMensagens.MostraMensagem(TTipoMensagem::Erro, *erro);
-                      });
+    FTrabalho.Executa<TResultadoIntervalo>(
+        [this, segundos](auto fim) {
+            FTrabalho.Operacoes().AlteraIntervalo(this, FTrabalho.Usuario(), segundos, std::move(fim));
+        },
+        [this](const TRespostaOperacao<TResultadoIntervalo>& resposta) {
+            if (resposta.Falhou())
+                FMensagens.MostraErroPadrao(resposta.Erro);
+            else if (!resposta.Dados.Falha.isEmpty())
+                FMensagens.MostraMensagem(TTipoMensagem::Erro, resposta.Dados.Falha);
+        });
 }
 
 void TFconfiguraTempoLeAbastecimento::BtCancelarClick()

@@ -13,7 +13,8 @@ class TNumEdit;
 class TFconfiguraTempoLeAbastecimento : public QDialog {
     Q_OBJECT
 public:
-    TFconfiguraTempoLeAbastecimento(TMotor& motor, TMensagens& mensagens, QWidget* parent = nullptr);
+    TFconfiguraTempoLeAbastecimento(TOperacoesPosto& operacoes, TMensagens& mensagens,
+                                    const TConfiguracaoRegional& regional, QWidget* parent = nullptr);
 
     // Shows the dialog modally; true once it is closed.
     bool Executa();

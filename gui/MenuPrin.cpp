@@ -458,7 +458,7 @@ void TMenuPrin::SpEncerrantesClick()
     // One totalizer dialog at a time; it frees itself and clears the reference when it closes. Its
     // steps run as jobs between the engine's ticks.
     if (!TFTirarEncerrantes::FTirarEncerrantes)
-        TFTirarEncerrantes::FTirarEncerrantes = new TFTirarEncerrantes(FMotor, this);
+        TFTirarEncerrantes::FTirarEncerrantes = new TFTirarEncerrantes(FLinkor.Contexto(), FOperacoes, this);
     TFTirarEncerrantes::FTirarEncerrantes->exec();
 }
 
@@ -466,7 +466,7 @@ void TMenuPrin::SpAlteraPrecoClick()
 {
     // One price dialog at a time; it frees itself and clears the reference when it closes.
     if (!TFAlteraPreco::FAlteraPreco)
-        TFAlteraPreco::FAlteraPreco = new TFAlteraPreco(FMotor, this);
+        TFAlteraPreco::FAlteraPreco = new TFAlteraPreco(FLinkor.Contexto(), FOperacoes, this);
     TFAlteraPreco::FAlteraPreco->exec();
 }
 
@@ -480,11 +480,10 @@ void TMenuPrin::SpeedButton2Click()
                                  TBotoes::SimNao)
         != TResposta::Sim)
         return;
-    FMotor.Executa(
-        this, [](TLinkor& linkor, const TRetorno&) { TServicoRelogio(linkor.Contexto()).Acerta(); },
-        [this, &mensagens](const QString& erro) {
-            if (!erro.isEmpty()) {
-                mensagens.MostraErroPadrao(erro);
+    FOperacoes.AcertaRelogio(
+        this, TOperacoesPosto::UsuarioLocal(), [this, &mensagens](const TRespostaOperacao<TResultadoRelogio>& resposta) {
+            if (resposta.Falhou()) {
+                mensagens.MostraErroPadrao(resposta.Erro);
                 return;
             }
             mensagens.MostraMensagem(TTipoMensagem::Informacao, TServicoRelogio::MensagemSucesso());
@@ -496,19 +495,20 @@ void TMenuPrin::SpeedButton2Click()
 void TMenuPrin::SpeedButton3Click()
 {
     // Created for this opening and freed when it ends.
-    TFBloqDesbBico dialogo(FMotor, FLinkor.Contexto().Mensagens(), this);
+    TFBloqDesbBico dialogo(FOperacoes, FLinkor.Contexto().Mensagens(), this);
     dialogo.Executa();
 }
 
 // Transient dialogs: one per opening, freed when it closes.
 void TMenuPrin::btnCapAbastClick()
 {
-    TFCapturaAbast dialogo(FMotor, FLinkor.Contexto().Mensagens(), this);
+    TFCapturaAbast dialogo(FOperacoes, FLinkor.Contexto().Mensagens(), FLinkor.Contexto().Regional(), this);
     dialogo.Executa();
 }
 
 void TMenuPrin::btnConfTempoBuscaClick()
 {
-    TFconfiguraTempoLeAbastecimento dialogo(FMotor, FLinkor.Contexto().Mensagens(), this);
+    TFconfiguraTempoLeAbastecimento dialogo(FOperacoes, FLinkor.Contexto().Mensagens(),
+                                           FLinkor.Contexto().Regional(), this);
     dialogo.Executa();
 }

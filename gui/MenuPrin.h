@@ -6,6 +6,7 @@
 #include "EstadoServico.h"
 #include "Linkor.h"
 #include "Motor.h"
+#include "OperacoesPosto.h"
 
 #include <QMainWindow>
 
@@ -35,6 +36,7 @@ public:
     TLinkor& Linkor() const { return FLinkor; }
     // Where the dialogs queue their database and concentrator steps.
     TMotor& Motor() { return FMotor; }
+    TOperacoesPosto& Operacoes() { return FOperacoes; }
     QString TextoPainel(int painel) const;
     // The tray tip: the window's title, or what is wrong while the database or the logs fail; once
     // a fueling is stored, with the day's count and the last one's time, as the service's status.
@@ -113,6 +115,7 @@ private:
 
     TLinkor& FLinkor;
     TMotor FMotor;
+    TOperacoesLocais FOperacoes{FMotor}; // what the dialogs and "Data/Hora" ask of the station
     QLabel* FPainel0;
     QLabel* FPainel1;
     QString FDicaBandeja;

@@ -59,8 +59,13 @@ QPushButton* Botao(QWidget* dono, const QString& nome, const QString& titulo, co
 TFTirarEncerrantes* TFTirarEncerrantes::FTirarEncerrantes = nullptr;
 
 TFTirarEncerrantes::TFTirarEncerrantes(TMotor& motor, QWidget* parent)
-    : TFrmBasico(motor.Linkor().Contexto(), parent),
-      FTrabalho(this, motor, [this](bool espera) { HabilitaBotoes(!espera); })
+    : TFTirarEncerrantes(motor.Linkor().Contexto(), *new TOperacoesLocais(motor), parent)
+{
+    FTrabalho.AssumeOperacoes();
+}
+
+TFTirarEncerrantes::TFTirarEncerrantes(TContexto& contexto, TOperacoesPosto& operacoes, QWidget* parent)
+    : TFrmBasico(contexto, parent), FTrabalho(this, operacoes, [this](bool espera) { HabilitaBotoes(!espera); })
 {
     setObjectName(QStringLiteral("FTirarEncerrantes"));
     CriaComponentes();
@@ -146,7 +151,7 @@ void TFTirarEncerrantes::FormCreate()
     TFrmBasico::FormCreate();
     PreencheGrade({});
     FTrabalho.Carrega<QList<TLinhaEncerrante>>(
-        [](TLinkor& linkor) { return TServicoEncerrantes(linkor.Contexto()).CarregaBicos(); },
+        [this](auto fim) { FTrabalho.Operacoes().CarregaEncerrantes(this, std::move(fim)); },
         [this](const QList<TLinhaEncerrante>& linhas) { PreencheGrade(linhas); },
         [this](const QString& erro) {
             Mensagens().MostraErroPadrao(erro);
@@ -280,25 +285,25 @@ void TFTirarEncerrantes::HabilitaBotoes(bool habilita)
 void TFTirarEncerrantes::BtEncerrantesClick()
 {
     // Each row read comes back at once: the grid and the status text follow the reading.
-    auto linhas = std::make_shared<QList<TLinhaEncerrante>>(LeGrade());
-    auto naoLidos = std::make_shared<QStringList>();
-    FTrabalho.Executa(
-        [linhas, naoLidos, this](TLinkor& linkor, const TRetorno& retorno) {
-            *naoLidos = TServicoEncerrantes(linkor.Contexto()).LeEncerrantes(*linhas, [&](int i, const QString& status) {
-                const TLinhaEncerrante linha = (*linhas)[i];
-                retorno([this, i, linha, status] {
+    const QList<TLinhaEncerrante> linhas = LeGrade();
+    FTrabalho.Executa<TLeituraEncerrantes>(
+        [this, linhas](auto fim) {
+            FTrabalho.Operacoes().LeEncerrantes(
+                this, FTrabalho.Usuario(), linhas,
+                [this](int i, const TLinhaEncerrante& linha, const QString& status) {
                     DefineCelula(i + 1, ColFinal, linha.Final);
                     DefineCelula(i + 1, ColSaida, linha.Saida);
                     DefineCelula(i + 1, ColLido, linha.Lido ? TGradeBicos::kMarca : QString());
                     DefineRodape(status);
-                });
-            });
+                },
+                std::move(fim));
         },
-        [this, naoLidos](const QString& erro) {
-            if (!erro.isEmpty()) {
-                Mensagens().MostraErroPadrao(erro);
+        [this](const TRespostaOperacao<TLeituraEncerrantes>& resposta) {
+            if (resposta.Falhou()) {
+                Mensagens().MostraErroPadrao(resposta.Erro);
                 return;
             }
+            const QStringList* naoLidos = &resposta.Dados.NaoLidos;
             DefineRodape(TServicoEncerrantes::TextoLeitura(*naoLidos));
             // The marks stay as the operator left them: they say what "&OK" records, and the
             // unread nozzles can be asked again.
@@ -310,14 +315,15 @@ void TFTirarEncerrantes::BtEncerrantesClick()
 void TFTirarEncerrantes::BtOkClick()
 {
     const QList<TLinhaEncerrante> linhas = LeGrade();
-    auto resultado = std::make_shared<TResultadoGravacao>();
-    FTrabalho.Executa(
-        [linhas, resultado, this](TLinkor& linkor, const TRetorno& retorno) {
-            *resultado = TServicoEncerrantes(linkor.Contexto()).GravaEncerrantes(linhas, [&](const QString& status) {
-                retorno([this, status] { DefineRodape(status); });
-            });
+    FTrabalho.Executa<TResultadoGravacao>(
+        [this, linhas](auto fim) {
+            FTrabalho.Operacoes().GravaEncerrantes(
+                this, FTrabalho.Usuario(), linhas, [this](const QString& status) { DefineRodape(status); },
+                std::move(fim));
         },
-        [this, resultado](const QString& erro) {
+        [this](const TRespostaOperacao<TResultadoGravacao>& resposta) {
+            const QString& erro = resposta.Erro;
+            auto resultado = std::make_shared<TResultadoGravacao>(resposta.Dados);
             if (!erro.isEmpty())
                 resultado->Mensagens << QStringLiteral("Erro ao gravar as informações no banco de dados.\r") + erro;
             const bool falhou = resultado->Falhou || !erro.isEmpty();

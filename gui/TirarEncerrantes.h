@@ -21,7 +21,9 @@ public:
     enum TColuna { ColBico, ColDescricao, ColInicial, ColFinal, ColSaida, ColConcentrador, ColMarca, ColLido, kColunas };
 
     // The grid is filled by a job: the dialog waits for it (Ocupado) before it can be used.
+    // With `motor`'s own steps (TOperacoesLocais), or with the steps of `operacoes`.
     explicit TFTirarEncerrantes(TMotor& motor, QWidget* parent = nullptr);
+    TFTirarEncerrantes(TContexto& contexto, TOperacoesPosto& operacoes, QWidget* parent = nullptr);
     ~TFTirarEncerrantes() override;
 
     // The one open instance, if any: set by the opener, cleared when the dialog closes.

@@ -1,8 +1,10 @@
 #pragma once
-// A dialog's database and concentrator steps, run as jobs on the engine's thread. While one runs
-// the dialog shows its wait state, and refuses a second job and a close: it is never freed while
-// its work is under way, and what comes back finds it alive.
+// A dialog's steps, asked of the station's operator interface (TOperacoesPosto) and answered later
+// on the window's thread. While one runs the dialog shows its wait state, and refuses a second
+// step and a close: it is never freed while its work is under way, and what comes back finds it
+// alive.
 #include "Motor.h"
+#include "OperacoesPosto.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -16,11 +18,13 @@
 class TTrabalhoDialogo : public QObject {
 public:
     // `espera(true)` puts the dialog into its wait state, `espera(false)` takes it out again.
-    TTrabalhoDialogo(QWidget* dialogo, TMotor& motor, std::function<void(bool)> espera = {})
-        : FDialogo(dialogo), FMotor(motor), FEspera(std::move(espera))
+    TTrabalhoDialogo(QWidget* dialogo, TOperacoesPosto& operacoes, std::function<void(bool)> espera = {})
+        : FDialogo(dialogo), FOperacoes(operacoes), FEspera(std::move(espera))
     {
         dialogo->installEventFilter(this);
     }
+    // The interface was made for this dialog alone (`new`): it goes with the dialog.
+    void AssumeOperacoes() { FProprias.reset(&FOperacoes); }
 
     // While a job runs, a close (the close box, Esc, a button's close) is refused.
     bool eventFilter(QObject* objeto, QEvent* evento) override
@@ -35,39 +39,41 @@ public:
     }
 
     bool Ocupado() const { return FOcupado; }
-    TMotor& Motor() const { return FMotor; }
+    TOperacoesPosto& Operacoes() const { return FOperacoes; }
+    // Who the operator is, for the operations log: this process's user.
+    const QString& Usuario() const { return FUsuario; }
 
-    // Queues the job unless one is running (false then). `concluido` runs on the window's thread
-    // with the job's error text (empty when it ran through), after the wait state ended.
-    bool Executa(TMotor::TTrabalho trabalho, TMotor::TConclusao concluido = {})
+    // Asks a step unless one is running (false then): `pede` asks it, handing on the end it is
+    // given. `concluido` runs on the window's thread with the step's answer, after the wait state
+    // ended.
+    template <class T>
+    bool Executa(const std::function<void(TOperacoesPosto::TConclusao<T>)>& pede,
+                 TOperacoesPosto::TConclusao<T> concluido)
     {
         if (FOcupado)
             return false;
         FOcupado = true;
         AplicaEspera(true);
-        FMotor.Executa(FDialogo, std::move(trabalho), [this, concluido = std::move(concluido)](const QString& erro) {
+        pede([this, concluido = std::move(concluido)](const TRespostaOperacao<T>& resposta) {
             FOcupado = false;
             AplicaEspera(false);
             if (concluido)
-                concluido(erro);
+                concluido(resposta);
         });
         return true;
     }
 
-    // Loads what the dialog shows: `produz` runs on the engine's thread; its value goes to
-    // `mostra`, or its error text to `falhou`, on the window's thread.
+    // Loads what the dialog shows: its value goes to `mostra`, or its error text to `falhou`.
     template <class T>
-    bool Carrega(std::function<T(TLinkor&)> produz, std::function<void(const T&)> mostra,
-                 std::function<void(const QString&)> falhou)
+    bool Carrega(const std::function<void(TOperacoesPosto::TConclusao<T>)>& pede,
+                 std::function<void(const T&)> mostra, std::function<void(const QString&)> falhou)
     {
-        auto valor = std::make_shared<T>();
-        return Executa([valor, produz = std::move(produz)](TLinkor& linkor, const TRetorno&) { *valor = produz(linkor); },
-                       [valor, mostra = std::move(mostra), falhou = std::move(falhou)](const QString& erro) {
-                           if (erro.isEmpty())
-                               mostra(*valor);
-                           else
-                               falhou(erro);
-                       });
+        return Executa<T>(pede, [mostra = std::move(mostra), falhou = std::move(falhou)](const TRespostaOperacao<T>& r) {
+            if (r.Falhou())
+                falhou(r.Erro);
+            else
+                mostra(r.Dados);
+        });
     }
 
 private:
@@ -88,7 +94,9 @@ private:
     }
 
     QWidget* FDialogo;
-    TMotor& FMotor;
+    TOperacoesPosto& FOperacoes;
+    std::unique_ptr<TOperacoesPosto> FProprias;
+    QString FUsuario = TOperacoesPosto::UsuarioLocal();
     std::function<void(bool)> FEspera;
     bool FOcupado = false;
     QPointer<QWidget> FFoco;

@@ -205,6 +205,13 @@ private slots:
         // A recording the database refused is an error, not news.
         QCOMPARE(posto.Respondedor.Caixas.first().Tipo, bancoRecusa ? TTipoMensagem::Erro : TTipoMensagem::Informacao);
         QCOMPARE(dialogo.isNull() || !dialogo->isVisible(), !gravados.isEmpty());
+        // The window's steps are logged under its local user; a recording that stored nothing is no "ok".
+        QStringList operacoes = posto.Arquivo("LogOperacoes").split("\r\n");
+        operacoes.removeAll(QString());
+        QVERIFY(!operacoes.isEmpty());
+        QVERIFY2(operacoes.last().contains(" | " + TOperacoesPosto::UsuarioLocal() + " | grava encerrantes | "),
+                 qPrintable(operacoes.last()));
+        QCOMPARE(operacoes.last().endsWith(" | ok (turno 000777)"), !gravados.isEmpty());
         // The rows written hold the sale read (nozzle n sold n + 10); every other row is as it was.
         const QStringList depois = MvEncerrantes(posto);
         QCOMPARE(depois.size(), antes.size());

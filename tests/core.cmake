@@ -4,6 +4,9 @@ linkor_teste(teste_abastecimentos FONTES TesteAbastecimentos.cpp PostoTeste.h LI
 linkor_teste(teste_servico_altera_preco FONTES TesteServicoAlteraPreco.cpp PostoTeste.h LIBS core)
 linkor_teste(teste_encerrantes FONTES TesteEncerrantes.cpp PostoTeste.h LIBS core)
 linkor_teste(teste_funcoes_operador FONTES TesteFuncoesOperador.cpp PostoTeste.h LIBS core)
+# Every operator step through the operator interface leaves its line in LogOperacoes.
+linkor_teste(teste_log_operacoes FONTES TesteLogOperacoes.cpp PostoTeste.h SimuladorTeste.h LIBS core)
+add_dependencies(teste_log_operacoes Companytec concentrador-sim)
 # Faults while fuelings keep coming: link, database server, another program on the same database.
 linkor_teste(teste_falhas FONTES TesteFalhas.cpp FalhasTeste.h PostoTeste.h ServidorFirebird.h SimuladorTeste.h
              LIBS core)
