@@ -9,6 +9,7 @@
 
 TPostoPublicado::TPostoPublicado(const QString& versao, QObject* parent) : QObject(parent), FVersao(versao)
 {
+    FEstado.Status = QStringLiteral("Iniciando"); // until the engine says anything
     // The adaptor belongs to this object and relays its signals.
     new TAdaptadorPosto(this);
 }

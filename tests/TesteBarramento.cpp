@@ -58,8 +58,6 @@ class TesteBarramento : public QObject, public TSimuladorTeste {
     QString Endereco;
     QString ProgramaCtl; // linkorctl's copy
     QString ErrosServico;
-    // The group the policy's group="linkor" stands for on the test bus (see IniciaBarramento).
-    gid_t GrupoOperadores = 0;
 
     struct TSaidaCtl {
         int Codigo = -1;
@@ -119,10 +117,6 @@ class TesteBarramento : public QObject, public TSimuladorTeste {
         QFile politica(QStringLiteral(LINKOR_POLITICA_BARRAMENTO));
         if (!politica.open(QIODevice::ReadOnly))
             return false;
-        const group* usuarios = ::getgrnam("users");
-        if (!usuarios)
-            return false;
-        GrupoOperadores = usuarios->gr_gid;
         QByteArray texto = politica.readAll();
         texto.replace("group=\"linkor\"", "group=\"users\"");
         QFile modelo(QStringLiteral(LINKOR_BARRAMENTO_TESTE));
@@ -361,7 +355,10 @@ private slots:
         QFETCH(bool, noGrupo);
         if (::geteuid() != 0)
             QSKIP("linkorctl runs as another user (nobody) only when the test runs as root");
-        const TUsuario nobody{65534, noGrupo ? GrupoOperadores : gid_t(65534), noGrupo};
+        // The group the policy's group="linkor" stands for on the test bus (see IniciaBarramento).
+        const group* usuarios = ::getgrnam("users");
+        QVERIFY2(usuarios, "no group users on this machine");
+        const TUsuario nobody{65534, noGrupo ? usuarios->gr_gid : gid_t(65534), noGrupo};
         const TSaidaCtl saida = Linkorctl({comando}, {}, nobody);
         if (noGrupo) {
             QVERIFY2(saida.Codigo == 0, qPrintable(saida.Erros));
