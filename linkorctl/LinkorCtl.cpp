@@ -94,9 +94,11 @@ QDBusConnection Conecta()
     const QDBusError erro = barramento.lastError();
     if (erro.type() == QDBusError::AccessDenied)
         throw FalhaDoBarramento(erro);
-    throw EFim{kInalcancavel, QStringLiteral("o barramento do sistema não está disponível (%1): o serviço do Linkor "
-                                             "não pode ser alcançado")
-                                  .arg(erro.message().isEmpty() ? erro.name() : erro.message())};
+    const QString causa = erro.message().isEmpty() ? erro.name() : erro.message();
+    throw EFim{kInalcancavel,
+               QStringLiteral("o barramento do sistema não está disponível (%1): o serviço do Linkor não pode ser "
+                              "alcançado")
+                   .arg(causa)};
 }
 
 // All the station's properties in one question; the first question tells whether the service is

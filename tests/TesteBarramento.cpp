@@ -131,7 +131,8 @@ class TesteBarramento : public QObject, public TSimuladorTeste {
             return false;
         Barramento.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         MorreComOTeste(Barramento);
-        Barramento.start("dbus-daemon", {"--config-file=" + configuracao, "--nofork", "--nopidfile", "--print-address=1"});
+        Barramento.start("dbus-daemon",
+                         {"--config-file=" + configuracao, "--nofork", "--nopidfile", "--print-address=1"});
         if (!Barramento.waitForStarted(5000))
             return false;
         QElapsedTimer espera;
@@ -194,6 +195,15 @@ class TesteBarramento : public QObject, public TSimuladorTeste {
         return QStringLiteral("(ausente)");
     }
 
+    // What `processo` wrote so far on `canal`, gathered into `texto`.
+    static const QString& Junta(QString& texto, QProcess& processo,
+                                QProcess::ProcessChannel canal = QProcess::StandardOutput)
+    {
+        texto += QString::fromUtf8(canal == QProcess::StandardOutput ? processo.readAllStandardOutput()
+                                                                      : processo.readAllStandardError());
+        return texto;
+    }
+
     // linkorctl acompanha, running until stopped; its output as it comes.
     void IniciaAcompanha(QProcess& acompanha)
     {
@@ -204,7 +214,7 @@ class TesteBarramento : public QObject, public TSimuladorTeste {
         acompanha.start(ProgramaCtl, {"acompanha"});
         QVERIFY(acompanha.waitForStarted(5000));
         QString erros;
-        QTRY_VERIFY_WITH_TIMEOUT((erros += QString::fromUtf8(acompanha.readAllStandardError())).contains("acompanhando"),
+        QTRY_VERIFY_WITH_TIMEOUT(Junta(erros, acompanha, QProcess::StandardError).contains("acompanhando"),
                                  30000);
     }
 
@@ -252,8 +262,8 @@ private slots:
         const QString linha = MontaLinhaLog("11/12/2026", "09:05:07", bico, 1234.5, 7281.45, 5.899, "3", "42", "068",
                                             TConfiguracaoRegional::PtBr());
         QCOMPARE(TPostoPublicado::DataHoraBico(linha), "11/12/2026 09:05:07 " + bico);
-        QCOMPARE(TPostoPublicado::DataHoraBico(MontaCabecalhoLog(QDate(2026, 12, 11), TConfiguracaoRegional::PtBr())[2]),
-                 QString());
+        const QStringList cabecalho = MontaCabecalhoLog(QDate(2026, 12, 11), TConfiguracaoRegional::PtBr());
+        QCOMPARE(TPostoPublicado::DataHoraBico(cabecalho[2]), QString());
     }
 
     void EstadoMostraOPosto()
@@ -287,7 +297,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(LogDoDia().size(), antes + 1, 60000);
         const QString linha = LogDoDia().constLast();
         QString saida;
-        QTRY_VERIFY_WITH_TIMEOUT((saida += QString::fromUtf8(acompanha.readAllStandardOutput())).contains(linha + "\n"),
+        QTRY_VERIFY_WITH_TIMEOUT(Junta(saida, acompanha).contains(linha + "\n"),
                                  30000);
         QCOMPARE(saida, linha + "\n");
         ::kill(static_cast<pid_t>(acompanha.processId()), SIGINT);
@@ -322,21 +332,39 @@ private slots:
         Ctl({"falha", "modo=silencio"});
         auto normal = qScopeGuard([this] { Ctl({"falha", "modo=normal"}); });
         QString saida;
-        QTRY_VERIFY_WITH_TIMEOUT((saida += QString::fromUtf8(acompanha.readAllStandardOutput()))
-                                     .contains("Aviso: O concentrador não responde"),
-                                 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(Junta(saida, acompanha).contains("Aviso: O concentrador não responde"), 60000);
         const QString estado = Linkorctl({"estado"}).Saida;
         QCOMPARE(Valor(estado, "Tipo do aviso"), QString("concentrador-mudo"));
         QCOMPARE(Valor(estado, "Situação"), QString("Concentrador não responde"));
         normal.dismiss();
         Ctl({"falha", "modo=normal"});
-        QTRY_VERIFY_WITH_TIMEOUT((saida += QString::fromUtf8(acompanha.readAllStandardOutput()))
-                                     .contains("Aviso: normalizado\n"),
-                                 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(Junta(saida, acompanha).contains("Aviso: normalizado\n"), 60000);
         QCOMPARE(Valor(Linkorctl({"estado"}).Saida, "Aviso"), QString("nenhum"));
         acompanha.terminate(); // SIGTERM ends it as SIGINT does
         QVERIFY(acompanha.waitForFinished(10000));
         QCOMPARE(acompanha.exitCode(), 0);
+    }
+
+    // The service restarted under a follower (an upgrade, the watchdog): it says so, waits, and
+    // prints the fuelings of the new run.
+    void AcompanhaSegueOServicoReiniciado()
+    {
+        QProcess acompanha;
+        IniciaAcompanha(acompanha);
+        QString erros;
+        ParaServico();
+        QTRY_VERIFY_WITH_TIMEOUT(Junta(erros, acompanha, QProcess::StandardError).contains("saiu do barramento"),
+                                 30000);
+        IniciaServico(Endereco);
+        QTRY_VERIFY_WITH_TIMEOUT(Junta(erros, acompanha, QProcess::StandardError).contains("voltou ao barramento"),
+                                 60000);
+        const qsizetype antes = LogDoDia().size();
+        Ctl({"abastece", "bico=44", "litros=3", "preco=6.199"});
+        QTRY_COMPARE_WITH_TIMEOUT(LogDoDia().size(), antes + 1, 60000);
+        QString saida;
+        QTRY_VERIFY_WITH_TIMEOUT(Junta(saida, acompanha).contains(LogDoDia().constLast() + "\n"),
+                                 30000);
+        QCOMPARE(acompanha.state(), QProcess::Running);
     }
 
     // The bus decides who is heard: outside the group, both commands are refused with the
