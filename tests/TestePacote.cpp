@@ -222,8 +222,8 @@ private slots:
     // Debian's check of the hardening flags, on every program and library the packages install:
     // position independent, stack protector, fortified calls, read-only relocations, immediate
     // binding. Not control-flow protection: bookworm's C start-up files carry no IBT/SHSTK mark, so
-    // no program linked here can have it whatever its own flags. The journal tool and the
-    // concentrator library are built with the same flags as the rest, but their copies go into
+    // no program linked here can have it whatever its own flags. The journal tool, linkorctl and
+    // the concentrator library are built with the same flags as the rest, but their copies go into
     // buffers of sizes known only to their callers (the vendor's interface, the standard
     // containers) or sized by the compiler itself: hardening-check finds no call fortified, as
     // there is none left to check, so that is the one thing not asked of them.
@@ -231,7 +231,8 @@ private slots:
     {
         QVERIFY(Instalados.contains("usr/bin/linkor-servico") && Instalados.contains("usr/bin/linkor-diario")
                 && Instalados.contains("usr/bin/linkor") && Instalados.contains("usr/lib/linkor/libCompanytec.so"));
-        const QStringList semChamadaFortificavel = {"usr/bin/linkor-diario", "usr/lib/linkor/libCompanytec.so"};
+        const QStringList semChamadaFortificavel = {"usr/bin/linkor-diario", "usr/bin/linkorctl",
+                                                    "usr/lib/linkor/libCompanytec.so"};
         for (const QString& programa : Instalados) {
             QStringList opcoes{"--nocfprotection", "--verbose"};
             if (semChamadaFortificavel.contains(programa))
