@@ -204,6 +204,17 @@ class TesteBarramento : public QObject, public TSimuladorTeste {
         return texto;
     }
 
+    // The service on the bus with the station's database, polling: the interval is published once
+    // start-up is through.
+    void IniciaServicoNoPosto()
+    {
+        QVERIFY(Escreve(Pasta.filePath("Caminho.ini"), ("[DATABASEESTOQUE]\r\nCAMINHO=" + Pasta.filePath("POSTO.FDB")
+                                                        + "\r\nUSUARIO=SYSDBA\r\nSENHA=\r\n")
+                                                           .toUtf8()));
+        IniciaServico(Endereco);
+        QTRY_VERIFY_WITH_TIMEOUT(Linkorctl({"estado"}).Saida.contains("Intervalo de leitura: 1 s"), 60000);
+    }
+
     // linkorctl acompanha, running until stopped; its output as it comes.
     void IniciaAcompanha(QProcess& acompanha)
     {
@@ -230,13 +241,8 @@ private slots:
         QVERIFY(QFile::copy(Executavel("linkorctl"), ProgramaCtl));
         QVERIFY2(IniciaBarramento(), "dbus-daemon did not come up");
         QVERIFY2(IniciaSimuladorNaPasta(Pasta.path()), "concentrador-sim did not come up");
-        const QString banco = Pasta.filePath("POSTO.FDB");
-        CriaBancoPosto(banco, true);
-        QVERIFY(Escreve(Pasta.filePath("Caminho.ini"),
-                        ("[DATABASEESTOQUE]\r\nCAMINHO=" + banco + "\r\nUSUARIO=SYSDBA\r\nSENHA=\r\n").toUtf8()));
-        IniciaServico(Endereco);
-        // On the bus and polling: the interval is published once start-up is through.
-        QTRY_VERIFY_WITH_TIMEOUT(Linkorctl({"estado"}).Saida.contains("Intervalo de leitura: 1 s"), 60000);
+        CriaBancoPosto(Pasta.filePath("POSTO.FDB"), true);
+        IniciaServicoNoPosto();
     }
     void cleanupTestCase()
     {
@@ -365,6 +371,29 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(Junta(saida, acompanha).contains(LogDoDia().constLast() + "\n"),
                                  30000);
         QCOMPARE(acompanha.state(), QProcess::Running);
+    }
+
+    // A box the service would show (the start-up's retry question, which it answers itself)
+    // reaches a follower; meanwhile the state says the service is starting.
+    void MensagemChegaAoCliente()
+    {
+        ParaServico();
+        auto restaura = qScopeGuard([this] {
+            ParaServico();
+            IniciaServicoNoPosto();
+        });
+        QVERIFY(Escreve(Pasta.filePath("Caminho.ini"),
+                        "[DATABASEESTOQUE]\r\nCAMINHO=127.0.0.1/1:/nada.fdb\r\nUSUARIO=SYSDBA\r\nSENHA=\r\n"));
+        IniciaServico(Endereco); // nothing listens on port 1
+        QTRY_COMPARE_WITH_TIMEOUT(Linkorctl({"estado"}).Codigo, 0, 30000);
+        QCOMPARE(Valor(Linkorctl({"estado"}).Saida, "Situação"), QString("Iniciando"));
+        QProcess acompanha;
+        IniciaAcompanha(acompanha);
+        QString saida;
+        QTRY_VERIFY_WITH_TIMEOUT(Junta(saida, acompanha)
+                                     .contains("Mensagem: Informação: Impossível conectar ao banco de dados.\n"
+                                               "Mensagem: Deseja tentar novamente?\n"),
+                                 60000);
     }
 
     // The bus decides who is heard: outside the group, both commands are refused with the
