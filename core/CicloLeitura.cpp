@@ -158,8 +158,10 @@ QString TextoStatusRetidos(qint64 retidos)
 void TCicloLeitura::AtualizaAviso()
 {
     QStringList avisos;
+    QStringList tipos;
     QString status;
     if (!FFalhaDiario.isEmpty()) {
+        tipos << QStringLiteral("diario-sem-gravacao");
         status = kStatusDiarioSemGravacao;
         avisos << QStringLiteral("O diário dos abastecimentos não pode ser gravado (%1). A leitura do concentrador "
                                  "está parada até que ele possa ser gravado; os abastecimentos ficam guardados no "
@@ -170,10 +172,14 @@ void TCicloLeitura::AtualizaAviso()
         if (status.isEmpty())
             status = FEspera.TextoStatus(FAguardando);
         avisos << FEspera.Aviso(FAguardando);
+        tipos << (FEspera.Motivo() == TMotivoEspera::Ocupado ? QStringLiteral("banco-ocupado")
+                  : FEspera.Motivo() == TMotivoEspera::Recusa ? QStringLiteral("banco-recusa")
+                                                              : QStringLiteral("banco-inacessivel"));
     }
     if (ConcentradorMudo()) {
         if (status.isEmpty())
             status = kStatusConcentradorMudo;
+        tipos << QStringLiteral("concentrador-mudo");
         avisos << QStringLiteral("O concentrador não responde (%1). A leitura continua sozinha quando ele voltar a "
                                  "responder.")
                       .arg(!FSemResposta.isEmpty() ? FSemResposta : FMonitor.SemResposta());
@@ -181,6 +187,7 @@ void TCicloLeitura::AtualizaAviso()
     if (FLogs.SemGravacao()) {
         if (status.isEmpty())
             status = FLogs.Causa() == TCausaFalhaLog::DiscoCheio ? kStatusLogDiscoCheio : kStatusLogSemGravacao;
+        tipos << QStringLiteral("logs-sem-gravacao");
         avisos << QStringLiteral("Os arquivos de log não podem ser gravados (%1). Os abastecimentos continuam sendo "
                                  "gravados no banco de dados; as linhas do log serão gravadas quando a pasta aceitar "
                                  "gravação.")
@@ -189,15 +196,18 @@ void TCicloLeitura::AtualizaAviso()
     if (FRetidos > 0) {
         if (status.isEmpty())
             status = TextoStatusRetidos(FRetidos);
+        tipos << QStringLiteral("retidos");
         avisos << (FRetidos == 1 ? QStringLiteral("1 abastecimento está retido")
                                  : QStringLiteral("%1 abastecimentos estão retidos").arg(FRetidos))
                 + QStringLiteral(" no diário: o banco de dados recusou gravá-los, ou o bico não está cadastrado. Nada "
                                  "foi perdido. Chame o técnico (linkor-diario lista --retidos).");
     }
-    if (!FDiarioAfastado.isEmpty())
+    if (!FDiarioAfastado.isEmpty()) {
+        tipos << QStringLiteral("diario-afastado");
         avisos << QStringLiteral("O diário dos abastecimentos estava ilegível e foi guardado como %1; um diário novo "
                                  "foi começado. Chame o técnico.")
                       .arg(FDiarioAfastado);
+    }
     static const QStringList kStatusParados = {kStatusBancoInacessivel, kStatusBancoOcupado, kStatusBancoRecusa,
                                                kStatusConcentradorMudo, kStatusLogSemGravacao,
                                                kStatusLogDiscoCheio, kStatusDiarioSemGravacao};
@@ -211,6 +221,7 @@ void TCicloLeitura::AtualizaAviso()
     const QString aviso = avisos.join('\n');
     if (aviso != FAviso) {
         FAviso = aviso;
+        FTipoAviso = tipos.join(',');
         emit AvisoAlterado(aviso);
     }
 }

@@ -96,6 +96,10 @@ public:
     bool ConcentradorMudo() const { return !FSemResposta.isEmpty() || FStatusMudo; }
     // What is wrong, for the tray tip and the window's notice; empty when all is well.
     const QString& Aviso() const { return FAviso; }
+    // The kinds of what is wrong, in the notice's order, for programs: comma-separated words of
+    // "diario-sem-gravacao", "banco-inacessivel", "banco-ocupado", "banco-recusa",
+    // "concentrador-mudo", "logs-sem-gravacao", "retidos", "diario-afastado"; empty when all is well.
+    const QString& TipoAviso() const { return FTipoAviso; }
 
     // Decoding and storing outside the journal (tests). The plain layout passes a storing failure on;
     // the tag layout does not.
@@ -189,6 +193,7 @@ private:
     bool FStatusMudo = false; // the status read got no answer
     QDate FDiaLog;            // the day the pane shows
     QString FAviso;
+    QString FTipoAviso;
     QString FTextoStatus = kProcurandoAbastecimentos;
     bool FStatusParado = false; // panel 0 says what is wrong (the animation stands still)
     // The journal's road.

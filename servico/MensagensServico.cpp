@@ -39,6 +39,10 @@ void TMensagensServico::Registra(const QString& texto)
 TResposta TMensagensServico::MostraMensagem(TTipoMensagem tipo, const QString& texto, TBotoes botoes)
 {
     Registra(TituloMensagem(tipo) + QStringLiteral(": ") + texto);
+    if (FAoMostrar) {
+        QString caixa = TituloMensagem(tipo) + QStringLiteral(": ") + texto;
+        FAoMostrar(caixa.replace(QStringLiteral(" \r"), QStringLiteral("\n")).replace('\r', '\n'));
+    }
     // Only the connection's retry question is an information with yes and no; a confirmation
     // asks for an operator's decision, which a service cannot give.
     if (botoes != TBotoes::SimNao || tipo != TTipoMensagem::Informacao || FTerminoSolicitado)

@@ -19,6 +19,9 @@ public:
     TMensagensServico(TNotificacaoSistema& notificacao, const TRelogio& relogio);
     // Where each text also goes; empty while the error log does not exist yet.
     void DefineRegistroErro(TRegistroErro registro) { FRegistroErro = std::move(registro); }
+    // Who else hears each box: "Caption: text", a line break as a newline. Called on the thread that
+    // shows the box (the engine's); set before it starts.
+    void DefineAoMostrar(TRegistroErro aoMostrar) { FAoMostrar = std::move(aoMostrar); }
 
     TResposta MostraMensagem(TTipoMensagem tipo, const QString& texto, TBotoes botoes = TBotoes::Ok) override;
     // One line to the error log and standard error, for what has no box in the window either.
@@ -32,6 +35,7 @@ private:
     TNotificacaoSistema& FNotificacao;
     const TRelogio& FRelogio;
     TRegistroErro FRegistroErro;
+    TRegistroErro FAoMostrar;
     int FTentativas = 0;
     std::atomic<bool> FTerminoSolicitado{false}; // set on the engine's thread, read on the main one
 };

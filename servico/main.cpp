@@ -3,7 +3,8 @@
 // what the window would show goes to the error log and standard error, fueling lines to standard
 // output. Under systemd it reports ready after start-up and alive after each tick, so an engine
 // stuck longer than the unit's watchdog is restarted. The main thread only waits for the stop
-// signal, so SIGTERM ends the service within the engine's stop bound whatever the engine is doing.
+// signal and serves the system bus (linkorctl and the window ask the station's state there), so
+// SIGTERM ends the service within the engine's stop bound whatever the engine is doing.
 #include "Erro.h"
 #include "Linkor.h"
 #include "LogArquivos.h"
@@ -11,11 +12,14 @@
 #include "Motor.h"
 #include "NotificacaoSistema.h"
 #include "OpcoesPrograma.h"
+#include "PostoPublicado.h"
+#include "PublicacaoMotor.h"
 #include "SinaisTermino.h"
 #include "EstadoServico.h"
 #include "TravaInstancia.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QTimer>
 
 #include <atomic>
@@ -87,6 +91,12 @@ int main(int argc, char** argv)
 
     TCicloLeitura& ciclo = linkor.Ciclo();
     TEstadoServico estado;
+    // The station on the system bus, fed from the engine's signals.
+    TPostoPublicado posto(TLinkor::kVersao);
+    TPublicacaoMotor publicacao(linkor, posto);
+    mensagens.DefineAoMostrar([&posto](const QString& texto) {
+        QMetaObject::invokeMethod(&posto, [&posto, texto] { posto.Mostra(texto); }, Qt::QueuedConnection);
+    });
     QObject::connect(&ciclo, &TCicloLeitura::TiqueConcluido, &aplicacao, [&notificacao, &estado] {
         notificacao.Vivo();
         estado.TiqueBom();
@@ -125,9 +135,10 @@ int main(int argc, char** argv)
     auto saidaPartida = std::make_shared<std::atomic<int>>(-1);
     motor.Executa(
         &aplicacao,
-        [&notificacao, &mensagens, &relogio, saidaPartida](TLinkor& motorLinkor, const TRetorno&) {
+        [&notificacao, &mensagens, &relogio, &publicacao, saidaPartida](TLinkor& motorLinkor, const TRetorno&) {
             try {
                 motorLinkor.Inicia();
+                publicacao.Observa(); // the interval and the tag mode, set without a signal
             } catch (const EOutraInstancia& e) {
                 // The window version (or another service) serves this station. Said to the journal
                 // only: systemd tries again every few seconds, so the service takes over when the
@@ -162,6 +173,18 @@ int main(int argc, char** argv)
                 vigia.start(static_cast<int>(qMin<qint64>(intervaloVigia / 2, 3600000)));
             notificacao.Pronto(estado.Texto());
         });
+    // On the bus once the engine is on its way, so a slow bus never delays polling. Without one
+    // (a box without D-Bus, a test) or refused the name, the service polls exactly as before.
+    QString erroBarramento;
+    if (!posto.Registra(QDBusConnection::systemBus(), &erroBarramento)) {
+        std::fprintf(stderr, "%s\n",
+                     QStringLiteral("Linkor fora do barramento do sistema: %1. A leitura do concentrador continua; "
+                                    "linkorctl não alcança o serviço.")
+                         .arg(erroBarramento)
+                         .toUtf8()
+                         .constData());
+        std::fflush(stderr);
+    }
     const int saida = aplicacao.exec();
     vigia.stop();
     notificacao.Parando();

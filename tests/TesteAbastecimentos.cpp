@@ -699,6 +699,7 @@ private slots:
         QVERIFY2(ciclo.Aviso().startsWith("O diário dos abastecimentos não pode ser gravado (")
                      && ciclo.Aviso().contains("A leitura do concentrador está parada"),
                  qPrintable(ciclo.Aviso()));
+        QVERIFY2(ciclo.TipoAviso().startsWith("diario-sem-gravacao"), qPrintable(ciclo.TipoAviso()));
         // Nothing read (a journal that could not even be created), or the one record read kept in
         // memory and nothing after it read.
         QVERIFY(!posto.Falso->Fila.isEmpty());
@@ -747,6 +748,7 @@ private slots:
         QVERIFY2(guardado.open(QIODevice::ReadOnly), qPrintable(afastado));
         QCOMPARE(guardado.readAll(), lixo);
         QVERIFY2(ciclo.Aviso().contains("estava ilegível e foi guardado como " + afastado), qPrintable(ciclo.Aviso()));
+        QVERIFY2(ciclo.TipoAviso().split(',').contains("diario-afastado"), qPrintable(ciclo.TipoAviso()));
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
         posto.Falso->Fila << Abastecimento("44", 10, 58990, 589900, 1, "09/12/2025", "10:00:00", 1010);
         ciclo.LeConcentradorTimer();
@@ -788,6 +790,7 @@ private slots:
         QVERIFY2(ciclo.Aviso().startsWith("O concentrador não responde (O concentrador não respondeu")
                      && ciclo.Aviso().contains("Os arquivos de log não podem ser gravados"),
                  qPrintable(ciclo.Aviso()));
+        QCOMPARE(ciclo.TipoAviso(), QString("concentrador-mudo,logs-sem-gravacao"));
 
         mudo = false;
         posto.Falso->StatusMudo = false;
@@ -796,10 +799,12 @@ private slots:
         QVERIFY(!ciclo.ConcentradorMudo());
         QCOMPARE(ciclo.TextoStatus(), kStatusLogSemGravacao);
         QVERIFY(!ciclo.Aviso().contains("concentrador"));
+        QCOMPARE(ciclo.TipoAviso(), QString("logs-sem-gravacao"));
         QVERIFY(QDir().mkpath(pasta));
         ciclo.LeConcentradorTimer();
         QCOMPARE(ciclo.TextoStatus(), kProcurandoAbastecimentos);
         QCOMPARE(ciclo.Aviso(), QString());
+        QCOMPARE(ciclo.TipoAviso(), QString());
         QCOMPARE(posto.Linhas("Select Id From MvAbast", {"Id"}), QStringList("1"));
         const QStringList erros = posto.Arquivo("logs/LogErroConcentrador").split("\r\n", Qt::SkipEmptyParts);
         QCOMPARE(erros.filter("O concentrador não respondeu").size(), 1);

@@ -337,11 +337,13 @@ private slots:
         QVERIFY2(ciclo.Aviso().startsWith("O banco de dados responde, mas recusa gravar o abastecimento: ")
                      && ciclo.Aviso().contains("ENCERRANTEFINAL", Qt::CaseInsensitive),
                  qPrintable(ciclo.Aviso()));
+        QCOMPARE(ciclo.TipoAviso(), QString("banco-recusa"));
         QCOMPARE(gravados(), qint64(0));
         posto.Executa("Alter Table MvAbast Add EncerranteFinal Double Precision");
         EsperaTudo(ofertas, gravados, ++id);
         QVERIFY(!ciclo.BancoIndisponivel());
         QCOMPARE(ciclo.Aviso(), QString());
+        QCOMPARE(ciclo.TipoAviso(), QString());
         Confere("coluna-ausente", 1, ofertas, posto.Conexao());
         QVERIFY(posto.Respondedor.Caixas.isEmpty());
         ciclo.ParaLeitura();
@@ -456,6 +458,7 @@ private slots:
         QCOMPARE(posto.LinhasLog().size(), 3);
         QTRY_COMPARE_WITH_TIMEOUT(ciclo.TextoStatus(), TextoStatusRetidos(3), 30000);
         QVERIFY(ciclo.Aviso().contains("linkor-diario lista --retidos"));
+        QCOMPARE(ciclo.TipoAviso(), QString("retidos"));
         const QStringList retidos = posto.LinhasErro().filter("Abastecimento retido no diário (entrada ");
         QCOMPARE(retidos.size(), 3);
         QCOMPARE(retidos.filter("O concentrador numerou os abastecimentos de novo").size(), 3);

@@ -134,7 +134,8 @@ private slots:
             {"linkor",
              {"./usr/bin/linkor-servico", "./usr/lib/linkor/libCompanytec.so", "./lib/systemd/system/linkor-servico.service",
               "./usr/share/man/man1/linkor-servico.1.gz", "./etc/linkor/linkor.conf", "./var/lib/linkor/",
-               "./usr/bin/linkor-diario", "./usr/share/man/man1/linkor-diario.1.gz"}},
+               "./usr/bin/linkor-diario", "./usr/share/man/man1/linkor-diario.1.gz", "./usr/bin/linkorctl",
+               "./usr/share/man/man1/linkorctl.1.gz", "./usr/share/dbus-1/system.d/br.com.linkor.Posto.conf"}},
             {"janela",
              {"./usr/bin/linkor", "./usr/share/applications/linkor.desktop", "./etc/xdg/autostart/linkor.desktop",
               "./usr/share/icons/hicolor/scalable/apps/linkor.svg", "./usr/share/man/man1/linkor.1.gz"}},
@@ -221,8 +222,8 @@ private slots:
     // Debian's check of the hardening flags, on every program and library the packages install:
     // position independent, stack protector, fortified calls, read-only relocations, immediate
     // binding. Not control-flow protection: bookworm's C start-up files carry no IBT/SHSTK mark, so
-    // no program linked here can have it whatever its own flags. The journal tool and the
-    // concentrator library are built with the same flags as the rest, but their copies go into
+    // no program linked here can have it whatever its own flags. The journal tool, linkorctl and
+    // the concentrator library are built with the same flags as the rest, but their copies go into
     // buffers of sizes known only to their callers (the vendor's interface, the standard
     // containers) or sized by the compiler itself: hardening-check finds no call fortified, as
     // there is none left to check, so that is the one thing not asked of them.
@@ -230,7 +231,8 @@ private slots:
     {
         QVERIFY(Instalados.contains("usr/bin/linkor-servico") && Instalados.contains("usr/bin/linkor-diario")
                 && Instalados.contains("usr/bin/linkor") && Instalados.contains("usr/lib/linkor/libCompanytec.so"));
-        const QStringList semChamadaFortificavel = {"usr/bin/linkor-diario", "usr/lib/linkor/libCompanytec.so"};
+        const QStringList semChamadaFortificavel = {"usr/bin/linkor-diario", "usr/bin/linkorctl",
+                                                    "usr/lib/linkor/libCompanytec.so"};
         // It reads what file(1) and readelf print, which a Portuguese locale translates.
         QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
         ambiente.insert("LC_ALL", "C");
