@@ -9,3 +9,6 @@ inline const QString kCaminhoPosto = QStringLiteral("/br/com/linkor/Posto");
 inline const QString kInterfacePosto = QStringLiteral("br.com.linkor.Posto1");
 // The group whose members (and root) the bus lets talk to the service.
 inline const QString kGrupoOperadores = QStringLiteral("linkor");
+// The error an operator's step answers with when it did not do everything asked; its message is
+// the operator's.
+inline const QString kErroPosto = QStringLiteral("br.com.linkor.Posto1.Erro");

@@ -5,11 +5,15 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QRegularExpression>
+
+#include <pwd.h>
 
 TPostoPublicado::TPostoPublicado(const QString& versao, QObject* parent) : QObject(parent), FVersao(versao)
 {
     FEstado.Status = QStringLiteral("Iniciando"); // until the engine says anything
+    qDBusRegisterMetaType<QList<QVariantMap>>();
     // The adaptor belongs to this object and relays its signals.
     new TAdaptadorPosto(this);
 }
@@ -127,4 +131,112 @@ void TPostoPublicado::AnunciaAlteradas(const QVariantMap& alteradas)
     sinal << kInterfacePosto << alteradas << QStringList();
     // Queued to the bus's own thread: never waits for a client.
     FConexao->send(sinal);
+}
+
+void TChamadaOperador::Falha(const QString& mensagem) const
+{
+    FConexao.send(FPedido.createErrorReply(kErroPosto, TextoDoBarramento(mensagem)));
+}
+
+QString TChamadaOperador::TextoDoBarramento(QString texto)
+{
+    return texto.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+}
+
+QString TPostoPublicado::UsuarioDaChamada()
+{
+    // Asked of the bus itself: a client cannot name someone else.
+    const QDBusReply<uint> uid = connection().interface()->serviceUid(message().service());
+    if (!uid.isValid())
+        return QStringLiteral("?");
+    const passwd* usuario = ::getpwuid(uid.value());
+    return usuario && usuario->pw_name ? QString::fromLocal8Bit(usuario->pw_name) : QString::number(uid.value());
+}
+
+std::optional<TChamadaOperador> TPostoPublicado::Chamada()
+{
+    if (!FAtendimento) {
+        sendErrorReply(kErroPosto, QStringLiteral("O Linkor ainda não atende às operações: aguarde o fim da "
+                                                  "inicialização e tente de novo."));
+        return std::nullopt;
+    }
+    setDelayedReply(true);
+    return TChamadaOperador(connection(), message(), UsuarioDaChamada());
+}
+
+QList<QVariantMap> TPostoPublicado::Bicos()
+{
+    if (const auto chamada = Chamada())
+        FAtendimento->Bicos(*chamada);
+    return {};
+}
+
+QList<QVariantMap> TPostoPublicado::LeEncerrantes(const QStringList& bicos)
+{
+    if (const auto chamada = Chamada())
+        FAtendimento->LeEncerrantes(*chamada, bicos);
+    return {};
+}
+
+QList<QVariantMap> TPostoPublicado::GravaEncerrantes(const QStringList& bicos, QString&)
+{
+    if (const auto chamada = Chamada())
+        FAtendimento->GravaEncerrantes(*chamada, bicos);
+    return {};
+}
+
+QString TPostoPublicado::AlteraPrecos(const QStringList& bicos, const QStringList& precos)
+{
+    if (const auto chamada = Chamada())
+        FAtendimento->AlteraPrecos(*chamada, bicos, precos);
+    return {};
+}
+
+QString TPostoPublicado::Bloqueia(const QStringList& bicos)
+{
+    if (const auto chamada = Chamada())
+        FAtendimento->Bloqueia(*chamada, bicos, true);
+    return {};
+}
+
+QString TPostoPublicado::Libera(const QStringList& bicos)
+{
+    if (const auto chamada = Chamada())
+        FAtendimento->Bloqueia(*chamada, bicos, false);
+    return {};
+}
+
+QString TPostoPublicado::Captura(int id)
+{
+    if (const auto chamada = Chamada())
+        FAtendimento->Captura(*chamada, id);
+    return {};
+}
+
+QString TPostoPublicado::AcertaRelogio()
+{
+    if (const auto chamada = Chamada())
+        FAtendimento->AcertaRelogio(*chamada);
+    return {};
+}
+
+QString TPostoPublicado::DefineIntervalo(int segundos)
+{
+    if (const auto chamada = Chamada())
+        FAtendimento->DefineIntervalo(*chamada, segundos);
+    return {};
+}
+
+QList<QVariantMap> TPostoPublicado::ListaDiario(const QString& filtro, const QString& dia)
+{
+    if (const auto chamada = Chamada())
+        FAtendimento->ListaDiario(*chamada, filtro, dia);
+    return {};
+}
+
+QString TPostoPublicado::ReenviaDiario(qlonglong numero, bool novaSequencia)
+{
+    if (const auto chamada = Chamada())
+        FAtendimento->ReenviaDiario(*chamada, numero, novaSequencia);
+    return {};
 }

@@ -4,14 +4,17 @@
 // question is answered at once from here: the bus never waits for the engine, and the engine never
 // waits for the bus. The adaptor generated from br.com.linkor.Posto1.xml reads its properties,
 // calls its slots and relays its signals.
+#include "AtendimentoOperador.h"
+
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QObject>
 #include <QStringList>
 #include <QVariantMap>
 
 #include <optional>
 
-class TPostoPublicado : public QObject {
+class TPostoPublicado : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_PROPERTY(QString Versao READ Versao)
     Q_PROPERTY(QString Status READ Status)
@@ -50,6 +53,8 @@ public:
     void AcrescentaLinha(const QString& linha);
     // A box the engine would show.
     void Mostra(const QString& texto) { emit Mensagem(texto); }
+    // Who serves the operator's steps; until given (or with none) each is refused with a message.
+    void DefineAtendimento(TAtendimentoOperador* atendimento) { FAtendimento = atendimento; }
 
     const QString& Versao() const { return FVersao; }
     const QString& Status() const { return FEstado.Status; }
@@ -72,7 +77,19 @@ public:
 public slots:
     QStringList LinhasDoDia() const { return FLinhas; }
     // The operator's steps come here: each hands its work to the engine's job queue and answers
-    // the caller later (QDBusMessage::setDelayedReply), never holding this thread.
+    // the caller later (QDBusMessage::setDelayedReply), never holding this thread. What they
+    // return is never sent.
+    QList<QVariantMap> Bicos();
+    QList<QVariantMap> LeEncerrantes(const QStringList& bicos);
+    QList<QVariantMap> GravaEncerrantes(const QStringList& bicos, QString& mensagem);
+    QString AlteraPrecos(const QStringList& bicos, const QStringList& precos);
+    QString Bloqueia(const QStringList& bicos);
+    QString Libera(const QStringList& bicos);
+    QString Captura(int id);
+    QString AcertaRelogio();
+    QString DefineIntervalo(int segundos);
+    QList<QVariantMap> ListaDiario(const QString& filtro, const QString& dia);
+    QString ReenviaDiario(qlonglong numero, bool novaSequencia);
 
 signals:
     void LinhaAbastecimento(const QString& linha);
@@ -82,10 +99,17 @@ signals:
 private:
     // org.freedesktop.DBus.Properties.PropertiesChanged for what changed, when exported.
     void AnunciaAlteradas(const QVariantMap& alteradas);
+    // The call being served, its reply delayed, for the operator's step; none (the caller answered
+    // with an error already) when nobody serves the steps.
+    std::optional<TChamadaOperador> Chamada();
+    // The login name of whoever sent the call being served, from the bus: its uid's name, or the
+    // uid itself.
+    QString UsuarioDaChamada();
 
     QString FVersao;
     TEstado FEstado;
     QStringList FLinhas;
     QString FUltimoGravado;
     std::optional<QDBusConnection> FConexao;
+    TAtendimentoOperador* FAtendimento = nullptr;
 };

@@ -5,12 +5,14 @@
 // stuck longer than the unit's watchdog is restarted. The main thread only waits for the stop
 // signal and serves the system bus (linkorctl and the window ask the station's state there), so
 // SIGTERM ends the service within the engine's stop bound whatever the engine is doing.
+#include "AtendimentoMotor.h"
 #include "Erro.h"
 #include "Linkor.h"
 #include "LogArquivos.h"
 #include "MensagensServico.h"
 #include "Motor.h"
 #include "NotificacaoSistema.h"
+#include "OperacoesPosto.h"
 #include "OpcoesPrograma.h"
 #include "PostoPublicado.h"
 #include "PublicacaoMotor.h"
@@ -173,6 +175,13 @@ int main(int argc, char** argv)
                 vigia.start(static_cast<int>(qMin<qint64>(intervaloVigia / 2, 3600000)));
             notificacao.Pronto(estado.Texto());
         });
+    // The operator's steps asked on the bus run as the window's dialogs run them, queued after
+    // start-up; a step that changes the published state (the interval) has it published again.
+    TOperacoesLocais operacoes(motor);
+    TAtendimentoMotor atendimento(operacoes, [&motor, &aplicacao, &publicacao] {
+        motor.Executa(&aplicacao, [&publicacao](TLinkor&, const TRetorno&) { publicacao.Observa(); });
+    });
+    posto.DefineAtendimento(&atendimento);
     // On the bus once the engine is on its way, so a slow bus never delays polling. Without one
     // (a box without D-Bus, a test) or refused the name, the service polls exactly as before.
     QString erroBarramento;
@@ -186,6 +195,7 @@ int main(int argc, char** argv)
         std::fflush(stderr);
     }
     const int saida = aplicacao.exec();
+    posto.DefineAtendimento(nullptr);
     vigia.stop();
     notificacao.Parando();
     if (motor.Abandonado() || !motor.Para(kEsperaMotorMs))

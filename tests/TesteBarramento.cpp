@@ -1,9 +1,11 @@
 // The station on the system bus: the real service with the simulated concentrator, on a private
 // dbus-daemon set up like the system bus with the package's policy file, asked by the real
-// linkorctl: the state at a glance, the fueling lines as they are stored, the notices, who the bus
-// lets in, and a service that goes on polling without any bus.
+// linkorctl: the state at a glance, the fueling lines as they are stored, the notices, the
+// operator's steps and their LogOperacoes lines, who the bus lets in, and a service that goes on
+// polling without any bus.
 #include "LogArquivos.h"
 #include "NomesBarramento.h"
+#include "OperacoesPosto.h"
 #include "Posto.h"
 #include "PostoPublicado.h"
 #include "Regional.h"
@@ -149,6 +151,8 @@ class TesteBarramento : public QObject, public TSimuladorTeste {
         QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
         ambiente.insert("COMPANYTEC_PORTA1", Link);
         ambiente.insert("DBUS_SYSTEM_BUS_ADDRESS", endereco);
+        // the station's regional settings: prices are written "6,55"
+        ambiente.insert("LC_ALL", "pt_BR.UTF-8");
         Servico.setProcessEnvironment(ambiente);
         Servico.setWorkingDirectory(Pasta.path());
         Servico.setProcessChannelMode(QProcess::SeparateChannels);
@@ -394,6 +398,155 @@ private slots:
                                      .contains("Mensagem: Informação: Impossível conectar ao banco de dados.\n"
                                                "Mensagem: Deseja tentar novamente?\n"),
                                  60000);
+    }
+
+    // The lines of LogOperacoes, in the station folder.
+    QStringList LogOperacoes() const
+    {
+        QFile f(Pasta.filePath("LogOperacoes"));
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(f.readAll()).split(QRegularExpression("\r?\n"), Qt::SkipEmptyParts);
+    }
+
+    // The price `linkorctl bicos` shows for a nozzle: what Bombas holds, as the service reads it.
+    QString PrecoEmBombas(const QString& bico)
+    {
+        const TSaidaCtl bicos = Linkorctl({"bicos"});
+        for (const QString& linha : bicos.Saida.split('\n'))
+            if (linha.startsWith(bico + " "))
+                return linha.simplified().split(' ').value(linha.simplified().split(' ').size() - 2);
+        return QStringLiteral("(sem o bico %1: %2)").arg(bico, bicos.Erros);
+    }
+
+    // A price change from linkorctl reaches the pump and Bombas, and LogOperacoes names who asked
+    // as the bus knows them (not the service's own user): the test's user, and another user of
+    // the group.
+    void PrecoPeloLinkorctl_data()
+    {
+        QTest::addColumn<bool>("outroUsuario");
+        QTest::addColumn<QString>("valor");
+        QTest::addColumn<QString>("naBomba");
+        QTest::addColumn<QString>("noBanco");
+        QTest::newRow("usuario do teste") << false << "6,55" << "6.55" << "6,550";
+        QTest::newRow("nobody no grupo") << true << " 6,6 " << "6.6" << "6,600";
+    }
+    void PrecoPeloLinkorctl()
+    {
+        QFETCH(bool, outroUsuario);
+        QFETCH(QString, valor);
+        QFETCH(QString, naBomba);
+        QFETCH(QString, noBanco);
+        std::optional<TUsuario> usuario;
+        QString login = TOperacoesPosto::UsuarioLocal();
+        if (outroUsuario) {
+            if (::geteuid() != 0)
+                QSKIP("linkorctl runs as another user (nobody) only when the test runs as root");
+            const group* usuarios = ::getgrnam("users"); // the group linkor on the test bus
+            QVERIFY2(usuarios, "no group users on this machine");
+            usuario = TUsuario{65534, usuarios->gr_gid, true};
+            login = "nobody";
+        }
+        const QString antes = PrecoEmBombas("04");
+        const qsizetype linhas = LogOperacoes().size();
+        const TSaidaCtl preco = Linkorctl({"preco", "04", valor}, {}, usuario);
+        QVERIFY2(preco.Codigo == 0, qPrintable(preco.Erros));
+        const QString mudanca = "04: " + antes + " → " + noBanco;
+        QCOMPARE(preco.Saida, "Preço gravado no banco e na bomba: " + mudanca + "\n");
+        QCOMPARE(Estado("preco.45"), naBomba); // nozzle 04 is the concentrator's 45
+        QCOMPARE(PrecoEmBombas("04"), noBanco);
+        const QStringList log = LogOperacoes();
+        QCOMPARE(log.size(), linhas + 1);
+        QVERIFY2(log.constLast().endsWith(" | " + login + " | preço | 04 | " + mudanca + " | ok"),
+                 qPrintable(log.constLast()));
+    }
+
+    // A value or a nozzle the service will not take changes nothing: the operator's message, and
+    // neither pump nor Bombas moves. A command short of its arguments is a usage error.
+    void PrecoRecusado_data()
+    {
+        QTest::addColumn<QStringList>("argumentos");
+        QTest::addColumn<int>("codigo");
+        QTest::addColumn<QString>("mensagem");
+        QTest::newRow("letras") << QStringList{"preco", "04", "abc"} << 1 << "linkorctl: Valor Inválido!";
+        QTest::newRow("zero") << QStringList{"preco", "04", "0"} << 1 << "linkorctl: O preço tem que ser maior que zero!";
+        QTest::newRow("em branco") << QStringList{"preco", "04", " "} << 1
+                                   << "linkorctl: O preço não pode ficar em branco!";
+        QTest::newRow("bico fora do concentrador")
+            << QStringList{"preco", "09", "6,55"} << 1
+            << "linkorctl: O bico 09 não existe no posto (ou não está no concentrador).";
+        QTest::newRow("sem valor") << QStringList{"preco", "04"} << 2
+                                   << "linkorctl: preco pede BICO e VALOR (por exemplo: preco 04 6,55)";
+    }
+    void PrecoRecusado()
+    {
+        QFETCH(QStringList, argumentos);
+        QFETCH(int, codigo);
+        QFETCH(QString, mensagem);
+        const QString naBomba = Estado("preco.45");
+        const QString noBanco = PrecoEmBombas("04");
+        const TSaidaCtl saida = Linkorctl(argumentos);
+        QCOMPARE(saida.Codigo, codigo);
+        QCOMPARE(saida.Erros.section('\n', 0, 0), mensagem);
+        QCOMPARE(saida.Saida, QString());
+        QCOMPARE(Estado("preco.45"), naBomba);
+        QCOMPARE(PrecoEmBombas("04"), noBanco);
+    }
+
+    // One silent pump among the nozzles asked: the others' readings are shown, the silent nozzle
+    // is named, the exit says it was partial, and so does LogOperacoes. Saving then records
+    // nothing.
+    void EncerrantesComUmBicoMudo()
+    {
+        Ctl({"bico", "bico=04", "encerrante=152350.5"});
+        Ctl({"falha", "modo=silencio", "bicos=44"}); // nozzle 03
+        auto normal = qScopeGuard([this] { Ctl({"falha", "modo=normal"}); });
+        const qsizetype antes = LogOperacoes().size();
+        const TSaidaCtl leitura = Linkorctl({"encerrantes", "01", "03"});
+        QCOMPARE(leitura.Codigo, 1);
+        QCOMPARE(leitura.Saida, QString("Bico 01: inicial 152340,125, final 152350,500, saída 10,375\n"
+                                        "Bico 03: não lido (o concentrador não respondeu); final mantido em 254001,750\n"));
+        QCOMPARE(leitura.Erros.section('\n', 0, 0), QString("linkorctl: encerrantes não lidos dos bicos: 03"));
+        QList<QString> log = LogOperacoes();
+        QCOMPARE(log.size(), antes + 1);
+        QVERIFY2(log.constLast().endsWith(" | lê encerrantes | 01, 03 | 01: 152340,125 → 152350,500 | parcial: não lidos 03"),
+                 qPrintable(log.constLast()));
+
+        const TSaidaCtl grava = Linkorctl({"encerrantes", "01", "03", "--grava"});
+        QCOMPARE(grava.Codigo, 1);
+        QCOMPARE(grava.Saida, QString());
+        QCOMPARE(grava.Erros.section('\n', 0, 2), QString("linkorctl: Erro ao consultar o encerrante do Bico: 03\n"
+                                                          "O Final desses bicos não foi alterado.\n"
+                                                          "Nenhum encerrante foi gravado."));
+        log = LogOperacoes();
+        QCOMPARE(log.size(), antes + 2); // the reading only: nothing was offered for recording
+        QVERIFY2(log.constLast().contains(" | lê encerrantes | 01, 03 | "), qPrintable(log.constLast()));
+    }
+
+    // The bus decides who is heard: outside the group, every operator command is refused with the
+    // cause, before it reaches the service.
+    void OperacoesForaDoGrupo_data()
+    {
+        QTest::addColumn<QStringList>("argumentos");
+        const QList<QStringList> comandos{{"bicos"},          {"encerrantes"},     {"encerrantes", "01", "--grava"},
+                                          {"preco", "04", "6,99"}, {"bloqueia", "04"}, {"libera", "04"},
+                                          {"captura", "1"},   {"relogio"},         {"intervalo", "7"},
+                                          {"diario", "lista"}, {"diario", "reenvia", "--todos"}};
+        for (const QStringList& comando : comandos)
+            QTest::newRow(qPrintable(comando.join(' '))) << comando;
+    }
+    void OperacoesForaDoGrupo()
+    {
+        QFETCH(QStringList, argumentos);
+        if (::geteuid() != 0)
+            QSKIP("linkorctl runs as another user (nobody) only when the test runs as root");
+        const qsizetype antes = LogOperacoes().size();
+        const TSaidaCtl saida = Linkorctl(argumentos, {}, TUsuario{65534, 65534, false});
+        QCOMPARE(saida.Codigo, 4);
+        QVERIFY2(saida.Erros.startsWith("linkorctl: acesso negado: o usuário precisa pertencer ao grupo linkor"),
+                 qPrintable(saida.Erros));
+        QCOMPARE(saida.Saida, QString());
+        QCOMPARE(LogOperacoes().size(), antes);
     }
 
     // The bus decides who is heard: outside the group, both commands are refused with the
