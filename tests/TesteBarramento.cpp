@@ -521,6 +521,78 @@ private slots:
         log = LogOperacoes();
         QCOMPARE(log.size(), antes + 2); // the reading only: nothing was offered for recording
         QVERIFY2(log.constLast().contains(" | lê encerrantes | 01, 03 | "), qPrintable(log.constLast()));
+
+        // Both answering: both recorded under the open shift.
+        normal.dismiss();
+        Ctl({"falha", "modo=normal"});
+        const TSaidaCtl gravadas = Linkorctl({"encerrantes", "01", "03", "--grava"});
+        QVERIFY2(gravadas.Codigo == 0, qPrintable(gravadas.Erros));
+        const QStringList linhas = gravadas.Saida.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(linhas.size(), 3);
+        QCOMPARE(linhas[0], QString("Bico 01: inicial 152340,125, final 152350,500, saída 10,375"));
+        QVERIFY2(linhas[1].startsWith("Bico 03: inicial 254001,750, final "), qPrintable(linhas[1]));
+        log = LogOperacoes();
+        QCOMPARE(log.size(), antes + 4);
+        QVERIFY2(log.constLast().contains(" | grava encerrantes | 01, 03 | 01: 152340,125 → 152350,500; 03: 254001,750 → "),
+                 qPrintable(log.constLast()));
+        QVERIFY2(log.constLast().contains(" | ok (turno "), qPrintable(log.constLast()));
+    }
+
+    // Each step reaches what it acts on, and says what it did; a nozzle or a value it will not
+    // take is refused with the operator's message (1), a malformed command before any call (2).
+    // `chave`: the simulator's state to check ("estado:" a line of linkorctl estado), `valor` its
+    // value afterwards ("*": changed).
+    void OperacoesAgem_data()
+    {
+        QTest::addColumn<QStringList>("argumentos");
+        QTest::addColumn<int>("codigo");
+        QTest::addColumn<QString>("mensagem"); // the first line said (on standard error when not 0)
+        QTest::addColumn<QString>("chave");
+        QTest::addColumn<QString>("valor");
+        QTest::newRow("bloqueia") << QStringList{"bloqueia", "01", "02"} << 0 << "Bico 01 bloqueado." << "bloqueado.05"
+                                  << "1";
+        QTest::newRow("libera um") << QStringList{"libera", "02"} << 0 << "Bico 02 liberado." << "bloqueado.05" << "0";
+        QTest::newRow("libera o outro") << QStringList{"libera", "01"} << 0 << "Bico 01 liberado." << "bloqueado.04"
+                                        << "0";
+        QTest::newRow("bloqueia bico fora do concentrador")
+            << QStringList{"bloqueia", "09"} << 1 << "linkorctl: O bico 09 não existe no posto (ou não está no concentrador)."
+            << "bloqueado.04" << "0";
+        QTest::newRow("relogio") << QStringList{"relogio"} << 0 << "Data/Hora sincronizada com sucesso! (" << "relogio_acertado"
+                                 << "*";
+        QTest::newRow("intervalo") << QStringList{"intervalo", "2"} << 0 << "Intervalo de leitura: 1 s → 2 s"
+                                   << "estado:Intervalo de leitura" << "2 s";
+        QTest::newRow("intervalo de volta") << QStringList{"intervalo", "1"} << 0 << "Intervalo de leitura: 2 s → 1 s"
+                                            << "estado:Intervalo de leitura" << "1 s";
+        QTest::newRow("intervalo sem numero") << QStringList{"intervalo", "um"} << 2 << "linkorctl: intervalo inválido: 'um'"
+                                              << "estado:Intervalo de leitura" << "1 s";
+        QTest::newRow("diario lista") << QStringList{"diario", "lista", "--retidos"} << 0 << "    Nº Lido em" << "" << "";
+        QTest::newRow("diario reenvia") << QStringList{"diario", "reenvia", "--todos"} << 0
+                                        << "Nenhuma entrada retida para reenviar." << "" << "";
+        QTest::newRow("diario reenvia entrada inexistente") << QStringList{"diario", "reenvia", "999999"} << 1
+                                                            << "linkorctl: A entrada 999999 não existe no diário " << ""
+                                                            << "";
+    }
+    void OperacoesAgem()
+    {
+        QFETCH(QStringList, argumentos);
+        QFETCH(int, codigo);
+        QFETCH(QString, mensagem);
+        QFETCH(QString, chave);
+        QFETCH(QString, valor);
+        auto le = [this, &chave] {
+            return chave.startsWith("estado:") ? Valor(Linkorctl({"estado"}).Saida, chave.mid(7))
+                 : chave.isEmpty()             ? QString()
+                                               : Estado(chave);
+        };
+        const QString antes = le();
+        const TSaidaCtl saida = Linkorctl(argumentos);
+        QCOMPARE(saida.Codigo, codigo);
+        const QString dito = (codigo == 0 ? saida.Saida : saida.Erros).section('\n', 0, 0);
+        QVERIFY2(dito.startsWith(mensagem), qPrintable(dito));
+        if (valor == "*")
+            QVERIFY(le() != antes);
+        else
+            QTRY_COMPARE_WITH_TIMEOUT(le(), valor, 30000);
     }
 
     // The bus decides who is heard: outside the group, every operator command is refused with the
