@@ -17,7 +17,6 @@ public:
     }
     // The login name of the caller (its uid when the system has no name for it).
     const QString& Usuario() const { return FUsuario; }
-    QVariant Argumento(int i) const { return FPedido.arguments().value(i); }
     // The answer: the method's out arguments, in order.
     void Responde(const QVariantList& valores) const { FConexao.send(FPedido.createReply(valores)); }
     // The error br.com.linkor.Posto1.Erro with the operator's message.
